@@ -1,0 +1,34 @@
+# Native build: the core, the fake platform and the unit tests (optionally under ASan + UBSan).
+option(KESTREL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(KESTREL_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(OpenSSL REQUIRED)
+find_package(GTest REQUIRED)
+
+file(GLOB KESTREL_FAKE_SOURCES CONFIGURE_DEPENDS src/platform/fake/*.cpp src/platform/native/*.cpp)
+add_library(kestrel_fake STATIC ${KESTREL_FAKE_SOURCES})
+target_link_libraries(kestrel_fake PUBLIC kestrel_core OpenSSL::Crypto)
+
+enable_testing()
+file(GLOB KESTREL_UNIT_TESTS CONFIGURE_DEPENDS tests/unit/*.cpp)
+add_executable(kestrel_tests ${KESTREL_UNIT_TESTS})
+target_link_libraries(kestrel_tests PRIVATE kestrel_fake GTest::gtest GTest::gtest_main GTest::gmock)
+include(GoogleTest)
+gtest_discover_tests(kestrel_tests DISCOVERY_TIMEOUT 60)
+
+# Only the system layers may see <windows.h>; the core must stay portable.
+add_test(NAME core_has_no_windows_h
+         COMMAND sh -c "! grep -rlE '#[[:space:]]*include[[:space:]]*[<\"](windows|winuser|winreg|shellapi|commctrl)\\.h' src --include=*.h --include=*.cpp | grep -v '/win32/'"
+         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+
+find_package(benchmark QUIET)
+if(benchmark_FOUND)
+    file(GLOB KESTREL_BENCHES CONFIGURE_DEPENDS bench/*.cpp)
+    if(KESTREL_BENCHES)
+        add_executable(kestrel_bench ${KESTREL_BENCHES})
+        target_link_libraries(kestrel_bench PRIVATE kestrel_fake benchmark::benchmark)
+    endif()
+endif()

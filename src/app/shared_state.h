@@ -1,0 +1,28 @@
+#pragma once
+#include <string>
+
+#include "gate/password.h"
+#include "platform/types.h"
+
+namespace app {
+
+// The few values that several windows share. Owned by the application object, passed by reference.
+struct SharedState {
+    explicit SharedState(platform::Crypto& crypto) : Password(crypto) {}
+    explicit SharedState(gate::Password password) : Password(std::move(password)) {}
+
+    // The window the watcher hid and the prompt holds; 0 for none.
+    platform::WindowId LastHiddenWindow = 0;
+    // The held window's title, shown by the prompt; emptied when the prompt closes.
+    std::string PendingTitle;
+    // What the right password releases: "" (the held window), "setup" or "exit".
+    std::string PendingAction;
+    // Class name (or, for standard dialogs, the title) of the window that last matched a rule.
+    std::string AllowKey;
+    // The password in force.
+    gate::Password Password;
+    // True only while the settings load ticks the popup box.
+    bool PopupLoading = false;
+};
+
+} // namespace app

@@ -1,0 +1,59 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "app/shared_state.h"
+#include "engine/locked_items.h"
+#include "gate/prompt_opener.h"
+#include "platform/desktop.h"
+#include "platform/timer.h"
+#include "store/options.h"
+#include "store/registry.h"
+
+namespace engine {
+
+constexpr const char* kLockedItemsKey = "Software\\ORV\\Kestrel\\Locked Items";
+constexpr const char* kRunningCaption = "Kestrel 2004";     // the first instance's main window
+constexpr const char* kStartingCaption = "*** Kestrel ***"; // every main window at creation
+constexpr const char* kClosingCaption = "crumbs!";         // a main window while it closes
+
+// The lock engine of the main window: the three lists, their load and save, and the once-a-second
+// watcher `timerorv` with its two sub-steps.
+class LockEngine {
+public:
+    LockEngine(store::Registry& registry, platform::Desktop& desktop, platform::TimerFactory& timers,
+               app::SharedState& state, const store::Options& options, gate::PromptOpener& prompt);
+
+    void GetWindows();
+    void SaveWindows();
+
+    // The tick of `timerorv`, and its two sub-steps.
+    void TimerorvTick();
+    void CleanWindows();
+    void CheckForInstance();
+
+    platform::Timer& timerorv() { return *m_timerorv; }
+    ItemList& listwindows() { return m_listwindows; }
+    const ItemList& listwindows() const { return m_listwindows; }
+    std::vector<std::string>& ListLockedItems() { return m_lockedItems; }
+    AllowList& ListAllow() { return m_allow; }
+
+    // What the last tick saw (main-window variables ForegroundWindow / ForegroundTitle).
+    platform::WindowId ForegroundWindow() const { return m_foregroundWindow; }
+    const std::string& ForegroundTitle() const { return m_foregroundTitle; }
+
+private:
+    store::Registry& m_registry;
+    platform::Desktop& m_desktop;
+    app::SharedState& m_state;
+    const store::Options& m_options;
+    gate::PromptOpener& m_prompt;
+    std::unique_ptr<platform::Timer> m_timerorv;
+    ItemList m_listwindows;
+    std::vector<std::string> m_lockedItems;
+    AllowList m_allow;
+    platform::WindowId m_foregroundWindow = 0;
+    std::string m_foregroundTitle;
+};
+
+} // namespace engine

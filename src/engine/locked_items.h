@@ -1,0 +1,62 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace engine {
+
+// One row of the visible list: an item's text and its tick (ticked = active).
+struct ItemRow {
+    std::string text;
+    bool checked = false;
+};
+
+// The visible locked-item list `listwindows`. It keeps its rows sorted alphabetically without regard
+// to case, as a sorted list control does: a new row goes after the rows that compare equal to it.
+// The view mirrors this model and writes ticks and selection back through it.
+class ItemList {
+public:
+    // Adds a row in sorted place and returns its index.
+    int Add(const std::string& text, bool checked = false);
+    void Remove(int index); // out-of-range index: nothing
+    void Clear();
+    void SetChecked(int index, bool checked);
+    const std::vector<ItemRow>& Rows() const { return m_rows; }
+    int Count() const { return static_cast<int>(m_rows.size()); }
+
+    // The current row, -1 for none (the list's ListIndex).
+    int Selected() const { return m_selected; }
+    void Select(int index);
+
+    // Called after every change of rows, ticks or selection.
+    void Subscribe(std::function<void()> listener) { m_listeners.push_back(std::move(listener)); }
+
+    // The list's order: case-insensitive comparison of the ANSI text.
+    static bool SortsBefore(const std::string& a, const std::string& b);
+
+private:
+    void Changed();
+    std::vector<ItemRow> m_rows;
+    int m_selected = -1;
+    std::vector<std::function<void()>> m_listeners;
+};
+
+// The allow list `ListAllow`: class names (and standard-dialog titles) whose windows are never hidden.
+// Kept in the order entries were added.
+class AllowList {
+public:
+    void Add(const std::string& entry) { m_entries.push_back(entry); }
+    void RemoveAt(int index);
+    void Clear() { m_entries.clear(); }
+    int Count() const { return static_cast<int>(m_entries.size()); }
+    const std::string& At(int index) const { return m_entries[static_cast<std::size_t>(index)]; }
+    const std::vector<std::string>& Entries() const { return m_entries; }
+    // The list-box prefix search from index 0 over every entry: the index of the first entry that begins
+    // with key, compared without regard to case; -1 when none does.
+    int FindString(const std::string& key) const;
+
+private:
+    std::vector<std::string> m_entries;
+};
+
+} // namespace engine

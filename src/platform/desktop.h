@@ -1,0 +1,31 @@
+#pragma once
+#include <string>
+
+#include "platform/types.h"
+
+namespace platform {
+
+// What the lock engine and the prompts need from the window manager. Text is in the ANSI code page.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    virtual WindowId ForegroundWindow() = 0;
+    // The title as GetWindowTextA gives it into a buffer of maxCount characters (NUL included):
+    // at most maxCount - 1 characters, "" for no window or no title.
+    virtual std::string WindowTitle(WindowId window, int maxCount) = 0;
+    // The class name, at most maxCount - 1 characters; "" when it cannot be read.
+    virtual std::string ClassName(WindowId window, int maxCount) = 0;
+    // Hides another program's window without waiting for that program (a hung program must not stall us).
+    virtual void HideWindow(WindowId window) = 0;
+    // SW_SHOWNORMAL, also without waiting.
+    virtual void ShowWindowNormal(WindowId window) = 0;
+    // Posts WM_CLOSE (0, 0); lost without effect when the window is gone.
+    virtual void PostClose(WindowId window) = 0;
+    // FindWindowA with a title only / a class only; 0 when none.
+    virtual WindowId FindWindowByTitle(const std::string& title) = 0;
+    virtual WindowId FindWindowByClass(const std::string& className) = 0;
+    // True for windows that belong to this process.
+    virtual bool IsOwnWindow(WindowId window) = 0;
+};
+
+} // namespace platform

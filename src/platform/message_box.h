@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+#include "platform/types.h"
+
+namespace platform {
+
+constexpr unsigned kMbOk = 0x0;
+constexpr unsigned kMbOkCancel = 0x1;
+constexpr unsigned kMbIconCritical = 0x10;
+constexpr unsigned kMbIconInformation = 0x40;
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+
+// MessageBoxA: blocks the caller's handler until answered (a nested message loop keeps other windows alive).
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    virtual int Show(WindowId owner, const std::string& text, const std::string& caption, unsigned style) = 0;
+};
+
+} // namespace platform

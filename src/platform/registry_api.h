@@ -1,0 +1,61 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// The registry roots this program touches.
+enum class RegRoot { LocalMachine, ClassesRoot };
+
+// How a key is opened. Reads ask for read access only, so that a user who may not write
+// the machine-wide keys still reads what the parent stored.
+enum class RegAccess { Read, All };
+
+// Status codes, the same numbers the system uses.
+constexpr long kRegOk = 0;
+constexpr long kRegFileNotFound = 2;
+constexpr long kRegAccessDenied = 5;
+constexpr long kRegMoreData = 234;
+
+constexpr std::uint32_t kRegSz = 1;
+constexpr std::uint32_t kRegDword = 4;
+
+using RegKey = std::uint64_t; // opaque open key, 0 = none
+
+// The raw registry calls, one to one with the system's ANSI functions.
+class RegistryApi {
+public:
+    virtual ~RegistryApi() = default;
+    // Creates the key and every missing key on its path (full access); an existing key is opened.
+    virtual long CreateKey(RegRoot root, const std::string& path, RegKey* key) = 0;
+    virtual long OpenKey(RegRoot root, const std::string& path, RegAccess access, RegKey* key) = 0;
+    // Deletes a key that has no subkeys.
+    virtual long DeleteKey(RegRoot root, const std::string& path) = 0;
+    // *size is the buffer's size on entry and the data's size on return (also on kRegMoreData).
+    virtual long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                            std::uint32_t* size) = 0;
+    virtual long SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                          std::uint32_t size) = 0;
+    virtual void CloseKey(RegKey key) = 0;
+};
+
+// Owns one open key of a RegistryApi and closes it when it goes.
+class ScopedRegKey {
+public:
+    explicit ScopedRegKey(RegistryApi& api) : m_api(api) {}
+    ~ScopedRegKey() { Reset(); }
+    ScopedRegKey(const ScopedRegKey&) = delete;
+    ScopedRegKey& operator=(const ScopedRegKey&) = delete;
+    RegKey* Out() { Reset(); return &m_key; }
+    RegKey Get() const { return m_key; }
+    void Reset() {
+        if (m_key != 0) m_api.CloseKey(m_key);
+        m_key = 0;
+    }
+
+private:
+    RegistryApi& m_api;
+    RegKey m_key = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,39 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/types.h"
+
+namespace platform {
+
+// The 88-byte, single-byte-character notification icon record, field for field.
+struct TrayIconData {
+    std::uint32_t cbSize = 0;
+    WindowId hWnd = 0;
+    std::uint32_t uID = 0;
+    std::uint32_t uFlags = 0;
+    std::uint32_t uCallbackMessage = 0;
+    std::uint64_t hIcon = 0;
+    std::array<char, 64> szTip{};
+};
+
+constexpr std::uint32_t kNimAdd = 0;
+constexpr std::uint32_t kNimDelete = 2;
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Shell_NotifyIconA; the result is not looked at by the program.
+    virtual bool NotifyIcon(std::uint32_t message, const TrayIconData& data) = 0;
+    // ShellExecuteA(owner, "Open", address, null, "", SW_SHOWNORMAL).
+    virtual void OpenAddress(WindowId owner, const std::string& address) = 0;
+    // WinHelpA(owner, file, command, 0).
+    virtual void OpenHelp(WindowId owner, const std::string& file, unsigned command) = 0;
+    // Starts a program file with a hidden window, without waiting; false when it could not start.
+    virtual bool StartHidden(const std::string& file) = 0;
+    // The folder of the running program file, as the system reports it (a drive root keeps its backslash).
+    virtual std::string ProgramFolder() = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace platform {
+
+// The system-wide task-key lock (SystemParametersInfoA, SPI_SETSCREENSAVERRUNNING).
+class TaskKeys {
+public:
+    virtual ~TaskKeys() = default;
+    virtual void SetLocked(bool locked) = 0;
+};
+
+} // namespace platform

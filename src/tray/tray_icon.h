@@ -1,0 +1,13 @@
+#pragma once
+
+namespace tray {
+
+// Puts the program's icon into the notification area (and takes it away).
+class TrayIcon {
+public:
+    virtual ~TrayIcon() = default;
+    virtual void AddTrayIcon() = 0;
+    virtual void DeleteTrayIcon() = 0;
+};
+
+} // namespace tray
