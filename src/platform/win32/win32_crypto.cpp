@@ -1,0 +1,49 @@
+#include "platform/win32/win32_crypto.h"
+
+#include <climits>
+
+namespace platform::win32 {
+namespace {
+
+bool Succeeded(NTSTATUS status) { return status >= 0; }
+
+} // namespace
+
+bool Win32Crypto::Pbkdf2Sha256(const std::string& password, const std::vector<std::uint8_t>& salt,
+                               std::uint32_t iterations, std::size_t length, std::vector<std::uint8_t>& out) {
+    out.clear();
+    if (iterations == 0 || length == 0 || length > ULONG_MAX || password.size() > ULONG_MAX ||
+        salt.size() > ULONG_MAX)
+        return false;
+    if (!m_hmacSha256) {
+        BCRYPT_ALG_HANDLE alg = nullptr;
+        if (!Succeeded(::BCryptOpenAlgorithmProvider(&alg, BCRYPT_SHA256_ALGORITHM, nullptr,
+                                                     BCRYPT_ALG_HANDLE_HMAC_FLAG)))
+            return false;
+        m_hmacSha256.reset(alg);
+    }
+    // CNG takes non-const pointers but only reads the password and the salt.
+    static UCHAR noData = 0; // a valid pointer for an empty password or salt
+    auto* pass = password.empty() ? &noData : reinterpret_cast<PUCHAR>(const_cast<char*>(password.data()));
+    auto* saltBytes = salt.empty() ? &noData : const_cast<PUCHAR>(salt.data());
+    std::vector<std::uint8_t> key(length);
+    if (!Succeeded(::BCryptDeriveKeyPBKDF2(m_hmacSha256.get(), pass, static_cast<ULONG>(password.size()), saltBytes,
+                                           static_cast<ULONG>(salt.size()), iterations, key.data(),
+                                           static_cast<ULONG>(length), 0)))
+        return false;
+    out = std::move(key);
+    return true;
+}
+
+bool Win32Crypto::RandomBytes(std::size_t count, std::vector<std::uint8_t>& out) {
+    out.clear();
+    if (count > ULONG_MAX) return false;
+    std::vector<std::uint8_t> bytes(count);
+    if (count != 0 && !Succeeded(::BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(count),
+                                                   BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+        return false;
+    out = std::move(bytes);
+    return true;
+}
+
+} // namespace platform::win32
