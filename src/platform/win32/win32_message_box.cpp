@@ -1,0 +1,11 @@
+#include "platform/win32/win32_message_box.h"
+
+#include <windows.h>
+
+namespace platform::win32 {
+
+int Win32MessageBoxes::Show(WindowId owner, const std::string& text, const std::string& caption, unsigned style) {
+    return ::MessageBoxA(reinterpret_cast<HWND>(owner), text.c_str(), caption.c_str(), style);
+}
+
+} // namespace platform::win32
