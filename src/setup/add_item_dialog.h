@@ -1,0 +1,72 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/locked_items.h"
+#include "platform/message_box.h"
+#include "platform/timer.h"
+
+namespace setup {
+
+// The instruction line of the add-item dialog, and what it says when the program's own caption is refused.
+constexpr const char* kAddItemInstruction =
+    "Type a keyword for web pages you want to password protect, e.g. Crime, Drugs, Sex.";
+constexpr const char* kAddItemRefusal = "Sorry, you cannot lock this, it's used by this program.";
+
+// The window of the add-item dialog `frmadd`, as its presenter sees it.
+class AddItemView {
+public:
+    virtual ~AddItemView() = default;
+    virtual platform::WindowId Handle() const = 0;     // owner of the dialog's message boxes
+    virtual std::string Text() const = 0;               // txtwindow, exactly as shown
+    virtual void SetText(const std::string& text) = 0;  // raises txtwindow_Change like typing does
+    virtual void SetCaretToEnd() = 0;                   // insertion point at the text's length, nothing selected
+    virtual bool ConvertChecked() const = 0;            // chkconvert
+    virtual void SetInstruction(const std::string& text) = 0; // Label2
+    virtual void Show() = 0;                            // centred, focus in txtwindow
+    // Destroys the window; the view then reports Form_Unload (which finds the dialog already closed).
+    virtual void Close() = 0;
+};
+
+// The add-item dialog `frmadd`: one locked item typed (optionally in title case) and added as a new, unticked
+// row of `listwindows`. It disables the setup window while it exists and enables it on every way it closes.
+class AddItemDialog {
+public:
+    AddItemDialog(engine::ItemList& listwindows, platform::Timer& timerorv, platform::MessageBoxes& messageBoxes,
+                  std::function<void(bool)> setOwnerEnabled);
+    // A dialog destroyed while open still gives the setup window back.
+    ~AddItemDialog();
+    AddItemDialog(const AddItemDialog&) = delete;
+    AddItemDialog& operator=(const AddItemDialog&) = delete;
+
+    // Creating the dialog disables the setup window. The view starts hidden with an empty text box, an
+    // unticked check box and the instruction line.
+    void Create(std::unique_ptr<AddItemView> view);
+    void SetText(const std::string& text);
+    void Show();
+    bool IsOpen() const { return m_open; }
+
+    // Handlers of the dialog's controls.
+    void cmdok_Click();
+    void cmdexit_Click();
+    void chkconvert_Click();
+    void txtwindow_Change();
+    // The window closes or is destroyed by any way (close box, owner going away).
+    void Form_Unload();
+
+private:
+    void Convert();
+    void ReportFailure(const char* description);
+    void CloseDialog();
+
+    engine::ItemList& m_listwindows;
+    platform::Timer& m_timerorv;
+    platform::MessageBoxes& m_messageBoxes;
+    std::function<void(bool)> m_setOwnerEnabled;
+    std::unique_ptr<AddItemView> m_view;
+    bool m_open = false;
+    bool m_converting = false; // writing the converted text back raises the change handler again
+};
+
+} // namespace setup
