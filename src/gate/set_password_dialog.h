@@ -1,0 +1,57 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "gate/password.h"
+
+namespace gate {
+
+constexpr const char* kSetPasswordCaption = "Set Password";
+constexpr const char* kEnterNewPassword = "Enter new password:";
+constexpr const char* kConfirmNewPassword = "Confirm new password:";
+constexpr const char* kPasswordsDoNotMatch = "Passwords do not match!";
+
+// The window of the set-password dialog `frmsetpassword`, as its presenter sees it.
+class SetPasswordView {
+public:
+    virtual ~SetPasswordView() = default;
+    virtual std::string Text1() const = 0;
+    virtual std::string Text2() const = 0;
+    virtual void ClearTexts() = 0; // empties both boxes
+    virtual void SetLabel1(const std::string& text) = 0;
+    virtual void FocusText1() = 0;
+    virtual void Show() = 0; // centred, focus in Text1
+    // Destroys the window; the view then reports Form_Unload (which finds the dialog already closed).
+    virtual void Close() = 0;
+};
+
+// The set-password dialog `frmsetpassword`: a new password typed twice (the confirmation ignores letter case)
+// goes in force at once. Storing it is left to the setup window's OK and Apply. The dialog disables the setup
+// window while it exists and enables it on every way it closes.
+class SetPasswordDialog {
+public:
+    SetPasswordDialog(Password& password, std::function<void(bool)> setOwnerEnabled);
+    ~SetPasswordDialog();
+    SetPasswordDialog(const SetPasswordDialog&) = delete;
+    SetPasswordDialog& operator=(const SetPasswordDialog&) = delete;
+
+    // Creating the dialog disables the setup window.
+    void Create(std::unique_ptr<SetPasswordView> view);
+    void Show();
+    bool IsOpen() const { return m_open; }
+
+    void OKButton_Click();
+    void CancelButton_Click(); // also Escape and the close box
+    void Form_Unload();        // the window closes or is destroyed by any way
+
+private:
+    void CloseDialog();
+
+    Password& m_password;
+    std::function<void(bool)> m_setOwnerEnabled;
+    std::unique_ptr<SetPasswordView> m_view;
+    bool m_open = false;
+};
+
+} // namespace gate
