@@ -1,0 +1,72 @@
+// The editing commands under the locked-item list of the setup window: Add, Change and Remove.
+#include "setup/setup_window.h"
+
+namespace setup {
+
+namespace {
+
+// Change and Remove run step by step: a step that fails is skipped and the next one runs.
+template <class Step> void SkipOnFailure(Step&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+void SetupWindow::cmdadd_Click() { OpenAddItemDialog("", false); }
+
+void SetupWindow::cmdchange_Click() {
+    engine::ItemList& items = Items();
+    int selected = -1;
+    std::string text;
+    SkipOnFailure([&] {
+        selected = items.Selected();
+        if (selected >= 0 && selected < items.Count()) text = items.Rows()[static_cast<std::size_t>(selected)].text;
+    });
+    // The entry leaves the list now; the dialog's OK adds it back as a new, unticked entry, its Cancel does not.
+    SkipOnFailure([&] {
+        if (selected >= 0) items.Remove(selected);
+    });
+    OpenAddItemDialog(text, true);
+}
+
+void SetupWindow::cmdremove_Click() {
+    platform::Timer& timer = m_engine.timerorv();
+    engine::ItemList& items = Items();
+    SkipOnFailure([&] { timer.SetEnabled(false); });
+    SkipOnFailure([&] {
+        const int selected = items.Selected();
+        if (selected >= 0) items.Remove(selected);
+    });
+    SkipOnFailure([&] { m_engine.SaveWindows(); });
+    // The save empties the rule list; loading straight away keeps locking going while the window is open.
+    SkipOnFailure([&] { m_engine.GetWindows(); });
+    SkipOnFailure([&] { timer.SetEnabled(true); });
+}
+
+void SetupWindow::OpenAddItemDialog(const std::string& text, bool skipFailures) {
+    if (!m_view) return;
+    auto create = [&] {
+        m_addItem.reset();
+        m_addItem = std::make_unique<AddItemDialog>(Items(), m_engine.timerorv(), m_messageBoxes, OwnerEnabler());
+        m_addItem->Create(m_view->CreateAddItemView(*m_addItem));
+    };
+    auto fill = [&] {
+        if (m_addItem && !text.empty()) m_addItem->SetText(text);
+    };
+    auto show = [&] {
+        if (m_addItem) m_addItem->Show();
+    };
+    if (!skipFailures) {
+        create();
+        show();
+        return;
+    }
+    SkipOnFailure(create);
+    SkipOnFailure(fill);
+    SkipOnFailure(show);
+}
+
+} // namespace setup

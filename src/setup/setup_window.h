@@ -1,0 +1,128 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "app/shared_state.h"
+#include "engine/lock_engine.h"
+#include "gate/set_password_dialog.h"
+#include "platform/message_box.h"
+#include "platform/shell.h"
+#include "setup/add_item_dialog.h"
+#include "store/options.h"
+#include "store/registry.h"
+#include "store/settings.h"
+
+namespace setup {
+
+// The four link-style labels that turn blue under the pointer.
+enum class LinkLabel { Add, Remove, Change, Update };
+constexpr int kLinkLabelCount = 4;
+
+constexpr int kAboutTab = 3;
+constexpr const char* kAddOnQuestion =
+    "You need to download an addon for this feature. Would you like to do this now?";
+constexpr unsigned kAddOnQuestionStyle = platform::kMbOkCancel | platform::kMbIconInformation; // 65
+constexpr unsigned kHelpFinder = 11;
+
+// "Kestrel 2004 - Premium Edition" and "Version 2.0.2", the About tab's two lines.
+std::string AboutProgramName(const std::string& edition);
+std::string AboutVersion(int major, int minor, int patch);
+
+// The setup window `frmorv`, as its presenter sees it. The view mirrors `listwindows` (through Items()) and
+// the Advanced tab's check boxes (through Options()) by itself and writes the user's changes back to them.
+class SetupWindowView {
+public:
+    virtual ~SetupWindowView() = default;
+    virtual platform::WindowId Handle() const = 0;
+    // Makes the window visible and brings it to the front; centred on the screen when centre is true,
+    // otherwise where it was. The selected tab is left as it is.
+    virtual void ShowWindow(bool centre) = 0;
+    virtual void HideWindow() = 0;
+    virtual bool IsWindowVisible() const = 0;
+    virtual void SetEnabled(bool enabled) = 0;
+    virtual void SetAboutTexts(const std::string& programName, const std::string& version) = 0;
+    virtual void SetLinkHighlighted(LinkLabel label, bool highlighted) = 0;
+    // The dialogs' windows, created hidden and bound to their presenters; null when they cannot be made.
+    virtual std::unique_ptr<AddItemView> CreateAddItemView(AddItemDialog& presenter) = 0;
+    virtual std::unique_ptr<gate::SetPasswordView> CreateSetPasswordView(gate::SetPasswordDialog& presenter) = 0;
+};
+
+// The setup window `frmorv` made visible: the four-tab setup tool with its commands, the editing of the
+// locked items, help and links, and the popup add-on offer.
+class SetupWindow {
+public:
+    SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options,
+                app::SharedState& state, store::Registry& registry, platform::Shell& shell,
+                platform::MessageBoxes& messageBoxes);
+    ~SetupWindow();
+    SetupWindow(const SetupWindow&) = delete;
+    SetupWindow& operator=(const SetupWindow&) = delete;
+
+    // The view binds itself when it is made and lets go when it goes.
+    void AttachView(SetupWindowView* view) { m_view = view; }
+
+    // The password prompt's "setup" action: visible, centred the first time, later where it was.
+    void Show();
+    bool IsVisible() const;
+
+    // The models the view mirrors.
+    engine::ItemList& Items() { return m_engine.listwindows(); }
+    store::Options& Options() { return m_options; }
+
+    // Command row.
+    void cmdapply_Click();  // OK
+    void cmdcancel_Click(); // Cancel
+    void cmdapply2_Click(); // Apply
+    void cmdhelp_Click();
+
+    // Tab control: the newly selected tab.
+    void SSTab1_Click(int selectedTab);
+    // Hover highlight: the pointer over a link-style label, or over the tab control's bare surface.
+    void LinkLabel_MouseMove(LinkLabel label);
+    void SSTab1_MouseMove();
+
+    // Locked-item editing (first tab).
+    void cmdadd_Click();
+    void cmdchange_Click();
+    void cmdremove_Click();
+
+    // Settings tab.
+    void cmdsetpassword_Click();
+
+    // Advanced tab: a check box clicked by the user.
+    void CheckBox_Click(store::Option option, bool checked);
+    // "Stop Popup Ad's": also runs when the program changes the box.
+    void chkpopup_Click();
+
+    // About tab links.
+    void cmdupdate_Click();
+    void Label7_Click();
+    void Label8_Click();
+
+    // The dialogs currently made (for the views' owners and tests); null when none was opened yet.
+    AddItemDialog* AddItem() { return m_addItem.get(); }
+    gate::SetPasswordDialog* SetPassword() { return m_setPassword.get(); }
+
+private:
+    void SaveAndReload();
+    void OpenAddItemDialog(const std::string& text, bool skipFailures);
+    std::function<void(bool)> OwnerEnabler();
+    platform::WindowId Owner() const;
+
+    engine::LockEngine& m_engine;
+    store::Settings& m_settings;
+    store::Options& m_options;
+    app::SharedState& m_state;
+    store::Registry& m_registry;
+    platform::Shell& m_shell;
+    platform::MessageBoxes& m_messageBoxes;
+    SetupWindowView* m_view = nullptr;
+    bool m_shownBefore = false;
+    bool m_highlighted[kLinkLabelCount] = {false, false, false, false};
+    std::unique_ptr<AddItemDialog> m_addItem;
+    std::unique_ptr<gate::SetPasswordDialog> m_setPassword;
+    // Listeners given to the models outlive nothing: they check this token first.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+} // namespace setup
