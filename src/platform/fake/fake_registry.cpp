@@ -1,0 +1,192 @@
+#include "platform/fake/fake_registry.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform::fake {
+
+namespace {
+
+constexpr long kInvalidHandle = 6;  // ERROR_INVALID_HANDLE
+constexpr long kKeyDeleted = 1018;  // ERROR_KEY_DELETED: the key went while a handle to it was open
+
+std::string Fold(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+} // namespace
+
+FakeRegistry::FakeRegistry() {
+    m_keys.try_emplace(KeyId(RegRoot::LocalMachine, ""));
+    m_keys.try_emplace(KeyId(RegRoot::ClassesRoot, ""));
+}
+
+std::string FakeRegistry::KeyId(RegRoot root, const std::string& path) {
+    std::string id = root == RegRoot::LocalMachine ? "hklm" : "hkcr";
+    // Empty levels ("a\\\\b", a trailing "\") are ignored, as the system does.
+    std::string level;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\') {
+            if (!level.empty()) id += "\\" + Fold(level);
+            level.clear();
+        } else {
+            level += path[i];
+        }
+    }
+    return id;
+}
+
+bool FakeRegistry::Refused(const std::string& keyId, RegAccess access) const {
+    if (m_standardUser && access == RegAccess::All) return true;
+    auto it = m_refused.find(keyId);
+    return it != m_refused.end() && std::find(it->second.begin(), it->second.end(), access) != it->second.end();
+}
+
+void FakeRegistry::CreatePath(const std::string& keyId) {
+    for (std::size_t pos = keyId.find('\\'); pos != std::string::npos; pos = keyId.find('\\', pos + 1)) {
+        m_keys.try_emplace(keyId.substr(0, pos));
+    }
+    m_keys.try_emplace(keyId);
+}
+
+FakeRegistry::Key* FakeRegistry::FindKey(const std::string& keyId) {
+    auto it = m_keys.find(keyId);
+    return it == m_keys.end() ? nullptr : &it->second;
+}
+
+const FakeRegistry::Key* FakeRegistry::FindKey(const std::string& keyId) const {
+    auto it = m_keys.find(keyId);
+    return it == m_keys.end() ? nullptr : &it->second;
+}
+
+RegKey FakeRegistry::NewHandle(const std::string& keyId, RegAccess access) {
+    const RegKey handle = m_nextHandle++;
+    m_handles[handle] = Handle{keyId, access};
+    return handle;
+}
+
+long FakeRegistry::CreateKey(RegRoot root, const std::string& path, RegKey* key) {
+    *key = 0;
+    const std::string id = KeyId(root, path);
+    m_openRequests.push_back(RegAccess::All);
+    if (Refused(id, RegAccess::All)) return kRegAccessDenied;
+    CreatePath(id);
+    *key = NewHandle(id, RegAccess::All);
+    return kRegOk;
+}
+
+long FakeRegistry::OpenKey(RegRoot root, const std::string& path, RegAccess access, RegKey* key) {
+    *key = 0;
+    const std::string id = KeyId(root, path);
+    m_openRequests.push_back(access);
+    if (!FindKey(id)) return kRegFileNotFound;
+    if (Refused(id, access)) return kRegAccessDenied;
+    *key = NewHandle(id, access);
+    return kRegOk;
+}
+
+long FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
+    const std::string id = KeyId(root, path);
+    if (id.find('\\') == std::string::npos) return kRegAccessDenied; // a root cannot go
+    if (!FindKey(id)) return kRegFileNotFound;
+    if (Refused(id, RegAccess::All)) return kRegAccessDenied;
+    const std::string prefix = id + "\\";
+    for (const auto& [other, unused] : m_keys) {
+        if (other.compare(0, prefix.size(), prefix) == 0) return kRegAccessDenied; // has subkeys
+    }
+    m_keys.erase(id);
+    return kRegOk;
+}
+
+long FakeRegistry::QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                              std::uint32_t* size) {
+    auto handle = m_handles.find(key);
+    if (handle == m_handles.end()) return kInvalidHandle;
+    const Key* k = FindKey(handle->second.keyId);
+    if (!k) return kKeyDeleted;
+    auto it = k->values.find(Fold(name));
+    if (it == k->values.end()) return kRegFileNotFound;
+    const Value& value = it->second;
+    const auto needed = static_cast<std::uint32_t>(value.data.size());
+    if (type) *type = value.type;
+    if (!data) {
+        if (size) *size = needed;
+        return kRegOk;
+    }
+    if (!size) return kInvalidHandle;
+    const std::uint32_t room = *size;
+    *size = needed;
+    if (needed > room) return kRegMoreData;
+    if (needed > 0) std::memcpy(data, value.data.data(), needed);
+    return kRegOk;
+}
+
+long FakeRegistry::SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                            std::uint32_t size) {
+    auto handle = m_handles.find(key);
+    if (handle == m_handles.end()) return kInvalidHandle;
+    if (handle->second.access != RegAccess::All) return kRegAccessDenied;
+    Key* k = FindKey(handle->second.keyId);
+    if (!k) return kKeyDeleted;
+    const std::string folded = Fold(name);
+    if (!k->values.count(folded)) k->order.push_back(name);
+    k->values[folded] = Value{type, std::vector<std::uint8_t>(data, data + size)};
+    return kRegOk;
+}
+
+void FakeRegistry::CloseKey(RegKey key) {
+    m_handles.erase(key);
+}
+
+void FakeRegistry::PutKey(RegRoot root, const std::string& path) {
+    CreatePath(KeyId(root, path));
+}
+
+void FakeRegistry::PutValue(RegRoot root, const std::string& path, const std::string& name, std::uint32_t type,
+                            std::vector<std::uint8_t> data) {
+    const std::string id = KeyId(root, path);
+    CreatePath(id);
+    Key& k = m_keys[id];
+    const std::string folded = Fold(name);
+    if (!k.values.count(folded)) k.order.push_back(name);
+    k.values[folded] = Value{type, std::move(data)};
+}
+
+void FakeRegistry::PutString(RegRoot root, const std::string& path, const std::string& name,
+                             const std::string& text) {
+    PutValue(root, path, name, kRegSz, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+bool FakeRegistry::KeyExists(RegRoot root, const std::string& path) const {
+    return FindKey(KeyId(root, path)) != nullptr;
+}
+
+std::optional<FakeRegistry::Value> FakeRegistry::GetValue(RegRoot root, const std::string& path,
+                                                          const std::string& name) const {
+    const Key* k = FindKey(KeyId(root, path));
+    if (!k) return std::nullopt;
+    auto it = k->values.find(Fold(name));
+    if (it == k->values.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<std::string> FakeRegistry::GetString(RegRoot root, const std::string& path,
+                                                   const std::string& name) const {
+    auto value = GetValue(root, path, name);
+    if (!value) return std::nullopt;
+    return std::string(value->data.begin(), value->data.end());
+}
+
+std::vector<std::string> FakeRegistry::ValueNames(RegRoot root, const std::string& path) const {
+    const Key* k = FindKey(KeyId(root, path));
+    return k ? k->order : std::vector<std::string>{};
+}
+
+void FakeRegistry::RefuseAccess(RegRoot root, const std::string& path, RegAccess access) {
+    m_refused[KeyId(root, path)].push_back(access);
+}
+
+} // namespace platform::fake

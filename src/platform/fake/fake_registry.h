@@ -1,0 +1,83 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/registry_api.h"
+
+namespace platform::fake {
+
+// An in-memory registry: keys (names compared without regard to case, as the system does), typed values with
+// their exact bytes, missing keys, and keys that refuse some kinds of access.
+class FakeRegistry : public RegistryApi {
+public:
+    struct Value {
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> data;
+    };
+
+    FakeRegistry();
+
+    // RegistryApi
+    long CreateKey(RegRoot root, const std::string& path, RegKey* key) override;
+    long OpenKey(RegRoot root, const std::string& path, RegAccess access, RegKey* key) override;
+    long DeleteKey(RegRoot root, const std::string& path) override;
+    long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* size) override;
+    long SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                  std::uint32_t size) override;
+    void CloseKey(RegKey key) override;
+
+    // Setting up the world (no access checks). PutValue creates the key and its parents.
+    void PutKey(RegRoot root, const std::string& path);
+    void PutValue(RegRoot root, const std::string& path, const std::string& name, std::uint32_t type,
+                  std::vector<std::uint8_t> data);
+    void PutString(RegRoot root, const std::string& path, const std::string& name, const std::string& text);
+
+    // Looking at the world.
+    bool KeyExists(RegRoot root, const std::string& path) const;
+    std::optional<Value> GetValue(RegRoot root, const std::string& path, const std::string& name) const;
+    // The data of a value as text, bytes unchanged (a stored NUL stays); nullopt when the value is missing.
+    std::optional<std::string> GetString(RegRoot root, const std::string& path, const std::string& name) const;
+    // Value names of a key in the order they were first written.
+    std::vector<std::string> ValueNames(RegRoot root, const std::string& path) const;
+
+    // A user who may read the machine-wide keys but not change them: full access, creation and deletion are
+    // refused with access denied; read access still works.
+    void SetStandardUser(bool standardUser) { m_standardUser = standardUser; }
+    // Refuses one kind of access (All refuses creation and deletion as well) to one key.
+    void RefuseAccess(RegRoot root, const std::string& path, RegAccess access);
+
+    // Handles handed out and not yet closed; every layer call should leave this at 0.
+    int OpenHandles() const { return static_cast<int>(m_handles.size()); }
+    // Every access asked for by OpenKey, in order.
+    const std::vector<RegAccess>& OpenRequests() const { return m_openRequests; }
+
+private:
+    struct Key {
+        std::map<std::string, Value> values; // by folded name
+        std::vector<std::string> order;      // names as first written
+    };
+    struct Handle {
+        std::string keyId;
+        RegAccess access;
+    };
+
+    static std::string KeyId(RegRoot root, const std::string& path);
+    bool Refused(const std::string& keyId, RegAccess access) const;
+    void CreatePath(const std::string& keyId);
+    Key* FindKey(const std::string& keyId);
+    const Key* FindKey(const std::string& keyId) const;
+    RegKey NewHandle(const std::string& keyId, RegAccess access);
+
+    std::map<std::string, Key> m_keys; // by folded "root\path"
+    std::map<RegKey, Handle> m_handles;
+    std::map<std::string, std::vector<RegAccess>> m_refused;
+    std::vector<RegAccess> m_openRequests;
+    RegKey m_nextHandle = 0x100;
+    bool m_standardUser = false;
+};
+
+} // namespace platform::fake

@@ -1,0 +1,130 @@
+#include "store/registry.h"
+
+#include <array>
+#include <cstdint>
+#include <limits>
+
+namespace store {
+
+using platform::kRegDword;
+using platform::kRegFileNotFound;
+using platform::kRegOk;
+using platform::kRegSz;
+using platform::RegAccess;
+using platform::ScopedRegKey;
+
+namespace {
+
+// The leading decimal number of a text, rounded to the nearest integer (halves to even) and clamped to what
+// a 32-bit value can hold in either reading, so that -1 and 4294967295 both give FF FF FF FF.
+// Leading blanks are skipped; a text without a leading number gives 0.
+std::uint32_t LeadingNumber(const std::string& text) {
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t kMax = std::numeric_limits<std::uint32_t>::max();
+    constexpr std::int64_t kSaturated = kMax + 1; // any larger magnitude clamps the same way
+
+    std::size_t pos = 0;
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    auto isDigit = [&](std::size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
+
+    std::int64_t whole = 0;
+    for (; isDigit(pos); ++pos) {
+        whole = whole * 10 + (text[pos] - '0');
+        if (whole > kSaturated) whole = kSaturated;
+    }
+    // Only the fraction's relation to one half matters for rounding.
+    if (pos < text.size() && text[pos] == '.') {
+        ++pos;
+        if (isDigit(pos)) {
+            const char first = text[pos++];
+            bool restNonZero = false;
+            for (; isDigit(pos); ++pos) restNonZero = restNonZero || text[pos] != '0';
+            const bool above = first > '5' || (first == '5' && restNonZero);
+            const bool half = first == '5' && !restNonZero;
+            if (above || (half && whole % 2 == 1)) whole += 1;
+        }
+    }
+    std::int64_t value = negative ? -whole : whole;
+    if (value < kMin) value = kMin;
+    if (value > kMax) value = kMax;
+    return static_cast<std::uint32_t>(value);
+}
+
+} // namespace
+
+void Registry::CreateKey(RegRoot root, const std::string& path) {
+    ScopedRegKey key(m_api);
+    m_api.CreateKey(root, path, key.Out());
+}
+
+void Registry::DeleteKey(RegRoot root, const std::string& path) {
+    m_api.DeleteKey(root, path);
+}
+
+std::string Registry::ReadValue(RegRoot root, const std::string& path, const std::string& name) {
+    // Read access is enough to read, and it is all a standard user gets on the machine-wide keys.
+    ScopedRegKey key(m_api);
+    if (m_api.OpenKey(root, path, RegAccess::Read, key.Out()) != kRegOk) return "";
+
+    std::array<std::uint8_t, kBufferSize> buffer{};
+    std::uint32_t size = kBufferSize;
+    std::uint32_t type = 0;
+    if (m_api.QueryValue(key.Get(), name, &type, buffer.data(), &size) != kRegOk) return "";
+    if (size > kBufferSize) return ""; // a misbehaving system layer; never read past the buffer
+
+    if (type == kRegSz) {
+        std::string text(reinterpret_cast<const char*>(buffer.data()), size);
+        // Other programs store strings with their terminating NUL, this one without: both read the same.
+        if (!text.empty() && text.back() == '\0') text.pop_back();
+        return text;
+    }
+    if (type == kRegDword) {
+        if (size == 0) return "";
+        std::uint32_t number = 0;
+        const std::uint32_t bytes = size < 4 ? size : 4;
+        for (std::uint32_t i = 0; i < bytes; ++i) number |= static_cast<std::uint32_t>(buffer[i]) << (8 * i);
+        return std::to_string(number);
+    }
+    return "";
+}
+
+bool Registry::WriteValue(RegRoot root, const std::string& path, const std::string& name, const std::string& text) {
+    ScopedRegKey key(m_api);
+    if (m_api.OpenKey(root, path, RegAccess::All, key.Out()) != kRegOk) return false;
+
+    // The value keeps the type it has. Data too large for the buffer cannot be looked at, so it is not
+    // overwritten either.
+    std::array<std::uint8_t, kBufferSize> buffer{};
+    std::uint32_t size = kBufferSize;
+    std::uint32_t type = 0;
+    const long status = m_api.QueryValue(key.Get(), name, &type, buffer.data(), &size);
+    if (status == kRegFileNotFound) {
+        type = kRegSz;
+    } else if (status != kRegOk) {
+        return false;
+    }
+
+    if (type == kRegSz) {
+        if (text.size() > std::numeric_limits<std::uint32_t>::max()) return false;
+        return m_api.SetValue(key.Get(), name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
+                              static_cast<std::uint32_t>(text.size())) == kRegOk;
+    }
+    if (type == kRegDword) {
+        std::uint32_t n = LeadingNumber(text);
+        std::array<std::uint8_t, 4> data{};
+        for (auto& byte : data) {
+            byte = static_cast<std::uint8_t>(n % 256);
+            n /= 256;
+        }
+        return m_api.SetValue(key.Get(), name, kRegDword, data.data(), 4) == kRegOk;
+    }
+    // A value of any other type is not ours; text would corrupt it.
+    return false;
+}
+
+} // namespace store

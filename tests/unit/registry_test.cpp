@@ -1,0 +1,141 @@
+#include "store/registry.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fake/fake_registry.h"
+
+namespace {
+
+using platform::kRegDword;
+using platform::kRegSz;
+using platform::RegAccess;
+using platform::RegRoot;
+using platform::fake::FakeRegistry;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr RegRoot kHklm = RegRoot::LocalMachine;
+constexpr const char* kKey = "Software\\ORV\\Kestrel\\Settings";
+
+class RegistryTest : public ::testing::Test {
+protected:
+    // No handle may outlive a call of the layer.
+    void TearDown() override { EXPECT_EQ(api.OpenHandles(), 0); }
+
+    FakeRegistry api;
+    store::Registry registry{api};
+};
+
+TEST_F(RegistryTest, MissingKeyOrValueReadsEmpty) {
+    EXPECT_EQ(registry.ReadValue(kHklm, kKey, "Auth1"), "");
+    api.PutKey(kHklm, kKey);
+    EXPECT_EQ(registry.ReadValue(kHklm, kKey, "Auth1"), "");
+}
+
+TEST_F(RegistryTest, NewValueIsAStringWithoutTerminatingNul) {
+    registry.CreateKey(kHklm, kKey);
+    ASSERT_TRUE(registry.WriteValue(kHklm, kKey, "LockKeys", "1"));
+    auto value = api.GetValue(kHklm, kKey, "LockKeys");
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->type, kRegSz);
+    EXPECT_EQ(value->data, Bytes{'1'});
+    EXPECT_EQ(registry.ReadValue(kHklm, kKey, "LockKeys"), "1");
+}
+
+TEST_F(RegistryTest, StringDataReadsTheSameWithOrWithoutOneTrailingNul) {
+    const struct {
+        Bytes data;
+        std::string expected;
+    } cases[] = {
+        {{'a', 'b', 'c', 0}, "abc"}, {{'a', 'b', 'c'}, "abc"}, {{0}, ""}, {{}, ""}, {{'a', 0, 0}, std::string("a\0", 2)},
+    };
+    for (const auto& c : cases) {
+        api.PutValue(kHklm, kKey, "v", kRegSz, c.data);
+        EXPECT_EQ(registry.ReadValue(kHklm, kKey, "v"), c.expected) << c.data.size() << " bytes";
+    }
+}
+
+TEST_F(RegistryTest, WritingToAnExistingDwordKeepsTheTypeAndStoresTheLeadingNumber) {
+    const struct {
+        std::string text;
+        Bytes stored;
+    } cases[] = {
+        {"12", {0x0C, 0, 0, 0}},
+        {"300", {0x2C, 0x01, 0, 0}},
+        {"12abc", {0x0C, 0, 0, 0}},
+        {" 7", {7, 0, 0, 0}},
+        {"abc", {0, 0, 0, 0}},
+        {"", {0, 0, 0, 0}},
+        {"2.5", {2, 0, 0, 0}},   // nearest, halves to even
+        {"3.5", {4, 0, 0, 0}},
+        {"2.51", {3, 0, 0, 0}},
+        {"-1", {0xFF, 0xFF, 0xFF, 0xFF}},
+        {"4294967295", {0xFF, 0xFF, 0xFF, 0xFF}},
+        {"99999999999999999999999", {0xFF, 0xFF, 0xFF, 0xFF}},  // clamped, not wrapped
+        {"-99999999999999999999999", {0, 0, 0, 0x80}},
+    };
+    for (const auto& c : cases) {
+        api.PutValue(kHklm, kKey, "n", kRegDword, {1, 2, 3, 4});
+        EXPECT_TRUE(registry.WriteValue(kHklm, kKey, "n", c.text)) << c.text;
+        auto value = api.GetValue(kHklm, kKey, "n");
+        EXPECT_EQ(value->type, kRegDword) << c.text;
+        EXPECT_EQ(value->data, c.stored) << c.text;
+    }
+    api.PutValue(kHklm, kKey, "n", kRegDword, {0x0C, 0, 0, 0});
+    EXPECT_EQ(registry.ReadValue(kHklm, kKey, "n"), "12");
+}
+
+TEST_F(RegistryTest, DataOverTheBufferReadsEmptyAndIsNotOverwritten) {
+    const Bytes big(1025, 'x');
+    api.PutValue(kHklm, kKey, "big", kRegSz, big);
+    EXPECT_EQ(registry.ReadValue(kHklm, kKey, "big"), "");
+    EXPECT_FALSE(registry.WriteValue(kHklm, kKey, "big", "small"));
+    EXPECT_EQ(api.GetValue(kHklm, kKey, "big")->data, big);
+
+    // Exactly the buffer's size still fits.
+    api.PutString(kHklm, kKey, "full", std::string(1024, 'y'));
+    EXPECT_EQ(registry.ReadValue(kHklm, kKey, "full"), std::string(1024, 'y'));
+    EXPECT_TRUE(registry.WriteValue(kHklm, kKey, "full", "z"));
+}
+
+TEST_F(RegistryTest, WritingToAMissingKeyFailsAndCreatesNothing) {
+    EXPECT_FALSE(registry.WriteValue(kHklm, kKey, "Auth1", "x"));
+    EXPECT_FALSE(api.KeyExists(kHklm, kKey));
+    EXPECT_FALSE(api.KeyExists(kHklm, "Software\\ORV"));
+}
+
+TEST_F(RegistryTest, ValuesOfOtherTypesReadEmptyAndAreLeftAlone) {
+    api.PutValue(kHklm, kKey, "bin", 3, {'1'});
+    EXPECT_EQ(registry.ReadValue(kHklm, kKey, "bin"), "");
+    EXPECT_FALSE(registry.WriteValue(kHklm, kKey, "bin", "1"));
+    EXPECT_EQ(api.GetValue(kHklm, kKey, "bin")->type, 3u);
+}
+
+TEST_F(RegistryTest, AStandardUserStillReadsWhatWasStoredButChangesNothing) {
+    api.PutString(kHklm, kKey, "LockKeys", "1");
+    api.SetStandardUser(true);
+
+    EXPECT_EQ(registry.ReadValue(kHklm, kKey, "LockKeys"), "1");
+    EXPECT_EQ(api.OpenRequests().back(), RegAccess::Read);
+
+    EXPECT_FALSE(registry.WriteValue(kHklm, kKey, "LockKeys", "0"));
+    registry.DeleteKey(kHklm, kKey);
+    registry.CreateKey(kHklm, "Software\\ORV\\Other");
+    EXPECT_EQ(api.GetString(kHklm, kKey, "LockKeys"), "1");
+    EXPECT_FALSE(api.KeyExists(kHklm, "Software\\ORV\\Other"));
+}
+
+TEST_F(RegistryTest, KeysAreCreatedWithTheirParentsAndDeleted) {
+    registry.CreateKey(RegRoot::ClassesRoot, ".loc");
+    registry.CreateKey(kHklm, kKey);
+    EXPECT_TRUE(api.KeyExists(kHklm, "Software\\ORV"));
+    EXPECT_TRUE(registry.WriteValue(kHklm, kKey, "Version", "Premium"));
+    registry.CreateKey(kHklm, kKey); // an existing key is opened, its values stay
+    EXPECT_EQ(registry.ReadValue(kHklm, kKey, "Version"), "Premium");
+
+    registry.DeleteKey(kHklm, kKey);
+    EXPECT_FALSE(api.KeyExists(kHklm, kKey));
+    EXPECT_TRUE(api.KeyExists(RegRoot::ClassesRoot, ".loc"));
+    EXPECT_EQ(registry.ReadValue(kHklm, kKey, "Version"), "");
+}
+
+} // namespace
