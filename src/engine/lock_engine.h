@@ -43,6 +43,9 @@ public:
     const std::string& ForegroundTitle() const { return m_foregroundTitle; }
 
 private:
+    // Steps 3 to 5 of the tick for one window: the rules, the allow list and the hiding.
+    void WalkRules(platform::WindowId window, const std::string& title);
+
     store::Registry& m_registry;
     platform::Desktop& m_desktop;
     app::SharedState& m_state;

@@ -18,6 +18,9 @@ class ItemList {
 public:
     // Adds a row in sorted place and returns its index.
     int Add(const std::string& text, bool checked = false);
+    // Replaces every row at once, ordered exactly as if they were added one by one, with a single change
+    // notification (a load of a thousand rows must not redraw the view a thousand times).
+    void Assign(std::vector<ItemRow> rows);
     void Remove(int index); // out-of-range index: nothing
     void Clear();
     void SetChecked(int index, bool checked);

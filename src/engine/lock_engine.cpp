@@ -1,0 +1,157 @@
+#include "engine/lock_engine.h"
+
+namespace engine {
+
+using platform::RegRoot;
+
+namespace {
+
+constexpr unsigned kTickMs = 1000;
+constexpr int kTitleBuffer = 255;  // GetWindowTextA count: titles are seen as at most 254 characters
+constexpr int kClassBuffer = 299;  // GetClassNameA count
+constexpr std::size_t kMaxTitle = kTitleBuffer - 1;
+constexpr std::size_t kMaxClass = kClassBuffer - 1;
+constexpr int kStoredItems = 1000; // Item0 .. Item999
+constexpr const char* kDialogClass = "#32770";
+
+// The common dialogs of other programs carry "Setup" in their titles; they stay allowed as long as the list does.
+bool IsPermanentAllowEntry(const std::string& entry) {
+    return entry == "Print Setup" || entry == "Page Setup";
+}
+
+// Switches the watcher off for the lifetime of the guard and on at its end, whatever its state before.
+class WatcherPause {
+public:
+    explicit WatcherPause(platform::Timer& timer) : m_timer(timer) { m_timer.SetEnabled(false); }
+    ~WatcherPause() { m_timer.SetEnabled(true); }
+    WatcherPause(const WatcherPause&) = delete;
+    WatcherPause& operator=(const WatcherPause&) = delete;
+
+private:
+    platform::Timer& m_timer;
+};
+
+} // namespace
+
+LockEngine::LockEngine(store::Registry& registry, platform::Desktop& desktop, platform::TimerFactory& timers,
+                       app::SharedState& state, const store::Options& options, gate::PromptOpener& prompt)
+    : m_registry(registry), m_desktop(desktop), m_state(state), m_options(options), m_prompt(prompt),
+      m_timerorv(timers.MakeTimer(kTickMs, [this] { TimerorvTick(); })) {
+    // Off until the first instance's start-up switches it on.
+    m_timerorv->SetEnabled(false);
+}
+
+void LockEngine::GetWindows() {
+    m_allow.Clear();
+
+    std::vector<ItemRow> rows;
+    for (int i = 0; i < kStoredItems; ++i) {
+        // A gap does not end the walk: rows whose values could not be written close up at the next save.
+        const std::string value = m_registry.ReadValue(RegRoot::LocalMachine, kLockedItemsKey, "Item" + std::to_string(i));
+        if (value.size() < 2) continue;
+        // Only the last character is the flag, and exactly two are cut, so the text may hold commas and digits.
+        const std::string text = value.substr(0, value.size() - 2);
+        const char flag = value.back();
+        if (flag == '1') {
+            rows.push_back(ItemRow{text, true});
+            m_lockedItems.push_back(text);
+        } else if (flag == '0') {
+            rows.push_back(ItemRow{text, false});
+        }
+    }
+    if (rows.empty()) {
+        // Suggestions for a fresh list; they lock nothing until the user ticks them and saves.
+        for (const char* suggestion : {"Sex", "Crime", "Porn"}) rows.push_back(ItemRow{suggestion, false});
+    }
+    m_listwindows.Assign(std::move(rows));
+
+    if (m_options.chklockkeys()) m_lockedItems.push_back("Task Manager");
+    if (m_options.chkkestrel()) m_lockedItems.push_back("Internet Explorer");
+    if (m_options.chklockinstall()) {
+        for (const char* rule : {"Setup", "Install", "License Agreement"}) m_lockedItems.push_back(rule);
+        m_allow.Add("Page Setup");
+        m_allow.Add("Print Setup");
+    }
+}
+
+void LockEngine::SaveWindows() {
+    WatcherPause pause(*m_timerorv);
+    // Deleting first drops values of rows that are gone; the key holds nothing but the rows.
+    m_registry.DeleteKey(RegRoot::LocalMachine, kLockedItemsKey);
+    m_registry.CreateKey(RegRoot::LocalMachine, kLockedItemsKey);
+    // No rules until the next load: the stored list is what the lock works from.
+    m_lockedItems.clear();
+    const auto& rows = m_listwindows.Rows();
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        m_registry.WriteValue(RegRoot::LocalMachine, kLockedItemsKey, "Item" + std::to_string(r),
+                              rows[r].text + (rows[r].checked ? ",1" : ",0"));
+    }
+}
+
+void LockEngine::TimerorvTick() {
+    CleanWindows();
+    CheckForInstance();
+
+    m_foregroundWindow = m_desktop.ForegroundWindow();
+    m_foregroundTitle.clear();
+    if (m_foregroundWindow == 0) return;
+    m_foregroundTitle = m_desktop.WindowTitle(m_foregroundWindow, kTitleBuffer);
+    if (m_foregroundTitle.size() > kMaxTitle) m_foregroundTitle.resize(kMaxTitle);
+    WalkRules(m_foregroundWindow, m_foregroundTitle);
+}
+
+void LockEngine::WalkRules(platform::WindowId window, const std::string& title) {
+    bool ownChecked = false;
+    // The count is taken once; the bound is checked again in case a handler shortened the list meanwhile.
+    const std::size_t count = m_lockedItems.size();
+    for (std::size_t i = 0; i < count && i < m_lockedItems.size(); ++i) {
+        const std::string& rule = m_lockedItems[i];
+        // An empty rule (a stored value of just ",1") would otherwise match every title on the desktop.
+        if (rule.empty() || title.find(rule) == std::string::npos) continue;
+
+        // Our own prompt and setup window are never hidden, whatever their titles hold; nor do they take the
+        // held window's place in the shared state.
+        if (!ownChecked) {
+            if (m_desktop.IsOwnWindow(window)) return;
+            ownChecked = true;
+        }
+
+        m_state.AllowKey = m_desktop.ClassName(window, kClassBuffer);
+        if (m_state.AllowKey.size() > kMaxClass) m_state.AllowKey.resize(kMaxClass);
+        // Every program's standard dialogs share one class; they are told apart by their titles.
+        if (m_state.AllowKey == kDialogClass) m_state.AllowKey = title;
+        if (m_allow.FindString(m_state.AllowKey) >= 0) continue;
+
+        // At most one window waits for the password: the one waiting before is asked to close.
+        if (m_state.LastHiddenWindow != 0 && m_state.LastHiddenWindow != window) {
+            m_desktop.PostClose(m_state.LastHiddenWindow);
+        }
+        m_state.LastHiddenWindow = window;
+        m_desktop.HideWindow(window);
+        m_state.PendingTitle = title;
+        m_state.PendingAction = "";
+        m_prompt.ShowPrompt();
+    }
+}
+
+void LockEngine::CleanWindows() {
+    // The count is taken once and the index moves on after a removal, so the entry that slides into a removed
+    // entry's place is looked at on the next tick, and indices past the shortened end are skipped.
+    const int count = m_allow.Count();
+    for (int i = 0; i < count; ++i) {
+        if (i >= m_allow.Count()) continue;
+        const std::string entry = m_allow.At(i);
+        if (IsPermanentAllowEntry(entry)) continue;
+        if (m_desktop.FindWindowByTitle(entry) != 0 || m_desktop.FindWindowByClass(entry) != 0) continue;
+        m_allow.RemoveAt(i);
+    }
+}
+
+void LockEngine::CheckForInstance() {
+    // Only a second copy of the program, alive for about two seconds, carries the caption of a new main window.
+    if (m_desktop.FindWindowByTitle(kStartingCaption) == 0) return;
+    m_state.PendingAction = "setup";
+    m_prompt.ShowPrompt();
+}
+
+} // namespace engine

@@ -1,0 +1,59 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+
+namespace platform::fake {
+
+// An in-memory desktop: top-level windows with title, class, visibility and owner process, one foreground
+// window, and a record of what the program asked of them. Windows are searched in the order they were made.
+class FakeDesktop : public Desktop {
+public:
+    struct Window {
+        WindowId id = 0;
+        std::string title;
+        std::string className;
+        bool visible = true;
+        bool own = false; // belongs to the program under test
+    };
+
+    // Desktop
+    WindowId ForegroundWindow() override { return m_foreground; }
+    std::string WindowTitle(WindowId window, int maxCount) override;
+    std::string ClassName(WindowId window, int maxCount) override;
+    void HideWindow(WindowId window) override;
+    void ShowWindowNormal(WindowId window) override;
+    void PostClose(WindowId window) override;
+    WindowId FindWindowByTitle(const std::string& title) override;
+    WindowId FindWindowByClass(const std::string& className) override;
+    bool IsOwnWindow(WindowId window) override;
+
+    // Setting up the world.
+    WindowId AddWindow(const std::string& title, const std::string& className, bool own = false);
+    // Adds a window and makes it the foreground window.
+    WindowId OpenForeground(const std::string& title, const std::string& className, bool own = false);
+    void DestroyWindow(WindowId window); // the foreground becomes 0 when it was this window
+    void SetForeground(WindowId window) { m_foreground = window; }
+    void SetTitle(WindowId window, const std::string& title);
+
+    // Looking at the world.
+    bool Exists(WindowId window) const { return Find(window) != nullptr; }
+    bool IsVisible(WindowId window) const;
+    const Window* Find(WindowId window) const;
+    // WM_CLOSE requests posted, in order (also those to windows that were gone).
+    const std::vector<WindowId>& CloseRequests() const { return m_closeRequests; }
+    // Hide requests, in order.
+    const std::vector<WindowId>& HideRequests() const { return m_hideRequests; }
+
+private:
+    Window* FindMutable(WindowId window);
+
+    std::vector<Window> m_windows;
+    WindowId m_foreground = 0;
+    WindowId m_nextId = 0x10010;
+    std::vector<WindowId> m_closeRequests;
+    std::vector<WindowId> m_hideRequests;
+};
+
+} // namespace platform::fake

@@ -1,0 +1,195 @@
+#include "engine/lock_engine.h"
+
+#include <gtest/gtest.h>
+
+#include "test_world.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+using platform::WindowId;
+
+class Watcher : public ::testing::Test {
+protected:
+    testworld::World world;
+    engine::LockEngine& engine = world.engine;
+    platform::fake::FakeDesktop& desktop = world.desktop;
+    app::SharedState& state = world.state;
+
+    // What the prompt does when the right password is given for a held window.
+    void AcceptPassword() {
+        desktop.ShowWindowNormal(state.LastHiddenWindow);
+        engine.ListAllow().Add(state.AllowKey);
+        state.LastHiddenWindow = 0;
+    }
+};
+
+TEST_F(Watcher, IsAOneSecondTimerThatIsOffUntilStartUp) {
+    testworld::World fresh;
+    auto* timer = fresh.timers.Timers().front();
+    EXPECT_EQ(timer->Interval(), 1000u);
+    EXPECT_EQ(timer->Switches().front(), false);
+}
+
+TEST_F(Watcher, HidesForegroundWindowsWhoseTitleContainsARuleCaseSensitively) {
+    world.LoadRules({"Sex", "Crime"});
+    const struct {
+        std::string title;
+        bool locked;
+    } cases[] = {
+        {"Sex and the City - Microsoft Internet Explorer", true},
+        {"Crime Stories - Microsoft Internet Explorer", true},
+        {"sex", false},
+        {"crime stories", false},
+        {"Essex", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        state.LastHiddenWindow = 0;
+        const WindowId w = desktop.OpenForeground(c.title, "IEFrame");
+        world.Tick();
+        EXPECT_EQ(desktop.IsVisible(w), !c.locked) << c.title;
+        EXPECT_EQ(state.LastHiddenWindow, c.locked ? w : 0) << c.title;
+        if (c.locked) {
+            EXPECT_EQ(state.PendingTitle, c.title);
+            EXPECT_EQ(state.AllowKey, "IEFrame");
+            EXPECT_EQ(world.prompt.actions.back(), "");
+        }
+        desktop.DestroyWindow(w);
+    }
+    EXPECT_EQ(engine.ForegroundTitle(), "");
+}
+
+TEST_F(Watcher, SeesTitlesAsAtMost254Characters) {
+    world.LoadRules({"NEEDLE"});
+    const std::string early = std::string(248, 'a') + "NEEDLE" + std::string(46, 'b'); // ends at 254
+    const std::string late = std::string(249, 'a') + "NEEDLE" + std::string(45, 'b');  // ends at 255
+    const WindowId w1 = desktop.OpenForeground(early, "App");
+    world.Tick();
+    EXPECT_FALSE(desktop.IsVisible(w1));
+    EXPECT_EQ(state.PendingTitle, early.substr(0, 254));
+    EXPECT_EQ(engine.ForegroundTitle().size(), 254u);
+
+    const WindowId w2 = desktop.OpenForeground(late, "App2");
+    world.Tick();
+    EXPECT_TRUE(desktop.IsVisible(w2));
+}
+
+TEST_F(Watcher, AllowListPassesWindowsByClassAndStandardDialogsByTitle) {
+    world.options.Set(store::Option::LockInstall, true);
+    world.LoadRules({});
+    const WindowId print = desktop.OpenForeground("Print Setup", "#32770");
+    world.Tick();
+    EXPECT_TRUE(desktop.IsVisible(print));
+    EXPECT_EQ(state.AllowKey, "Print Setup"); // set at every match, hidden or not
+
+    const WindowId installer = desktop.OpenForeground("Setup - Foo", "TWizardForm");
+    world.Tick();
+    EXPECT_FALSE(desktop.IsVisible(installer));
+    EXPECT_EQ(state.AllowKey, "TWizardForm");
+
+    const WindowId dialog = desktop.OpenForeground("Setup", "#32770"); // a dialog titled "Setup" is not allowed
+    world.Tick();
+    EXPECT_FALSE(desktop.IsVisible(dialog));
+    EXPECT_EQ(state.AllowKey, "Setup");
+}
+
+TEST_F(Watcher, AnEmptyClassNameIsNeverAllowed) {
+    world.LoadRules({"Crime"});
+    engine.ListAllow().Add("Anything");
+    const WindowId w = desktop.OpenForeground("Crime", "");
+    world.Tick();
+    EXPECT_FALSE(desktop.IsVisible(w));
+    EXPECT_EQ(state.AllowKey, "");
+}
+
+TEST_F(Watcher, ASecondMatchingWindowClosesTheHeldOne) {
+    world.LoadRules({"Crime", "Stories"}); // two rules match each: still one hide target, no close to itself
+    const WindowId first = desktop.OpenForeground("Crime Stories", "IEFrame");
+    world.Tick();
+    world.Tick(); // shown again by its program and back in front: hidden again, not closed
+    EXPECT_TRUE(desktop.CloseRequests().empty());
+
+    const WindowId second = desktop.OpenForeground("More Crime", "MozillaWindowClass");
+    world.Tick();
+    EXPECT_EQ(desktop.CloseRequests(), std::vector<WindowId>{first});
+    EXPECT_FALSE(desktop.IsVisible(second));
+    EXPECT_EQ(state.LastHiddenWindow, second);
+    EXPECT_EQ(state.PendingTitle, "More Crime");
+}
+
+TEST_F(Watcher, NeverHidesTheProgramsOwnWindows) {
+    world.LoadRules({"Password", "Kestrel"});
+    const WindowId held = desktop.OpenForeground("Kestrel fan page", "IEFrame");
+    world.Tick();
+    const WindowId prompt = desktop.OpenForeground("Enter Password - Kestrel", "KestrelPrompt", true);
+    world.Tick();
+    EXPECT_TRUE(desktop.IsVisible(prompt));
+    EXPECT_EQ(state.LastHiddenWindow, held);
+    EXPECT_EQ(state.AllowKey, "IEFrame"); // the prompt does not take the held window's place
+    EXPECT_TRUE(desktop.CloseRequests().empty());
+}
+
+TEST_F(Watcher, AnAllowanceLastsWhileAWindowOfItsClassExists) {
+    world.LoadRules({"Crime"});
+    const WindowId first = desktop.OpenForeground("Crime", "IEFrame");
+    world.Tick();
+    AcceptPassword();
+    const WindowId second = desktop.OpenForeground("Crime 2", "IEFrame");
+    world.Tick();
+    EXPECT_TRUE(desktop.IsVisible(second));
+
+    desktop.DestroyWindow(first);
+    world.Tick();
+    EXPECT_EQ(engine.ListAllow().Entries(), Strings{"IEFrame"});
+    desktop.DestroyWindow(second);
+    world.Tick();
+    EXPECT_EQ(engine.ListAllow().Count(), 0);
+
+    const WindowId third = desktop.OpenForeground("Crime 3", "IEFrame");
+    world.Tick();
+    EXPECT_FALSE(desktop.IsVisible(third));
+}
+
+TEST_F(Watcher, PruningSkipsTheEntryThatMovesIntoARemovedPlace) {
+    world.LoadRules({});
+    desktop.AddWindow("Notes", "Notepad");
+    for (const char* entry : {"Gone1", "Gone2", "Notepad", "Print Setup", "Gone3", "Page Setup", "Notes"}) {
+        engine.ListAllow().Add(entry);
+    }
+    world.Tick();
+    // Gone1 and Gone3 went; Gone2 slid into Gone1's place after it had been looked at, so it waits a tick.
+    EXPECT_EQ(engine.ListAllow().Entries(), (Strings{"Gone2", "Notepad", "Print Setup", "Page Setup", "Notes"}));
+    world.Tick();
+    EXPECT_EQ(engine.ListAllow().Entries(), (Strings{"Notepad", "Print Setup", "Page Setup", "Notes"}));
+}
+
+TEST_F(Watcher, ASecondInstanceAsksForThePasswordToOpenSetup) {
+    world.LoadRules({"Crime"});
+    const WindowId held = desktop.OpenForeground("Crime", "IEFrame");
+    world.Tick();
+    desktop.SetForeground(0);
+    const WindowId newcomer = desktop.AddWindow(engine::kStartingCaption, "KestrelMain");
+    world.Tick();
+    EXPECT_EQ(world.prompt.actions.back(), "setup");
+    EXPECT_EQ(state.LastHiddenWindow, held);
+    EXPECT_EQ(state.PendingTitle, "Crime");
+
+    desktop.DestroyWindow(newcomer);
+    const std::size_t shown = world.prompt.actions.size();
+    world.Tick();
+    EXPECT_EQ(world.prompt.actions.size(), shown);
+}
+
+TEST_F(Watcher, LocksNothingBetweenASaveAndTheNextLoad) {
+    world.LoadRules({"Crime"});
+    engine.SaveWindows();
+    const WindowId w = desktop.OpenForeground("Crime", "IEFrame");
+    world.Tick();
+    EXPECT_TRUE(desktop.IsVisible(w));
+    engine.GetWindows();
+    world.Tick();
+    EXPECT_FALSE(desktop.IsVisible(w));
+}
+
+} // namespace

@@ -1,0 +1,211 @@
+#include "engine/locked_items.h"
+
+#include <gtest/gtest.h>
+
+#include "test_world.h"
+
+namespace {
+
+using platform::RegRoot;
+using Strings = std::vector<std::string>;
+
+// --- the visible list and the allow list as models ---
+
+TEST(ItemList, KeepsRowsSortedIgnoringCaseWithNewRowsAfterEqualOnes) {
+    const Strings added = {"b", "A", "Zed", "a", "B", "crime", "Crime", "_x", "10", "9"};
+    const Strings expected = {"10", "9", "_x", "A", "a", "b", "B", "crime", "Crime", "Zed"};
+
+    engine::ItemList oneByOne;
+    for (const auto& text : added) oneByOne.Add(text);
+    engine::ItemList atOnce;
+    std::vector<engine::ItemRow> rows;
+    for (const auto& text : added) rows.push_back({text, false});
+    atOnce.Assign(rows);
+
+    for (const auto* list : {&oneByOne, &atOnce}) {
+        Strings texts;
+        for (const auto& row : list->Rows()) texts.push_back(row.text);
+        EXPECT_EQ(texts, expected);
+    }
+}
+
+TEST(ItemList, SelectionStaysOnItsRowAndNotifiesListeners) {
+    engine::ItemList list;
+    int changes = 0;
+    list.Subscribe([&] { ++changes; });
+    list.Add("m");
+    list.Select(0);
+    EXPECT_EQ(list.Add("a"), 0);
+    EXPECT_EQ(list.Selected(), 1); // still "m"
+    list.Remove(0);
+    EXPECT_EQ(list.Selected(), 0);
+    list.Remove(5); // nothing
+    list.Remove(0);
+    EXPECT_EQ(list.Selected(), -1);
+    EXPECT_EQ(changes, 5);
+    list.Assign({{"x", true}, {"y", false}, {"z", true}});
+    EXPECT_EQ(changes, 6); // one notification for a whole load
+}
+
+TEST(AllowList, FindsEntriesByCaseInsensitivePrefixOnly) {
+    engine::AllowList allow;
+    allow.Add("IEFrame");
+    allow.Add("Print Setup");
+    const struct {
+        std::string key;
+        int found;
+    } cases[] = {{"IEFrame", 0}, {"ieframe", 0}, {"IEF", 0},         {"IEFrameX", -1}, {"print setup", 1},
+                 {"Print", 1},   {"Setup", -1},  {"Notepad", -1},    {"", -1}};
+    for (const auto& c : cases) EXPECT_EQ(allow.FindString(c.key), c.found) << "'" << c.key << "'";
+}
+
+// --- load and save ---
+
+class LockedItems : public ::testing::Test {
+protected:
+    testworld::World world;
+    engine::LockEngine& engine = world.engine;
+};
+
+TEST_F(LockedItems, FreshStoreSuggestsThreeUncheckedRowsAndLocksNothing) {
+    engine.GetWindows();
+    EXPECT_EQ(world.RowTexts(), (Strings{"Crime", "Porn", "Sex"}));
+    for (const auto& row : engine.listwindows().Rows()) EXPECT_FALSE(row.checked);
+    EXPECT_TRUE(engine.ListLockedItems().empty());
+    EXPECT_EQ(engine.ListAllow().Count(), 0);
+    EXPECT_FALSE(world.api.KeyExists(RegRoot::LocalMachine, engine::kLockedItemsKey));
+}
+
+TEST_F(LockedItems, OnlyTheLastCharacterDecidesAndExactlyTwoAreCut) {
+    const struct {
+        std::string stored;
+        bool loads;
+        std::string text;
+        bool checked;
+    } cases[] = {
+        {"Poker, Texas,1", true, "Poker, Texas", true},
+        {"Crime,0", true, "Crime", false},
+        {"Route 66,1", true, "Route 66", true},
+        {"x1", true, "", true},
+        {"Foo,2", false, "", false},
+        {"Foo,", false, "", false},
+        {"Foo", false, "", false},
+        {"1", false, "", false},
+        {"", false, "", false},
+    };
+    for (const auto& c : cases) {
+        world.api.DeleteKey(RegRoot::LocalMachine, engine::kLockedItemsKey);
+        world.StoreItem(0, c.stored);
+        world.StoreItem(1, "Other,0");
+        engine.ListLockedItems().clear();
+        engine.GetWindows();
+        const auto& rows = engine.listwindows().Rows();
+        ASSERT_EQ(rows.size(), c.loads ? 2u : 1u) << c.stored;
+        if (!c.loads) continue;
+        const int index = rows[0].text == "Other" ? 1 : 0;
+        EXPECT_EQ(rows[index].text, c.text) << c.stored;
+        EXPECT_EQ(rows[index].checked, c.checked) << c.stored;
+        EXPECT_EQ(engine.ListLockedItems(), c.checked ? Strings{c.text} : Strings{}) << c.stored;
+    }
+}
+
+TEST_F(LockedItems, GapsDoNotEndTheLoadAndCloseUpAtTheNextSave) {
+    world.StoreItem(0, "Crime,1");
+    world.StoreItem(2, "Casino,0");
+    world.StoreItem(999, "Zebra,1");
+    world.StoreItem(0x40, std::string(1100, 'x') + ",1"); // too large to read: skipped
+    engine.GetWindows();
+    EXPECT_EQ(world.RowTexts(), (Strings{"Casino", "Crime", "Zebra"}));
+
+    engine.SaveWindows();
+    EXPECT_EQ(world.api.ValueNames(RegRoot::LocalMachine, engine::kLockedItemsKey),
+              (Strings{"Item0", "Item1", "Item2"}));
+    EXPECT_EQ(world.api.GetString(RegRoot::LocalMachine, engine::kLockedItemsKey, "Item0"), "Casino,0");
+    EXPECT_EQ(world.api.GetString(RegRoot::LocalMachine, engine::kLockedItemsKey, "Item1"), "Crime,1");
+}
+
+TEST_F(LockedItems, OnlyTheFirstThousandNamesLoadAndTheSaveKeepsOnlyThose) {
+    for (int i = 0; i < 1200; ++i) world.StoreItem(i, "Item text " + std::to_string(i) + ",0");
+    engine.GetWindows();
+    EXPECT_EQ(engine.listwindows().Count(), 1000);
+    engine.SaveWindows();
+    const auto names = world.api.ValueNames(RegRoot::LocalMachine, engine::kLockedItemsKey);
+    EXPECT_EQ(names.size(), 1000u);
+    EXPECT_FALSE(world.api.GetValue(RegRoot::LocalMachine, engine::kLockedItemsKey, "Item1000"));
+    engine.GetWindows();
+    EXPECT_EQ(world.RowTexts().back(), "Item text 999");
+}
+
+TEST_F(LockedItems, BuiltInRulesAndAllowEntriesFollowTheCheckBoxes) {
+    using store::Option;
+    const struct {
+        std::vector<Option> on;
+        Strings rules;
+        Strings allow;
+    } cases[] = {
+        {{}, {"Crime"}, {}},
+        {{Option::LockKeys}, {"Crime", "Task Manager"}, {}},
+        {{Option::Kestrel}, {"Crime", "Internet Explorer"}, {}},
+        {{Option::LockInstall}, {"Crime", "Setup", "Install", "License Agreement"}, {"Page Setup", "Print Setup"}},
+        {{Option::LockKeys, Option::Kestrel, Option::LockInstall, Option::Popup},
+         {"Crime", "Task Manager", "Internet Explorer", "Setup", "Install", "License Agreement"},
+         {"Page Setup", "Print Setup"}},
+    };
+    world.StoreItem(0, "Crime,1");
+    world.StoreItem(1, "Sex,0");
+    engine.GetWindows();
+    for (const auto& c : cases) {
+        for (Option o : {Option::Popup, Option::LockKeys, Option::Kestrel, Option::LockInstall}) {
+            world.options.Set(o, std::find(c.on.begin(), c.on.end(), o) != c.on.end());
+        }
+        engine.ListAllow().Add("IEFrame"); // allowed earlier in the run: forgotten by the load
+        engine.SaveWindows(); // empties the rules, as every load but the first relies on
+        engine.GetWindows();
+        EXPECT_EQ(engine.ListLockedItems(), c.rules);
+        EXPECT_EQ(engine.ListAllow().Entries(), c.allow);
+    }
+}
+
+TEST_F(LockedItems, SaveWritesRowsInShownOrderEmptiesTheRulesAndRestartsTheWatcher) {
+    world.StoreItem(7, "Stale,1");
+    engine.GetWindows();
+    engine.listwindows().Clear();
+    engine.listwindows().Add("Poker, Texas", true);
+    engine.listwindows().Add("crime", false);
+    engine.listwindows().Add("Casino", true);
+    engine.timerorv().SetEnabled(false);
+    const auto& switches = static_cast<platform::fake::FakeTimer&>(engine.timerorv()).Switches();
+    const std::size_t before = switches.size();
+
+    engine.SaveWindows();
+
+    const std::vector<bool> during(switches.begin() + static_cast<long>(before), switches.end());
+    EXPECT_EQ(during, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(engine.timerorv().Enabled());
+    EXPECT_TRUE(engine.ListLockedItems().empty());
+    const auto key = engine::kLockedItemsKey;
+    EXPECT_EQ(world.api.ValueNames(RegRoot::LocalMachine, key), (Strings{"Item0", "Item1", "Item2"}));
+    EXPECT_EQ(world.api.GetString(RegRoot::LocalMachine, key, "Item0"), "Casino,1");
+    EXPECT_EQ(world.api.GetString(RegRoot::LocalMachine, key, "Item1"), "crime,0");
+    EXPECT_EQ(world.api.GetString(RegRoot::LocalMachine, key, "Item2"), "Poker, Texas,1");
+    EXPECT_EQ(world.api.GetValue(RegRoot::LocalMachine, key, "Item2")->type, platform::kRegSz);
+
+    engine.GetWindows();
+    EXPECT_EQ(engine.ListLockedItems(), (Strings{"Casino", "Poker, Texas"}));
+    EXPECT_EQ(engine.listwindows().Rows()[2].text, "Poker, Texas");
+    EXPECT_TRUE(engine.listwindows().Rows()[2].checked);
+}
+
+TEST_F(LockedItems, SaveByAStandardUserLosesNothingStoredAndStillRestartsTheWatcher) {
+    world.StoreItem(0, "Crime,1");
+    engine.GetWindows();
+    world.api.SetStandardUser(true);
+    engine.listwindows().Add("Casino", true);
+    engine.SaveWindows();
+    EXPECT_TRUE(engine.timerorv().Enabled());
+    engine.GetWindows();
+    EXPECT_EQ(engine.ListLockedItems(), Strings{"Crime"});
+    EXPECT_EQ(world.api.OpenHandles(), 0);
+}
+
+} // namespace

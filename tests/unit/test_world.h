@@ -1,0 +1,61 @@
+#pragma once
+// A small world for the lock engine and the settings: the fake platform, the shared state and the engine,
+// wired together as the main window wires the real ones.
+#include <string>
+#include <vector>
+
+#include "app/shared_state.h"
+#include "engine/lock_engine.h"
+#include "gate/prompt_opener.h"
+#include "platform/fake/fake_desktop.h"
+#include "platform/fake/fake_registry.h"
+#include "platform/fake/fake_timer.h"
+#include "platform/native/openssl_crypto.h"
+#include "store/options.h"
+#include "store/registry.h"
+
+namespace testworld {
+
+// The password prompt as the watcher sees it: how often it was asked to show, and for which pending action.
+class PromptSpy : public gate::PromptOpener {
+public:
+    explicit PromptSpy(const app::SharedState& state) : m_state(state) {}
+    void ShowPrompt() override { actions.push_back(m_state.PendingAction); }
+    std::vector<std::string> actions;
+
+private:
+    const app::SharedState& m_state;
+};
+
+struct World {
+    World() { engine.timerorv().SetEnabled(true); } // as the first instance's start-up does
+
+    // One tick of timerorv, delivered as the system would (only while it is on).
+    bool Tick() { return static_cast<platform::fake::FakeTimer&>(engine.timerorv()).Fire(); }
+
+    void StoreItem(int index, const std::string& data) {
+        api.PutString(platform::RegRoot::LocalMachine, engine::kLockedItemsKey, "Item" + std::to_string(index), data);
+    }
+    std::vector<std::string> RowTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& row : engine.listwindows().Rows()) texts.push_back(row.text);
+        return texts;
+    }
+    // Loads the given checked items as rules, as the start-up load does.
+    void LoadRules(const std::vector<std::string>& rules) {
+        for (std::size_t i = 0; i < rules.size(); ++i) StoreItem(static_cast<int>(i), rules[i] + ",1");
+        engine.GetWindows();
+    }
+
+    platform::fake::FakeRegistry api;
+    store::Registry registry{api};
+    platform::fake::FakeDesktop desktop;
+    platform::fake::FakeTimerFactory timers;
+    platform::native::OpenSslCrypto crypto;
+    app::SharedState state{gate::Password(crypto, 1000)};
+    store::Options options;
+    PromptSpy prompt{state};
+    engine::LockEngine engine{registry, desktop, timers, state, options, prompt};
+};
+
+} // namespace testworld
