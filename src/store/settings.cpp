@@ -1,0 +1,71 @@
+#include "store/settings.h"
+
+namespace store {
+
+namespace {
+
+// In the store a switch is on only when it is exactly "1": "0", "", "yes" or " 1" are all off.
+bool IsOn(const std::string& value) {
+    return value == "1";
+}
+
+const char* Switch(bool on) {
+    return on ? "1" : "0";
+}
+
+// Raises PopupLoading for its lifetime, so that the popup box's click handler knows the load is ticking it.
+class PopupLoadingScope {
+public:
+    explicit PopupLoadingScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~PopupLoadingScope() { m_flag = false; }
+    PopupLoadingScope(const PopupLoadingScope&) = delete;
+    PopupLoadingScope& operator=(const PopupLoadingScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+} // namespace
+
+Settings::Settings(Registry& registry, app::SharedState& state, Options& options, platform::TaskKeys& taskKeys,
+                   tray::TrayIcon& trayIcon)
+    : m_registry(registry), m_state(state), m_options(options), m_taskKeys(taskKeys), m_trayIcon(trayIcon) {}
+
+void Settings::GetSettings() {
+    // Every load puts the icon up, not only the first.
+    m_trayIcon.AddTrayIcon();
+
+    auto read = [this](const char* name) { return m_registry.ReadValue(RegRoot::LocalMachine, kSettingsKey, name); };
+
+    // An empty or missing Auth1 stands for the default password.
+    m_state.Password.LoadStored(read("Auth1"));
+
+    // Only an explicit "1" ticks the popup box; anything else leaves it as it is.
+    if (IsOn(read("Popup"))) {
+        PopupLoadingScope loading(m_state.PopupLoading);
+        m_options.Set(Option::Popup, true);
+    }
+
+    const bool lockKeys = IsOn(read("LockKeys"));
+    m_options.Set(Option::LockKeys, lockKeys);
+    m_taskKeys.SetLocked(lockKeys);
+
+    m_options.Set(Option::Kestrel, IsOn(read("Kestrel")));
+    m_options.Set(Option::LockInstall, IsOn(read("LockInstall")));
+}
+
+void Settings::SaveSettings() {
+    m_registry.CreateKey(RegRoot::LocalMachine, kSettingsKey);
+    auto write = [this](const char* name, const std::string& text) {
+        m_registry.WriteValue(RegRoot::LocalMachine, kSettingsKey, name, text);
+    };
+    // The hash form only: the password never reaches the store as plain text.
+    write("Auth1", m_state.Password.StoredForm());
+    write("Version", kEdition);
+    write("Popup", Switch(m_options.chkpopup()));
+    write("LockKeys", Switch(m_options.chklockkeys()));
+    write("Kestrel", Switch(m_options.chkkestrel()));
+    write("LockInstall", Switch(m_options.chklockinstall()));
+}
+
+} // namespace store

@@ -1,0 +1,133 @@
+#include "store/settings.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fake/fake_task_keys.h"
+#include "test_world.h"
+
+namespace {
+
+using platform::RegRoot;
+using store::Option;
+
+class TrayIconCount : public tray::TrayIcon {
+public:
+    void AddTrayIcon() override { ++added; }
+    void DeleteTrayIcon() override {}
+    int added = 0;
+};
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void Store(const char* name, const std::string& text) {
+        world.api.PutString(RegRoot::LocalMachine, store::kSettingsKey, name, text);
+    }
+    std::optional<std::string> Stored(const char* name) const {
+        return world.api.GetString(RegRoot::LocalMachine, store::kSettingsKey, name);
+    }
+
+    testworld::World world;
+    platform::fake::FakeTaskKeys taskKeys;
+    TrayIconCount tray;
+    store::Options& options = world.options;
+    store::Settings settings{world.registry, world.state, world.options, taskKeys, tray};
+};
+
+TEST_F(SettingsTest, FreshStoreGivesTheDefaultsWithoutCreatingAnything) {
+    settings.GetSettings();
+    EXPECT_EQ(tray.added, 1);
+    EXPECT_TRUE(world.state.Password.Matches("PASSAGE"));
+    for (Option o : {Option::Popup, Option::LockKeys, Option::Kestrel, Option::LockInstall}) EXPECT_FALSE(options.Get(o));
+    EXPECT_EQ(taskKeys.Calls(), std::vector<bool>{false});
+    EXPECT_FALSE(world.api.KeyExists(RegRoot::LocalMachine, store::kSettingsKey));
+    settings.GetSettings();
+    EXPECT_EQ(tray.added, 2); // every load, not only the first
+}
+
+TEST_F(SettingsTest, EmptyAuth1MeansTheDefaultPassword) {
+    Store("Auth1", "");
+    settings.GetSettings();
+    EXPECT_TRUE(world.state.Password.Matches("PASSAGE"));
+}
+
+TEST_F(SettingsTest, OnlyExactlyOneSwitchesAnOptionOn) {
+    const struct {
+        std::string stored;
+        bool on;
+    } cases[] = {{"1", true}, {"0", false}, {"", false}, {"yes", false}, {" 1", false}, {"1 ", false}, {"11", false}};
+    for (const auto& c : cases) {
+        for (const char* name : {"LockKeys", "Kestrel", "LockInstall"}) Store(name, c.stored);
+        options.Set(Option::Kestrel, !c.on); // the load overwrites these boxes either way
+        settings.GetSettings();
+        EXPECT_EQ(options.chklockkeys(), c.on) << "'" << c.stored << "'";
+        EXPECT_EQ(options.chkkestrel(), c.on) << "'" << c.stored << "'";
+        EXPECT_EQ(options.chklockinstall(), c.on) << "'" << c.stored << "'";
+        EXPECT_EQ(taskKeys.Locked(), c.on) << "'" << c.stored << "'";
+    }
+}
+
+TEST_F(SettingsTest, PopupTicksTheBoxWhileLoadingAndOtherwiseLeavesItAlone) {
+    std::vector<bool> loadingWhenTicked;
+    options.Subscribe([&](Option o) {
+        if (o == Option::Popup) loadingWhenTicked.push_back(world.state.PopupLoading);
+    });
+    Store("Popup", "1");
+    settings.GetSettings();
+    EXPECT_TRUE(options.chkpopup());
+    EXPECT_EQ(loadingWhenTicked, std::vector<bool>{true});
+    EXPECT_FALSE(world.state.PopupLoading);
+
+    Store("Popup", "0");
+    settings.GetSettings();
+    EXPECT_TRUE(options.chkpopup()); // "0" does not untick it
+}
+
+TEST_F(SettingsTest, LockKeysLocksTheTaskKeysAndAddsTheTaskManagerRule) {
+    Store("LockKeys", "1");
+    settings.GetSettings();
+    world.engine.GetWindows();
+    EXPECT_TRUE(options.chklockkeys());
+    EXPECT_TRUE(taskKeys.Locked());
+    EXPECT_EQ(world.engine.ListLockedItems(), std::vector<std::string>{"Task Manager"});
+}
+
+TEST_F(SettingsTest, SaveStoresStringsAHashedPasswordAndTheEdition) {
+    Store("Version", "Hacked");
+    world.state.Password.Set("Secret1");
+    options.Set(Option::LockInstall, true);
+    options.Set(Option::Kestrel, true);
+    settings.SaveSettings();
+
+    for (const char* name : {"Auth1", "Version", "Popup", "LockKeys", "Kestrel", "LockInstall"}) {
+        auto value = world.api.GetValue(RegRoot::LocalMachine, store::kSettingsKey, name);
+        ASSERT_TRUE(value) << name;
+        EXPECT_EQ(value->type, platform::kRegSz) << name;
+        EXPECT_NE(value->data.back(), 0) << name;
+    }
+    EXPECT_EQ(Stored("Version"), "Premium");
+    EXPECT_EQ(Stored("Popup"), "0");
+    EXPECT_EQ(Stored("LockKeys"), "0");
+    EXPECT_EQ(Stored("Kestrel"), "1");
+    EXPECT_EQ(Stored("LockInstall"), "1");
+    const std::string auth = *Stored("Auth1");
+    EXPECT_EQ(auth.find("Secret1"), std::string::npos);
+    EXPECT_TRUE(gate::Password::Parse(auth));
+
+    // What was stored is what the next load works from.
+    options.Set(Option::LockInstall, false);
+    world.state.Password.Set("other");
+    settings.GetSettings();
+    EXPECT_TRUE(world.state.Password.Matches("Secret1"));
+    EXPECT_TRUE(options.chklockinstall());
+}
+
+TEST_F(SettingsTest, SaveByAStandardUserChangesNothingAndDoesNotFail) {
+    Store("LockKeys", "1");
+    world.api.SetStandardUser(true);
+    settings.SaveSettings();
+    EXPECT_EQ(Stored("LockKeys"), "1");
+    settings.GetSettings();
+    EXPECT_TRUE(options.chklockkeys()); // read access is enough to apply the stored settings
+}
+
+} // namespace
