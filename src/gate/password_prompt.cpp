@@ -1,0 +1,126 @@
+#include "gate/password_prompt.h"
+
+#include "gate/secure_wipe.h"
+
+namespace gate {
+namespace {
+
+// Marks a handler as running, so that its prompt is not destroyed under it (the view may close the
+// window from inside the handler; the prompt object itself is kept until the handler has returned).
+class HandlerScope {
+public:
+    explicit HandlerScope(int& depth) : m_depth(depth) { ++m_depth; }
+    ~HandlerScope() { --m_depth; }
+    HandlerScope(const HandlerScope&) = delete;
+    HandlerScope& operator=(const HandlerScope&) = delete;
+
+private:
+    int& m_depth;
+};
+
+} // namespace
+
+PasswordPrompt::PasswordPrompt(app::SharedState& state, platform::Desktop& desktop, PromptHost& host,
+                               PromptViewFactory& views)
+    : m_state(state), m_desktop(desktop), m_host(host), m_view(views.CreatePromptView(*this)) {
+    Form_Load();
+}
+
+PasswordPrompt::~PasswordPrompt() {
+    if (!m_closed && m_view) m_view->Close();
+}
+
+void PasswordPrompt::Form_Load() {
+    if (!m_view) return;
+    m_view->MakeTopmost();
+    m_view->SetCaption(kPromptCaption);
+    if (m_state.PendingTitle.empty()) m_state.PendingTitle = kNoTitle;
+    m_view->SetLabel(LabelText(kOpeningNote));
+}
+
+std::string PasswordPrompt::LabelText(const char* note) const {
+    return m_state.Password.IsDefault() ? m_state.PendingTitle + note : m_state.PendingTitle;
+}
+
+void PasswordPrompt::Show() {
+    if (!m_closed && m_view) m_view->Show();
+}
+
+void PasswordPrompt::ShowAsLoadingNotice() {
+    if (m_closed || !m_view) return;
+    m_view->SetCaption(std::string(kPromptCaption) + kLoadingSuffix);
+    m_view->HideControl(PromptControl::CancelButton);
+    m_view->HideControl(PromptControl::OKButton);
+    m_view->HideControl(PromptControl::txtpassword);
+    m_view->SetLabel(kLoadingLabel);
+    m_view->Show();
+}
+
+void PasswordPrompt::Unload() {
+    if (m_closed) return;
+    m_closed = true;
+    m_state.PendingTitle.clear();
+    if (m_view) m_view->Close();
+}
+
+void PasswordPrompt::Timer1_Timer() {
+    if (m_closed || !m_view) return;
+    HandlerScope scope(m_handlerDepth);
+    // Also what takes "Wrong Password!" away again and follows a new held window or a new password.
+    m_view->SetLabel(LabelText(kTickNote));
+}
+
+void PasswordPrompt::OKButton_Click() {
+    if (m_closed || !m_view) return;
+    HandlerScope scope(m_handlerDepth);
+
+    std::string typed = m_view->PasswordText();
+    const bool right = m_state.Password.Matches(typed);
+    WipeString(typed);
+    if (!right) {
+        // Nothing else changes: the text stays in the box and the word and the held window stay.
+        m_view->SetLabel(kWrongPassword);
+        return;
+    }
+
+    // The word as it is now: a watcher hide or a tray command since the opening has overwritten it.
+    const std::string action = m_state.PendingAction;
+    if (action == kActionExit) {
+        m_state.PendingAction.clear();
+        m_host.StopWatcher();
+        m_state.LastHiddenWindow = 0;
+        m_host.DeleteTrayIcon();
+        Unload();
+        m_host.EndProcess();
+    } else if (action == kActionSetup) {
+        m_state.PendingAction.clear();
+        m_host.ShowSetupWindow();
+        m_state.LastHiddenWindow = 0; // a window still held stays hidden and is forgotten
+        Unload();
+    } else {
+        if (m_state.LastHiddenWindow != 0) m_desktop.ShowWindowNormal(m_state.LastHiddenWindow);
+        m_host.AllowClass(m_state.AllowKey);
+        m_state.LastHiddenWindow = 0;
+        Unload();
+    }
+}
+
+void PasswordPrompt::CancelButton_Click() {
+    if (m_closed || !m_view) return;
+    HandlerScope scope(m_handlerDepth);
+    // Asking the desktop window to close would offer to shut Windows down.
+    if (m_state.PendingTitle != kDesktopTitle && m_state.LastHiddenWindow != 0)
+        m_desktop.PostClose(m_state.LastHiddenWindow);
+    m_state.PendingAction.clear();
+    // LastHiddenWindow stays: the watcher closes it if it hides another window first.
+    Unload();
+}
+
+void PasswordPrompt::CloseBox_Click() {
+    if (m_closed) return;
+    HandlerScope scope(m_handlerDepth);
+    // Only the title goes: the word and the held window stay, and the window stays hidden.
+    Unload();
+}
+
+} // namespace gate

@@ -1,0 +1,64 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "app/shared_state.h"
+#include "gate/prompt_host.h"
+#include "gate/prompt_view.h"
+#include "platform/desktop.h"
+
+namespace gate {
+
+constexpr const char* kPromptCaption = "Kestrel 2004";
+constexpr const char* kLoadingSuffix = " Loading...";
+constexpr const char* kLoadingLabel = "Loading...";
+constexpr const char* kNoTitle = "Password";
+constexpr const char* kWrongPassword = "Wrong Password!";
+constexpr const char* kDesktopTitle = "Program Manager"; // never asked to close
+// The same note twice, spelt differently: the opening one and the one the refresh tick writes.
+constexpr const char* kOpeningNote = " - Note: Password's are case sensitve and the default password is PASSAGE.";
+constexpr const char* kTickNote = " - Note: Password's are case senstive and the default password is PASSAGE.";
+constexpr const char* kActionSetup = "setup";
+constexpr const char* kActionExit = "exit";
+
+// The password prompt `frmpassword`: every guarded act goes through it. One instance is one opening of the
+// window, from creation (the opening steps run in the constructor) to its closing; a closed prompt is done
+// with and the next opening builds a new one.
+class PasswordPrompt final : private PromptViewEvents {
+public:
+    PasswordPrompt(app::SharedState& state, platform::Desktop& desktop, PromptHost& host,
+                   PromptViewFactory& views);
+    ~PasswordPrompt() override;
+    PasswordPrompt(const PasswordPrompt&) = delete;
+    PasswordPrompt& operator=(const PasswordPrompt&) = delete;
+
+    // Shows it, or brings it to the front when shown already; nothing else about it changes.
+    void Show();
+    // The second instance's use: a "loading" notice instead of a prompt.
+    void ShowAsLoadingNotice();
+    // Closes it from outside (end of the loading notice), as every other way does: PendingTitle := "".
+    void Unload();
+
+    bool Closed() const { return m_closed; }
+    // True while one of its handlers runs: it must not be destroyed then.
+    bool InHandler() const { return m_handlerDepth > 0; }
+
+    // The handlers, public for the view's events and for tests.
+    void OKButton_Click() override;
+    void CancelButton_Click() override;
+    void CloseBox_Click() override;
+    void Timer1_Timer() override;
+
+private:
+    void Form_Load();
+    std::string LabelText(const char* note) const;
+
+    app::SharedState& m_state;
+    platform::Desktop& m_desktop;
+    PromptHost& m_host;
+    std::unique_ptr<PromptView> m_view;
+    bool m_closed = false;
+    int m_handlerDepth = 0;
+};
+
+} // namespace gate

@@ -1,0 +1,50 @@
+#pragma once
+#include <memory>
+#include <vector>
+
+#include "app/lifecycle.h"
+#include "app/shared_state.h"
+#include "gate/password_prompt.h"
+#include "gate/prompt_host.h"
+#include "gate/prompt_opener.h"
+#include "gate/prompt_view.h"
+#include "platform/desktop.h"
+
+namespace gate {
+
+// The one password prompt of the program, shared by every opener: the watcher, the tray menu and the
+// second-instance check. Opening it while it is open only brings it to the front; after it closes, the next
+// opening builds a fresh one with an empty box.
+class PromptService final : public PromptOpener, public app::LoadingNotice {
+public:
+    PromptService(app::SharedState& state, platform::Desktop& desktop, PromptHost& host, PromptViewFactory& views);
+    ~PromptService() override;
+    PromptService(const PromptService&) = delete;
+    PromptService& operator=(const PromptService&) = delete;
+
+    void ShowPrompt() override;
+    // The second instance's "Loading..." notice (creates the prompt, then shows it as a notice).
+    void ShowLoadingNotice() override;
+    void CloseNotice() override { ClosePrompt(); }
+    // Closes the prompt the way every closing does (PendingTitle := ""); nothing when none is open.
+    void ClosePrompt();
+    bool IsOpen() const { return m_prompt && !m_prompt->Closed(); }
+
+    // The open prompt, or nullptr.
+    PasswordPrompt* Current() { return IsOpen() ? m_prompt.get() : nullptr; }
+
+private:
+    PasswordPrompt& OpenOrCreate();
+    // Frees closed prompts whose handlers have returned.
+    void DropClosed();
+
+    app::SharedState& m_state;
+    platform::Desktop& m_desktop;
+    PromptHost& m_host;
+    PromptViewFactory& m_views;
+    std::unique_ptr<PasswordPrompt> m_prompt;
+    // Closed prompts that were still inside a handler when a new one was needed.
+    std::vector<std::unique_ptr<PasswordPrompt>> m_closed;
+};
+
+} // namespace gate

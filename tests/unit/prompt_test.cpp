@@ -1,0 +1,297 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/shared_state.h"
+#include "fake_prompt_view.h"
+#include "gate/password_prompt.h"
+#include "gate/prompt_service.h"
+#include "platform/fake/fake_desktop.h"
+#include "platform/native/openssl_crypto.h"
+
+namespace {
+
+using gate::PromptControl;
+using testing_support::FakePromptHost;
+using testing_support::FakePromptViewFactory;
+
+const std::string kOpeningNote = " - Note: Password's are case sensitve and the default password is PASSAGE.";
+const std::string kTickNote = " - Note: Password's are case senstive and the default password is PASSAGE.";
+
+class PromptTest : public ::testing::Test {
+protected:
+    platform::native::OpenSslCrypto crypto;
+    app::SharedState state{gate::Password(crypto, 10)};
+    platform::fake::FakeDesktop desktop;
+    std::vector<std::string> log;
+    FakePromptHost host{log};
+    FakePromptViewFactory views{log};
+    gate::PromptService prompt{state, desktop, host, views};
+
+    // What the watcher does when it hides the foreground window.
+    platform::WindowId WatcherHides(const std::string& title, const std::string& className) {
+        platform::WindowId w = desktop.OpenForeground(title, className);
+        desktop.HideWindow(w);
+        state.AllowKey = className;
+        state.LastHiddenWindow = w;
+        state.PendingTitle = title;
+        state.PendingAction = "";
+        prompt.ShowPrompt();
+        return w;
+    }
+
+    void TrayCommand(const std::string& word) {
+        state.PendingAction = word;
+        prompt.ShowPrompt();
+    }
+};
+
+TEST_F(PromptTest, OpeningFromTheTrayShowsPasswordAndTheNote) {
+    TrayCommand("setup");
+    auto& window = views.Last();
+    EXPECT_EQ(window.caption, "Kestrel 2004");
+    EXPECT_EQ(window.topmostCalls, 1);
+    EXPECT_EQ(window.showCalls, 1);
+    EXPECT_EQ(state.PendingTitle, "Password");
+    EXPECT_EQ(window.label, "Password" + kOpeningNote);
+    EXPECT_TRUE(window.hidden.empty());
+}
+
+TEST_F(PromptTest, LabelShowsTheHeldTitleAndNoNoteOnceAnotherPasswordIsInForce) {
+    state.Password.Set("Secret");
+    WatcherHides("Crime Stories - Microsoft Internet Explorer", "IEFrame");
+    EXPECT_EQ(views.Last().label, "Crime Stories - Microsoft Internet Explorer");
+}
+
+TEST_F(PromptTest, NoteFollowsAPasswordChangeWhileOpen) {
+    WatcherHides("Poker Night", "PokerWnd");
+    EXPECT_EQ(views.Last().label, "Poker Night" + kOpeningNote);
+    views.Tick();
+    EXPECT_EQ(views.Last().label, "Poker Night" + kTickNote);
+    state.Password.Set("Secret");
+    views.Tick();
+    EXPECT_EQ(views.Last().label, "Poker Night");
+    state.Password.Set("PASSAGE");
+    views.Tick();
+    EXPECT_EQ(views.Last().label, "Poker Night" + kTickNote);
+}
+
+TEST_F(PromptTest, WrongPasswordsChangeNothingButTheLabel) {
+    const platform::WindowId w = WatcherHides("Poker Night", "PokerWnd");
+    for (const std::string typed : {"passage", "Passage", "PASSAGE ", "", "PASSAG"}) {
+        views.Type(typed);
+        views.PressOk();
+        EXPECT_EQ(views.Last().label, "Wrong Password!") << typed;
+        EXPECT_EQ(views.Last().typed, typed) << "the typed text stays in the box";
+        EXPECT_FALSE(views.Last().closed);
+        EXPECT_FALSE(desktop.IsVisible(w));
+        EXPECT_EQ(state.LastHiddenWindow, w);
+        EXPECT_EQ(state.PendingAction, "");
+        EXPECT_TRUE(log.empty());
+    }
+    views.Tick(); // about a second later the title is back, the wrong text still in the box
+    EXPECT_EQ(views.Last().label, "Poker Night" + kTickNote);
+    EXPECT_EQ(views.Last().typed, "PASSAG");
+}
+
+TEST_F(PromptTest, RightPasswordGivesTheHeldWindowBackAndAllowsItsClass) {
+    const platform::WindowId w = WatcherHides("Poker Night", "PokerWnd");
+    views.Type("PASSAGE");
+    views.PressOk();
+    EXPECT_TRUE(desktop.IsVisible(w));
+    EXPECT_EQ(log, (std::vector<std::string>{"allow PokerWnd", "close prompt"}));
+    EXPECT_EQ(state.LastHiddenWindow, 0u);
+    EXPECT_EQ(state.PendingTitle, "");
+    EXPECT_FALSE(prompt.IsOpen());
+    EXPECT_TRUE(desktop.CloseRequests().empty());
+}
+
+TEST_F(PromptTest, RightPasswordComparesWithThePasswordInForceWhenPressed) {
+    TrayCommand("setup");
+    views.Type("Secret");
+    views.PressOk();
+    EXPECT_EQ(views.Last().label, "Wrong Password!");
+    state.Password.Set("Secret"); // set-password dialog while the prompt is open
+    views.PressOk();
+    EXPECT_EQ(log, (std::vector<std::string>{"show setup window", "close prompt"}));
+}
+
+TEST_F(PromptTest, TrayCommandWhileAWindowIsHeldForgetsTheWindow) {
+    struct Case {
+        const char* word;
+        std::vector<std::string> steps;
+    };
+    const Case cases[] = {
+        {"setup", {"show setup window", "close prompt"}},
+        {"exit", {"stop watcher", "delete tray icon", "close prompt", "end process"}},
+    };
+    for (const auto& c : cases) {
+        log.clear();
+        const platform::WindowId w = WatcherHides("Poker Night", "PokerWnd");
+        TrayCommand(c.word);
+        EXPECT_EQ(views.Created(), 1 + (&c - cases)) << "one prompt shared by both openers";
+        views.Type("PASSAGE");
+        views.PressOk();
+        EXPECT_EQ(log, c.steps) << c.word;
+        EXPECT_FALSE(desktop.IsVisible(w)) << c.word << ": the held window is not restored";
+        EXPECT_EQ(state.LastHiddenWindow, 0u) << c.word << ": and it is forgotten";
+        EXPECT_EQ(state.PendingAction, "") << c.word;
+        EXPECT_TRUE(desktop.CloseRequests().empty()) << c.word;
+    }
+}
+
+TEST_F(PromptTest, WatcherHideWhileOpenForSetupTakesOverThePrompt) {
+    TrayCommand("setup");
+    views.Type("PAS");
+    const platform::WindowId w = WatcherHides("Sex and the City", "IEFrame");
+    EXPECT_EQ(views.Created(), 1);
+    EXPECT_EQ(views.Last().typed, "PAS") << "reopening keeps the typed text";
+    EXPECT_EQ(views.Last().label, "Password" + kOpeningNote) << "the label follows only at the next tick";
+    views.Tick();
+    EXPECT_EQ(views.Last().label, "Sex and the City" + kTickNote);
+    views.Type("PASSAGE");
+    views.PressOk();
+    EXPECT_TRUE(desktop.IsVisible(w));
+    EXPECT_EQ(log, (std::vector<std::string>{"allow IEFrame", "close prompt"}));
+}
+
+TEST_F(PromptTest, CloseBoxOnlyEmptiesTheTitle) {
+    const platform::WindowId w = WatcherHides("Poker Night", "PokerWnd");
+    views.PressCloseBox();
+    EXPECT_FALSE(prompt.IsOpen());
+    EXPECT_EQ(state.PendingTitle, "");
+    EXPECT_EQ(state.PendingAction, "");
+    EXPECT_EQ(state.LastHiddenWindow, w);
+    EXPECT_FALSE(desktop.IsVisible(w));
+    EXPECT_TRUE(desktop.CloseRequests().empty());
+
+    TrayCommand("exit");
+    views.PressCloseBox();
+    EXPECT_EQ(state.PendingAction, "exit") << "the word survives the close box";
+}
+
+TEST_F(PromptTest, CancelClosesTheHeldWindowExceptTheDesktop) {
+    struct Case {
+        const char* title;
+        bool closeAsked;
+    };
+    const Case cases[] = {{"Poker Night", true}, {"Program Manager", false}, {"program manager", true}};
+    for (const auto& c : cases) {
+        const auto before = desktop.CloseRequests().size();
+        const platform::WindowId w = WatcherHides(c.title, "Cls");
+        state.PendingAction = "setup";
+        views.PressCancel();
+        EXPECT_EQ(desktop.CloseRequests().size() - before, c.closeAsked ? 1u : 0u) << c.title;
+        if (c.closeAsked) {
+            EXPECT_EQ(desktop.CloseRequests().back(), w);
+        }
+        EXPECT_EQ(state.PendingAction, "") << c.title;
+        EXPECT_EQ(state.LastHiddenWindow, w) << c.title << ": Cancel keeps the held window";
+        EXPECT_EQ(state.PendingTitle, "") << c.title;
+        EXPECT_FALSE(prompt.IsOpen());
+    }
+}
+
+TEST_F(PromptTest, CancelWithNoHeldWindowAsksNothingToClose) {
+    TrayCommand("exit");
+    views.PressCancel();
+    EXPECT_TRUE(desktop.CloseRequests().empty());
+    EXPECT_TRUE(log == std::vector<std::string>{"close prompt"});
+    EXPECT_EQ(state.PendingAction, "");
+}
+
+TEST_F(PromptTest, EveryClosingLeavesAFreshPromptForTheNextOpening) {
+    TrayCommand("setup");
+    views.Type("wrong");
+    views.PressOk();
+    views.PressCancel();
+    EXPECT_TRUE(views.Last().destroyed || views.Last().closed);
+
+    TrayCommand("setup");
+    EXPECT_EQ(views.Created(), 2);
+    EXPECT_EQ(views.Last().typed, "");
+    EXPECT_EQ(views.Last().label, "Password" + kOpeningNote);
+    EXPECT_EQ(views.Last().topmostCalls, 1) << "the opening steps run again for the new prompt";
+}
+
+TEST_F(PromptTest, ReopeningOnlyBringsToTheFront) {
+    TrayCommand("setup");
+    views.Type("PASS");
+    state.Password.Set("Secret");
+    TrayCommand("exit");
+    EXPECT_EQ(views.Created(), 1);
+    EXPECT_EQ(views.Last().showCalls, 2);
+    EXPECT_EQ(views.Last().topmostCalls, 1);
+    EXPECT_EQ(views.Last().typed, "PASS");
+    EXPECT_EQ(views.Last().label, "Password" + kOpeningNote);
+}
+
+TEST_F(PromptTest, LoadingNoticeTurnsIntoPasswordAtTheFirstTick) {
+    prompt.ShowLoadingNotice();
+    auto& window = views.Last();
+    EXPECT_EQ(window.caption, "Kestrel 2004 Loading...");
+    EXPECT_EQ(window.label, "Loading...");
+    EXPECT_EQ(window.hidden, (std::set<PromptControl>{PromptControl::txtpassword, PromptControl::OKButton,
+                                                      PromptControl::CancelButton}));
+    EXPECT_EQ(window.showCalls, 1);
+    views.Tick();
+    EXPECT_EQ(window.label, "Password" + kTickNote);
+
+    prompt.CloseNotice();
+    EXPECT_FALSE(prompt.IsOpen());
+    EXPECT_EQ(state.PendingTitle, "");
+}
+
+TEST_F(PromptTest, ClosedPromptIgnoresLateEvents) {
+    TrayCommand("setup");
+    auto* events = views.Last().events;
+    views.Type("PASSAGE");
+    views.PressOk();
+    log.clear();
+    // A timer message or a click already queued when the window closed.
+    events->Timer1_Timer();
+    events->OKButton_Click();
+    events->CancelButton_Click();
+    EXPECT_TRUE(log.empty());
+}
+
+// A host that opens the prompt again from inside the prompt's own handler: the closing prompt must live
+// until its handler returns (run under the sanitizers, this catches a use after free).
+class ReopeningHost final : public gate::PromptHost {
+public:
+    gate::PromptService* service = nullptr;
+    app::SharedState* state = nullptr;
+    void StopWatcher() override {}
+    void AllowClass(const std::string&) override {}
+    void DeleteTrayIcon() override {}
+    void ShowSetupWindow() override {
+        state->PendingAction = "exit";
+        service->ShowPrompt();
+        service->ClosePrompt();
+        service->ShowPrompt();
+    }
+    void EndProcess() override {}
+};
+
+TEST(PromptServiceReentry, OpeningFromInsideAHandlerIsSafe) {
+    platform::native::OpenSslCrypto crypto;
+    app::SharedState state{gate::Password(crypto, 10)};
+    platform::fake::FakeDesktop desktop;
+    std::vector<std::string> log;
+    FakePromptViewFactory views{log};
+    ReopeningHost host;
+    gate::PromptService prompt{state, desktop, host, views};
+    host.service = &prompt;
+    host.state = &state;
+
+    state.PendingAction = "setup";
+    prompt.ShowPrompt();
+    views.Type("PASSAGE");
+    views.PressOk(); // the setup branch reopens, closes and reopens before the first prompt closes itself
+    EXPECT_TRUE(prompt.IsOpen());
+    EXPECT_EQ(views.Created(), 2);
+    EXPECT_EQ(state.PendingAction, "exit");
+}
+
+} // namespace
