@@ -1,0 +1,73 @@
+#include "platform/win32/win32_shell.h"
+
+#include <cstring>
+#include <vector>
+
+namespace platform::win32 {
+namespace {
+
+HWND ToHwnd(WindowId window) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window)); }
+
+} // namespace
+
+static_assert(sizeof(TrayIconData::szTip) == sizeof(NOTIFYICONDATAA{}.szTip), "the tip field is 64 characters");
+
+bool Win32Shell::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
+    // The whole structure is zeroed: the tip may fill all 64 characters without a NUL, and the zero bytes
+    // after it then end it for the shell.
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = kIconDataSize;
+    nid.hWnd = ToHwnd(data.hWnd);
+    nid.uID = data.uID;
+    nid.uFlags = data.uFlags;
+    nid.uCallbackMessage = data.uCallbackMessage;
+    nid.hIcon = reinterpret_cast<HICON>(static_cast<std::uintptr_t>(data.hIcon));
+    std::memcpy(nid.szTip, data.szTip.data(), sizeof(nid.szTip));
+    return ::Shell_NotifyIconA(message, &nid) != FALSE;
+}
+
+void Win32Shell::OpenAddress(WindowId owner, const std::string& address) {
+    ::ShellExecuteA(ToHwnd(owner), "Open", address.c_str(), nullptr, "", SW_SHOWNORMAL);
+}
+
+void Win32Shell::OpenHelp(WindowId owner, const std::string& file, unsigned command) {
+    ::WinHelpA(ToHwnd(owner), file.c_str(), command, 0);
+}
+
+bool Win32Shell::StartHidden(const std::string& file) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION info{};
+    // The command line is the quoted program path alone: no arguments. CreateProcessA may write to it.
+    std::string commandLine = "\"" + file + "\"";
+    if (!::CreateProcessA(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &info))
+        return false;
+    // Not waited for: the handles are only closed.
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    return true;
+}
+
+std::string Win32Shell::ProgramFolder() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return "";
+        if (length < buffer.size()) return FolderOf(std::string(buffer.data(), length));
+        if (buffer.size() >= 32768) return ""; // longer than any path the system allows
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string Win32Shell::FolderOf(const std::string& path) {
+    std::size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos) return "";
+    std::string folder = path.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == ':') folder += '\\'; // a drive root keeps its backslash
+    return folder;
+}
+
+} // namespace platform::win32

@@ -1,0 +1,36 @@
+#pragma once
+#include <memory>
+#include <type_traits>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "platform/shell.h"
+
+namespace platform::win32 {
+
+struct HandleCloser {
+    void operator()(HANDLE h) const noexcept {
+        if (h && h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+    }
+};
+using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
+
+// The shell, the help viewer and process start. Results are returned, never shown.
+class Win32Shell final : public Shell {
+public:
+    // The record of the first, single-byte version of the notification icon data: on this 64-bit build its
+    // pointers are 8 bytes wide, so the system's size for it is larger than the 88 bytes of 32-bit Windows.
+    static constexpr DWORD kIconDataSize = NOTIFYICONDATAA_V1_SIZE;
+
+    bool NotifyIcon(std::uint32_t message, const TrayIconData& data) override;
+    void OpenAddress(WindowId owner, const std::string& address) override;
+    void OpenHelp(WindowId owner, const std::string& file, unsigned command) override;
+    bool StartHidden(const std::string& file) override;
+    std::string ProgramFolder() override;
+
+    // The folder part of a program path: no trailing backslash, except for a drive root ("C:\").
+    static std::string FolderOf(const std::string& path);
+};
+
+} // namespace platform::win32

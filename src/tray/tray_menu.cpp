@@ -1,0 +1,37 @@
+#include "tray/tray_menu.h"
+
+namespace tray {
+
+TrayMenu::TrayMenu(app::SharedState& state, gate::PromptOpener& prompt, TrayMenuView& view)
+    : m_state(state), m_prompt(prompt), m_view(view) {}
+
+void TrayMenu::OnIconCallback(unsigned mouseMessage, bool setupWindowVisible) {
+    if (setupWindowVisible) return;
+    if (mouseMessage == kWmRButtonUp) m_view.PopUpAtCursor();
+}
+
+bool TrayMenu::Choose(TrayMenuItem item) {
+    for (const auto& info : kTrayMenuItems) {
+        if (info.item != item) continue;
+        if (info.separator || !info.enabled) return false;
+        break;
+    }
+    switch (item) {
+    case TrayMenuItem::msetup: msetup_Click(); return true;
+    case TrayMenuItem::mnuexit: mnuexit_Click(); return true;
+    case TrayMenuItem::mhide: mhide_Click(); return true;
+    default: return false;
+    }
+}
+
+void TrayMenu::msetup_Click() {
+    m_state.PendingAction = "setup";
+    m_prompt.ShowPrompt();
+}
+
+void TrayMenu::mnuexit_Click() {
+    m_state.PendingAction = "exit";
+    m_prompt.ShowPrompt();
+}
+
+} // namespace tray
