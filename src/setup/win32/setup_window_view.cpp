@@ -1,0 +1,542 @@
+#include "setup/win32/setup_window_view.h"
+
+#include <commctrl.h>
+
+#include "gate/win32/set_password_view.h"
+#include "resource.h"
+#include "setup/vendor.h"
+#include "setup/win32/add_item_view.h"
+
+namespace setup::win32 {
+
+namespace {
+
+using View = SetupWindowView;
+
+constexpr int kCommandRow = -1; // placed in the window's client area rather than on a tab
+constexpr int kTabCount = 4;
+constexpr const char* kTabCaptions[kTabCount] = {"Kestrel", "Settings", "Advanced", "About"};
+
+// SSTab1, in twips of the client area.
+constexpr int kTabLeft = 120;
+constexpr int kTabTop = 120;
+constexpr int kTabWidth = 6045;
+constexpr int kTabHeight = 3615;
+
+constexpr int kIdSSTab1 = 1100;
+constexpr int kIdFirstControl = 1101; // control ids run from here in Control order, except OK and Cancel
+
+enum class Kind {
+    Plain,     // static text, check box, list or button
+    Icon,      // the program's logo
+    LinkLabel, // plain text that acts as a button and turns blue under the pointer
+    Hyperlink, // always blue and underlined
+};
+
+struct ControlLayout {
+    View::Control control;
+    int tab;
+    const char* className;
+    const char* text;
+    DWORD style;
+    DWORD exStyle;
+    int left, top, width, height; // twips: from the tab control's corner on a tab, else from the client area's;
+                                  // a width of 0 fits the text
+    const char* tooltip;
+    Kind kind;
+};
+
+constexpr DWORD kLabel = SS_LEFT;
+constexpr DWORD kLink = SS_LEFT | SS_NOTIFY;
+constexpr DWORD kCheckBox = WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
+constexpr DWORD kList = WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+
+constexpr ControlLayout kLayout[] = {
+    {View::Image2, 0, "STATIC", "", SS_ICON, 0, 240, 540, 480, 480, nullptr, Kind::Icon},
+    {View::Label1, 0, "STATIC",
+     "Your password protected web pages are shown here. To add your own select 'Add an Item'.", kLabel, 0, 840, 540,
+     4890, 435, nullptr, Kind::Plain},
+    {View::listwindows, 0, WC_LISTVIEWA, "", kList, WS_EX_CLIENTEDGE, 240, 1140, 5535, 1890, nullptr, Kind::Plain},
+    {View::cmdadd, 0, "STATIC", "Add an Item", kLink, 0, 240, 3180, 0, 195,
+     "Click to add a new program for password protection", Kind::LinkLabel},
+    {View::cmdremove, 0, "STATIC", "Remove Item", kLink, 0, 1320, 3180, 0, 195,
+     "Click to remove a program from the list", Kind::LinkLabel},
+    {View::cmdchange, 0, "STATIC", "Change Item", kLink, 0, 2520, 3180, 0, 195, "Click to change a program in the list",
+     Kind::LinkLabel},
+
+    {View::cmdsetpassword, 1, "BUTTON", "Set Password...", kButton, 0, 240, 720, 1695, 375, nullptr, Kind::Plain},
+    {View::Label2, 1, "STATIC", "This password is used on your password protected web pages and this setup tool.",
+     kLabel, 0, 2040, 720, 3735, 495, nullptr, Kind::Plain},
+
+    {View::chklockinstall, 2, "BUTTON", "Lock Software Installations", kCheckBox, 0, 360, 720, 3615, 255,
+     "Locks all software install programs", Kind::Plain},
+    {View::chkkestrel, 2, "BUTTON", "Lock Internet Explorer", kCheckBox, 0, 360, 1080, 3615, 255,
+     "Locks Internet Explorer", Kind::Plain},
+    {View::chklockkeys, 2, "BUTTON", "Lock Task Keys", kCheckBox, 0, 360, 1440, 3615, 255,
+     "Locks CTRL_ALT+DEL on Win9x and on WinXP Locks Task Manager", Kind::Plain},
+    {View::chkpopup, 2, "BUTTON", "Stop Popup Ad's", kCheckBox, 0, 360, 1800, 3615, 255, nullptr, Kind::Plain},
+
+    {View::Image1, 3, "STATIC", "", SS_ICON, 0, 360, 540, 480, 480, nullptr, Kind::Icon},
+    {View::lblprogramname, 3, "STATIC", "ProgramName", kLabel, 0, 1200, 540, 4575, 255, nullptr, Kind::Plain},
+    {View::lblversion, 3, "STATIC", "Version", kLabel, 0, 1200, 780, 4575, 255, nullptr, Kind::Plain},
+    {View::Label10, 3, "STATIC", "Description:", kLabel, 0, 1200, 1140, 4575, 255, nullptr, Kind::Plain},
+    {View::Label5, 3, "STATIC",
+     "Password protect your web content. Even stop popup ad's with the optional addon.", kLabel, 0, 1200, 1380, 4575,
+     615, nullptr, Kind::Plain},
+    {View::Label7, 3, "STATIC", kVendorWebsite, kLink, 0, 1200, 2340, 0, 195, "Click to visit our website",
+     Kind::Hyperlink},
+    {View::Label8, 3, "STATIC", kSupportAddress, kLink, 0, 1200, 2610, 0, 195, "Click to email us", Kind::Hyperlink},
+    {View::cmdupdate, 3, "STATIC", "Update Check", kLink, 0, 240, 3060, 0, 195, "Click to check for an update",
+     Kind::LinkLabel},
+
+    {View::cmdapply, kCommandRow, "BUTTON", "OK", kButton | BS_DEFPUSHBUTTON, 0, 1440, 3840, 1095, 375, nullptr,
+     Kind::Plain},
+    {View::cmdcancel, kCommandRow, "BUTTON", "Cancel", kButton, 0, 2640, 3840, 1095, 375, nullptr, Kind::Plain},
+    {View::cmdapply2, kCommandRow, "BUTTON", "Apply", kButton, 0, 3840, 3840, 1095, 375, nullptr, Kind::Plain},
+    {View::cmdhelp, kCommandRow, "BUTTON", "Help", kButton, 0, 5040, 3840, 1095, 375, nullptr, Kind::Plain},
+};
+static_assert(std::size(kLayout) == View::kControlCount);
+
+const ControlLayout& LayoutOf(int control) { return kLayout[control]; }
+
+// Enter and Esc reach OK and Cancel through the dialog manager's standard ids.
+int IdOf(int control) {
+    if (control == View::cmdapply) return IDOK;
+    if (control == View::cmdcancel) return IDCANCEL;
+    return kIdFirstControl + control;
+}
+
+bool IsPushButton(int control) {
+    return control == View::cmdsetpassword || control == View::cmdapply || control == View::cmdcancel ||
+           control == View::cmdapply2 || control == View::cmdhelp;
+}
+
+int LinkIndex(int control) {
+    switch (control) {
+    case View::cmdadd:
+        return static_cast<int>(LinkLabel::Add);
+    case View::cmdremove:
+        return static_cast<int>(LinkLabel::Remove);
+    case View::cmdchange:
+        return static_cast<int>(LinkLabel::Change);
+    case View::cmdupdate:
+        return static_cast<int>(LinkLabel::Update);
+    default:
+        return -1;
+    }
+}
+
+constexpr int kLinkControls[kLinkLabelCount] = {View::cmdadd, View::cmdremove, View::cmdchange, View::cmdupdate};
+
+struct OptionBox {
+    int control;
+    store::Option option;
+};
+constexpr OptionBox kOptionBoxes[] = {
+    {View::chklockinstall, store::Option::LockInstall},
+    {View::chkkestrel, store::Option::Kestrel},
+    {View::chklockkeys, store::Option::LockKeys},
+    {View::chkpopup, store::Option::Popup},
+};
+
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+
+UINT CheckState(bool checked) { return INDEXTOSTATEIMAGEMASK(checked ? 2 : 1); }
+
+} // namespace
+
+SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindow& presenter)
+    : m_main(mainWindow), m_instance(instance), m_presenter(presenter), m_dpi(ScreenDpi()),
+      m_font(MakeFont("MS Shell Dlg", 800, m_dpi)), m_linkFont(MakeFont("MS Sans Serif", 825, m_dpi, true)) {
+    INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&classes);
+    m_restoreFocusMessage = ::RegisterWindowMessageA("Kestrel.SetupWindow.RestoreFocus");
+    const int logoSize = FromTwips(480, m_dpi);
+    m_logo.reset(static_cast<HICON>(
+        ::LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTREL), IMAGE_ICON, logoSize, logoSize, LR_DEFAULTCOLOR)));
+    CreateControls();
+
+    std::weak_ptr<bool> alive = m_alive;
+    m_presenter.Items().Subscribe([this, alive] {
+        if (!alive.expired()) SyncList();
+    });
+    m_presenter.Options().Subscribe([this, alive](store::Option) {
+        if (!alive.expired()) SyncOptions();
+    });
+    SyncList();
+    SyncOptions();
+    m_presenter.AttachView(this);
+}
+
+SetupWindowView::~SetupWindowView() {
+    m_alive.reset();
+    m_presenter.AttachView(nullptr);
+    for (HWND control : m_controls) {
+        if (control && ::IsWindow(control)) ::DestroyWindow(control);
+    }
+    if (m_tab && ::IsWindow(m_tab)) ::DestroyWindow(m_tab);
+    if (m_tooltip && ::IsWindow(m_tooltip)) ::DestroyWindow(m_tooltip);
+}
+
+void SetupWindowView::CreateControls() {
+    const int tabX = FromTwips(kTabLeft, m_dpi);
+    const int tabY = FromTwips(kTabTop, m_dpi);
+    m_tab = MakeChild(m_main, m_instance, WC_TABCONTROLA, "", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 0, kIdSSTab1,
+                      tabX, tabY, FromTwips(kTabWidth, m_dpi), FromTwips(kTabHeight, m_dpi), m_font.get());
+    for (int tab = 0; tab < kTabCount; ++tab) {
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<char*>(kTabCaptions[tab]);
+        ::SendMessageA(m_tab, TCM_INSERTITEMA, static_cast<WPARAM>(tab), reinterpret_cast<LPARAM>(&item));
+    }
+
+    m_tooltip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_main, nullptr,
+                                  m_instance, nullptr);
+
+    for (const ControlLayout& c : kLayout) {
+        const int originX = c.tab == kCommandRow ? 0 : tabX;
+        const int originY = c.tab == kCommandRow ? 0 : tabY;
+        HFONT font = c.kind == Kind::Hyperlink ? m_linkFont.get() : m_font.get();
+        int width = FromTwips(c.width, m_dpi);
+        int height = FromTwips(c.height, m_dpi);
+        if (c.width == 0) {
+            // Link labels are as wide as their text, so that only the text is clickable.
+            const SIZE size = TextSize(m_main, font, c.text);
+            width = size.cx;
+            height = std::max<int>(height, size.cy);
+        }
+        const DWORD visible = c.tab == kCommandRow || c.tab == 0 ? WS_VISIBLE : 0;
+        HWND control = MakeChild(m_main, m_instance, c.className, c.text, visible | c.style, c.exStyle, IdOf(c.control),
+                                 originX + FromTwips(c.left, m_dpi), originY + FromTwips(c.top, m_dpi), width,
+                                 height, font);
+        m_controls[c.control] = control;
+        if (!control) continue;
+        if (c.kind == Kind::Icon && m_logo)
+            ::SendMessageA(control, STM_SETICON, reinterpret_cast<WPARAM>(m_logo.get()), 0);
+        if (c.tooltip) AddTooltip(control, c.tooltip);
+    }
+    // The controls lie on the tab control: it goes to the bottom and clips itself around them.
+    ::SetWindowPos(m_tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+    if (HWND list = m_controls[listwindows]) {
+        ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
+                       LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+        RECT client{};
+        ::GetClientRect(list, &client);
+        LVCOLUMNA column{};
+        column.mask = LVCF_WIDTH;
+        // One column as wide as the list, less the scroll bar that a long list shows.
+        column.cx = client.right - ::GetSystemMetrics(SM_CXVSCROLL);
+        ::SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+void SetupWindowView::AddTooltip(HWND control, const char* text) {
+    if (!m_tooltip) return;
+    TTTOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = m_main;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = const_cast<char*>(text);
+    ::SendMessageA(m_tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void SetupWindowView::SelectTab(int tab) {
+    HWND focus = ::GetFocus();
+    for (const ControlLayout& c : kLayout) {
+        if (c.tab == kCommandRow || !m_controls[c.control]) continue;
+        ::ShowWindow(m_controls[c.control], c.tab == tab ? SW_SHOW : SW_HIDE);
+    }
+    // Focus on a control that was just hidden goes to the tab strip.
+    if (focus && focus != m_tab && ::IsChild(m_main, focus) && !::IsWindowVisible(focus)) ::SetFocus(m_tab);
+}
+
+int SetupWindowView::ControlOf(HWND window) const {
+    if (!window) return -1;
+    for (int control = 0; control < kControlCount; ++control) {
+        if (m_controls[control] == window) return control;
+    }
+    return -1;
+}
+
+bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {
+    try {
+        switch (message) {
+        case WM_COMMAND: {
+            // Only our controls' notifications: menu commands (lParam 0) belong to the main window.
+            const int control = ControlOf(reinterpret_cast<HWND>(lParam));
+            if (control < 0) return false;
+            result = 0;
+            return OnCommand(control, HIWORD(wParam));
+        }
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (!header || (header->hwndFrom != m_tab && header->hwndFrom != m_controls[listwindows])) return false;
+            result = 0;
+            return OnNotify(*header);
+        }
+        case WM_CTLCOLORSTATIC: {
+            const int control = ControlOf(reinterpret_cast<HWND>(lParam));
+            if (control < 0) return false;
+            result = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), control);
+            return true;
+        }
+        case WM_SETCURSOR:
+            // Only watched: the cursor itself is the main window's default.
+            if (static_cast<short>(LOWORD(lParam)) != HTERROR) OnSetCursor(reinterpret_cast<HWND>(wParam));
+            return false;
+        case DM_GETDEFID:
+            // Enter presses the focused push button, otherwise OK.
+            result = MAKELRESULT(IdOf(m_defaultButton), DC_HASDEFID);
+            return true;
+        case WM_ACTIVATE:
+            // A plain window forgets its focused control when it is deactivated; remember it and put it back once
+            // the default activation (which focuses the window itself) is done.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = ::GetFocus();
+                if (focus && ::IsChild(m_main, focus)) m_lastFocus = focus;
+            } else if (m_lastFocus) {
+                ::PostMessageA(m_main, m_restoreFocusMessage, 0, 0);
+            }
+            return false;
+        default:
+            if (message == m_restoreFocusMessage && message != 0) {
+                if (m_lastFocus && ::IsWindow(m_lastFocus) && ::IsWindowVisible(m_lastFocus) &&
+                    ::IsWindowEnabled(m_lastFocus) && ::GetActiveWindow() == m_main && ::GetFocus() == m_main)
+                    ::SetFocus(m_lastFocus);
+                result = 0;
+                return true;
+            }
+            return false;
+        }
+    } catch (...) {
+        // A failing handler ends quietly; the window keeps working.
+        result = 0;
+        return message == WM_COMMAND || message == WM_NOTIFY;
+    }
+}
+
+bool SetupWindowView::OnCommand(int control, int code) {
+    if (IsPushButton(control) && (code == BN_SETFOCUS || code == BN_KILLFOCUS)) {
+        SetDefaultButton(code == BN_SETFOCUS ? control : cmdapply);
+        return true;
+    }
+    const bool clicked = code == BN_CLICKED; // the same code as STN_CLICKED of the link labels
+    if (!clicked) return true;
+    switch (control) {
+    case cmdapply:
+        m_presenter.cmdapply_Click();
+        break;
+    case cmdcancel:
+        m_presenter.cmdcancel_Click();
+        break;
+    case cmdapply2:
+        m_presenter.cmdapply2_Click();
+        break;
+    case cmdhelp:
+        m_presenter.cmdhelp_Click();
+        break;
+    case cmdadd:
+        m_presenter.cmdadd_Click();
+        break;
+    case cmdremove:
+        m_presenter.cmdremove_Click();
+        break;
+    case cmdchange:
+        m_presenter.cmdchange_Click();
+        break;
+    case cmdsetpassword:
+        m_presenter.cmdsetpassword_Click();
+        break;
+    case cmdupdate:
+        m_presenter.cmdupdate_Click();
+        break;
+    case Label7:
+        m_presenter.Label7_Click();
+        break;
+    case Label8:
+        m_presenter.Label8_Click();
+        break;
+    default:
+        for (const OptionBox& box : kOptionBoxes) {
+            if (box.control != control) continue;
+            const bool checked = ::SendMessageA(m_controls[control], BM_GETCHECK, 0, 0) == BST_CHECKED;
+            m_presenter.CheckBox_Click(box.option, checked);
+        }
+        break;
+    }
+    return true;
+}
+
+bool SetupWindowView::OnNotify(const NMHDR& header) {
+    if (header.hwndFrom == m_tab) {
+        if (header.code != static_cast<UINT>(TCN_SELCHANGE)) return false;
+        const int tab = static_cast<int>(::SendMessageA(m_tab, TCM_GETCURSEL, 0, 0));
+        SelectTab(tab);
+        m_presenter.SSTab1_Click(tab);
+        return true;
+    }
+    if (header.code != static_cast<UINT>(LVN_ITEMCHANGED)) return false;
+    OnListItemChanged(reinterpret_cast<const NMLISTVIEW&>(header));
+    return true;
+}
+
+LRESULT SetupWindowView::OnCtlColorStatic(HDC dc, int control) {
+    COLORREF text = ::GetSysColor(COLOR_BTNTEXT);
+    const ControlLayout& layout = LayoutOf(control);
+    if (layout.kind == Kind::Hyperlink) text = kBlue;
+    if (layout.kind == Kind::LinkLabel && m_highlighted[static_cast<std::size_t>(LinkIndex(control))]) text = kBlue;
+    ::SetTextColor(dc, text);
+    ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void SetupWindowView::OnSetCursor(HWND under) {
+    if (under == m_tab) {
+        m_presenter.SSTab1_MouseMove();
+        return;
+    }
+    const int link = LinkIndex(ControlOf(under));
+    if (link >= 0) m_presenter.LinkLabel_MouseMove(static_cast<LinkLabel>(link));
+}
+
+void SetupWindowView::SetDefaultButton(int control) {
+    if (control == m_defaultButton) return;
+    for (int button : {m_defaultButton, control}) {
+        HWND window = m_controls[button];
+        if (!window) continue;
+        const auto style = static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_STYLE));
+        const DWORD type = button == control ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        ::SendMessageA(window, BM_SETSTYLE, (style & ~static_cast<DWORD>(BS_TYPEMASK)) | type, TRUE);
+    }
+    m_defaultButton = control;
+}
+
+void SetupWindowView::SyncList() {
+    HWND list = m_controls[listwindows];
+    if (!list || m_syncing) return;
+    m_syncing = true;
+    const std::vector<engine::ItemRow>& rows = m_presenter.Items().Rows();
+    // Rows come and go one at a time (a load adds up to a thousand): keep the rows that are unchanged at both
+    // ends and replace only the middle.
+    const std::size_t shown = m_shownRows.size();
+    const std::size_t wanted = rows.size();
+    std::size_t head = 0;
+    while (head < shown && head < wanted && m_shownRows[head].text == rows[head].text) ++head;
+    std::size_t tail = 0;
+    while (tail < shown - head && tail < wanted - head &&
+           m_shownRows[shown - 1 - tail].text == rows[wanted - 1 - tail].text)
+        ++tail;
+    if (wanted == 0) {
+        ::SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    } else {
+        for (std::size_t i = shown - tail; i > head; --i) ::SendMessageA(list, LVM_DELETEITEM, i - 1, 0);
+        for (std::size_t i = head; i < wanted - tail; ++i) {
+            LVITEMA item{};
+            item.mask = LVIF_TEXT | LVIF_STATE;
+            item.iItem = static_cast<int>(i);
+            item.pszText = const_cast<char*>(rows[i].text.c_str());
+            item.state = CheckState(rows[i].checked);
+            item.stateMask = LVIS_STATEIMAGEMASK;
+            ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        }
+    }
+    for (std::size_t i = 0; i < wanted; ++i) {
+        const bool shownChecked = (i < head || i >= wanted - tail)
+                                      ? m_shownRows[i < head ? i : i + shown - wanted].checked
+                                      : rows[i].checked;
+        if (shownChecked == rows[i].checked) continue;
+        LVITEMA item{};
+        item.state = CheckState(rows[i].checked);
+        item.stateMask = LVIS_STATEIMAGEMASK;
+        ::SendMessageA(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+    }
+    m_shownRows = rows;
+
+    const int selected = m_presenter.Items().Selected();
+    const auto current = static_cast<int>(::SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (selected != current) {
+        LVITEMA item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        if (current >= 0) ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(current), reinterpret_cast<LPARAM>(&item));
+        if (selected >= 0 && selected < static_cast<int>(wanted)) {
+            item.state = LVIS_SELECTED | LVIS_FOCUSED;
+            ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&item));
+            ::SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(selected), FALSE);
+        }
+    }
+    m_syncing = false;
+}
+
+void SetupWindowView::OnListItemChanged(const NMLISTVIEW& change) {
+    if (m_syncing || !(change.uChanged & LVIF_STATE)) return;
+    engine::ItemList& items = m_presenter.Items();
+    const UINT changed = change.uNewState ^ change.uOldState;
+    const int row = change.iItem;
+    if (row < -1 || row >= static_cast<int>(m_shownRows.size())) return;
+    if ((changed & LVIS_STATEIMAGEMASK) && row >= 0) {
+        const bool checked = ((change.uNewState & LVIS_STATEIMAGEMASK) >> 12) == 2;
+        m_shownRows[static_cast<std::size_t>(row)].checked = checked;
+        items.SetChecked(row, checked);
+    }
+    if (changed & LVIS_SELECTED) {
+        if (change.uNewState & LVIS_SELECTED) {
+            if (row >= 0) items.Select(row);
+        } else if (row == -1 || items.Selected() == row) {
+            items.Select(-1);
+        }
+    }
+}
+
+void SetupWindowView::SyncOptions() {
+    const store::Options& options = m_presenter.Options();
+    for (const OptionBox& box : kOptionBoxes) {
+        if (HWND window = m_controls[box.control])
+            ::SendMessageA(window, BM_SETCHECK, options.Get(box.option) ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+}
+
+platform::WindowId SetupWindowView::Handle() const { return reinterpret_cast<platform::WindowId>(m_main); }
+
+void SetupWindowView::ShowWindow(bool centre) {
+    if (centre) {
+        CentreOnScreen(m_main);
+        ::SetFocus(m_tab);
+    }
+    ::ShowWindow(m_main, SW_SHOW);
+    ::SetForegroundWindow(m_main);
+}
+
+void SetupWindowView::HideWindow() { ::ShowWindow(m_main, SW_HIDE); }
+
+bool SetupWindowView::IsWindowVisible() const { return ::IsWindowVisible(m_main) != FALSE; }
+
+void SetupWindowView::SetEnabled(bool enabled) { ::EnableWindow(m_main, enabled ? TRUE : FALSE); }
+
+void SetupWindowView::SetAboutTexts(const std::string& programName, const std::string& version) {
+    if (HWND label = m_controls[lblprogramname]) ::SetWindowTextA(label, programName.c_str());
+    if (HWND label = m_controls[lblversion]) ::SetWindowTextA(label, version.c_str());
+}
+
+void SetupWindowView::SetLinkHighlighted(LinkLabel label, bool highlighted) {
+    const auto index = static_cast<std::size_t>(label);
+    m_highlighted[index] = highlighted;
+    if (HWND window = m_controls[kLinkControls[index]]) ::InvalidateRect(window, nullptr, TRUE);
+}
+
+std::unique_ptr<setup::AddItemView> SetupWindowView::CreateAddItemView(AddItemDialog& presenter) {
+    auto view = std::make_unique<AddItemView>(m_main, m_instance, presenter);
+    if (!view->Created()) return nullptr;
+    return view;
+}
+
+std::unique_ptr<gate::SetPasswordView> SetupWindowView::CreateSetPasswordView(gate::SetPasswordDialog& presenter) {
+    auto view = std::make_unique<gate::win32::SetPasswordView>(m_main, m_instance, presenter);
+    if (!view->Created()) return nullptr;
+    return view;
+}
+
+} // namespace setup::win32

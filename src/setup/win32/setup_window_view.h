@@ -1,0 +1,83 @@
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "setup/setup_window.h"
+#include "setup/win32/win32_ui.h"
+
+namespace setup::win32 {
+
+// The setup tool on the main window `frmorv`: the tab control `SSTab1`, every control of its four tabs and
+// the command row, all children of the main window (above the tab control, shown per selected tab, so that
+// the message loop's IsDialogMessage works on the main window). The main window's procedure passes every
+// message to HandleMessage first; what this view does not claim goes on to the main window as usual.
+class SetupWindowView final : public setup::SetupWindowView {
+public:
+    SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindow& presenter);
+    ~SetupWindowView() override;
+    SetupWindowView(const SetupWindowView&) = delete;
+    SetupWindowView& operator=(const SetupWindowView&) = delete;
+
+    // True when the message was one of this view's; result is then the window procedure's result.
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept;
+
+    platform::WindowId Handle() const override;
+    void ShowWindow(bool centre) override;
+    void HideWindow() override;
+    bool IsWindowVisible() const override;
+    void SetEnabled(bool enabled) override;
+    void SetAboutTexts(const std::string& programName, const std::string& version) override;
+    void SetLinkHighlighted(LinkLabel label, bool highlighted) override;
+    std::unique_ptr<setup::AddItemView> CreateAddItemView(AddItemDialog& presenter) override;
+    std::unique_ptr<gate::SetPasswordView> CreateSetPasswordView(gate::SetPasswordDialog& presenter) override;
+
+    // The controls, in creation order (which is also the tab order).
+    enum Control {
+        Image2, Label1, listwindows, cmdadd, cmdremove, cmdchange,  // tab 0
+        cmdsetpassword, Label2,                                     // tab 1
+        chklockinstall, chkkestrel, chklockkeys, chkpopup,         // tab 2
+        Image1, lblprogramname, lblversion, Label10, Label5, Label7, Label8, cmdupdate, // tab 3
+        cmdapply, cmdcancel, cmdapply2, cmdhelp,                   // command row
+        kControlCount
+    };
+
+private:
+    void CreateControls();
+    void AddTooltip(HWND control, const char* text);
+    void SelectTab(int tab);
+    int ControlOf(HWND window) const;
+    bool OnCommand(int control, int code);
+    bool OnNotify(const NMHDR& header);
+    LRESULT OnCtlColorStatic(HDC dc, int control);
+    void OnSetCursor(HWND under);
+    void SetDefaultButton(int control);
+    void SyncList();
+    void OnListItemChanged(const NMLISTVIEW& change);
+    void SyncOptions();
+
+    HWND m_main;
+    HINSTANCE m_instance;
+    SetupWindow& m_presenter;
+    int m_dpi;
+    UniqueFont m_font;     // the window's normal font
+    UniqueFont m_linkFont; // Label7, Label8: MS Sans Serif 8.25 pt, underlined
+    UniqueIcon m_logo;
+    // Children of the main window; the main window owns them, this view destroys them when it goes first.
+    HWND m_tab = nullptr;
+    HWND m_tooltip = nullptr;
+    std::array<HWND, kControlCount> m_controls{};
+    std::array<bool, kLinkLabelCount> m_highlighted{};
+    int m_defaultButton = cmdapply;
+    HWND m_lastFocus = nullptr;
+    UINT m_restoreFocusMessage = 0;
+    // What the list control shows, row for row; compared with the model to change only what changed.
+    std::vector<engine::ItemRow> m_shownRows;
+    bool m_syncing = false; // the list control's own notifications while it is being filled are not the user's
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+} // namespace setup::win32

@@ -1,0 +1,116 @@
+#pragma once
+// Small Win32 helpers shared by the setup window's views: handle owners, units, text, fonts, dialog templates.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace setup::win32 {
+
+template <class H, auto Close> struct CloseWith {
+    using pointer = H;
+    void operator()(H h) const noexcept {
+        if (h) Close(h);
+    }
+};
+template <class H, auto Close> using Unique = std::unique_ptr<std::remove_pointer_t<H>, CloseWith<H, Close>>;
+
+using UniqueFont = Unique<HFONT, &::DeleteObject>;
+using UniqueIcon = Unique<HICON, &::DestroyIcon>;
+
+// The screen's logical resolution (dots per inch); layouts in twips and in 96-dpi pixels scale with it.
+inline int ScreenDpi() noexcept {
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+inline int FromTwips(int twips, int dpi) noexcept { return ::MulDiv(twips, dpi, 1440); }
+
+// The text of a window; "" when it has none.
+inline std::string WindowText(HWND window) {
+    const int length = ::GetWindowTextLengthA(window);
+    if (length <= 0) return {};
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int copied = ::GetWindowTextA(window, text.data(), length + 1);
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
+// A font of the given face and size in hundredths of a point (8.25 pt = 825), for this resolution.
+inline UniqueFont MakeFont(const char* face, int hundredthsOfPoint, int dpi, bool underline = false) noexcept {
+    LOGFONTA font{};
+    font.lfHeight = -::MulDiv(hundredthsOfPoint, dpi, 7200);
+    font.lfWeight = FW_NORMAL;
+    font.lfUnderline = underline ? TRUE : FALSE;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
+    return UniqueFont(::CreateFontIndirectA(&font));
+}
+
+// Width and height of a one-line text in a font.
+inline SIZE TextSize(HWND window, HFONT font, const char* text) noexcept {
+    SIZE size{0, 0};
+    HDC dc = ::GetDC(window);
+    if (!dc) return size;
+    HGDIOBJ old = ::SelectObject(dc, font);
+    ::GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(window, dc);
+    return size;
+}
+
+// Gives a window the outer size that makes its client area width x height pixels.
+inline void SetClientSize(HWND window, int width, int height) noexcept {
+    RECT rect{0, 0, width, height};
+    const auto style = static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_EXSTYLE));
+    ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    ::SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+inline void CentreOnScreen(HWND window) noexcept {
+    RECT rect{};
+    if (!::GetWindowRect(window, &rect)) return;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// An in-memory template of an empty dialog with the standard dialog font; the views create their controls
+// themselves from their layout tables. DLGTEMPLATE wants DWORD alignment, which vector storage gives.
+inline std::vector<WORD> EmptyDialogTemplate(DWORD style) {
+    std::vector<WORD> words;
+    auto dword = [&](DWORD value) {
+        words.push_back(LOWORD(value));
+        words.push_back(HIWORD(value));
+    };
+    dword(style | DS_SETFONT);
+    dword(0);                                  // extended style
+    words.insert(words.end(), {0, 0, 0, 100, 40}); // no items; position and size are set once created
+    words.push_back(0);                        // no menu
+    words.push_back(0);                        // the standard dialog class
+    words.push_back(0);                        // caption set later, in the ANSI code page
+    words.push_back(8);                        // point size
+    for (const char* face = "MS Shell Dlg"; *face; ++face) words.push_back(static_cast<WORD>(*face));
+    words.push_back(0);
+    return words;
+}
+
+// Creates a child control with the parent's font.
+inline HWND MakeChild(HWND parent, HINSTANCE instance, const char* className, const char* text, DWORD style,
+                      DWORD exStyle, int id, int x, int y, int width, int height, HFONT font) noexcept {
+    HWND child = ::CreateWindowExA(exStyle, className, text, WS_CHILD | style, x, y, width, height, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (child && font) ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return child;
+}
+
+} // namespace setup::win32
