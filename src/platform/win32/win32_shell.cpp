@@ -1,5 +1,6 @@
 #include "platform/win32/win32_shell.h"
 
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -10,7 +11,10 @@ HWND ToHwnd(WindowId window) { return reinterpret_cast<HWND>(static_cast<std::ui
 
 } // namespace
 
-static_assert(sizeof(TrayIconData::szTip) == sizeof(NOTIFYICONDATAA{}.szTip), "the tip field is 64 characters");
+// The later record versions have a longer tip field; the first version's 64 characters sit at its start.
+static_assert(sizeof(NOTIFYICONDATAA{}.szTip) >= sizeof(TrayIconData::szTip), "the tip fits the record");
+static_assert(Win32Shell::kIconDataSize == offsetof(NOTIFYICONDATAA, szTip) + sizeof(TrayIconData::szTip),
+              "the first version ends with the 64-character tip");
 
 bool Win32Shell::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
     // The whole structure is zeroed: the tip may fill all 64 characters without a NUL, and the zero bytes
@@ -22,7 +26,7 @@ bool Win32Shell::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
     nid.uFlags = data.uFlags;
     nid.uCallbackMessage = data.uCallbackMessage;
     nid.hIcon = reinterpret_cast<HICON>(static_cast<std::uintptr_t>(data.hIcon));
-    std::memcpy(nid.szTip, data.szTip.data(), sizeof(nid.szTip));
+    std::memcpy(nid.szTip, data.szTip.data(), data.szTip.size());
     return ::Shell_NotifyIconA(message, &nid) != FALSE;
 }
 
