@@ -1,0 +1,53 @@
+#include "app/lifecycle.h"
+
+#include "app/association.h"
+
+namespace app {
+
+Lifecycle::Lifecycle(store::Registry& registry, platform::Desktop& desktop, platform::Shell& shell,
+                     platform::TimerFactory& timers, engine::LockEngine& engine, store::Settings& settings,
+                     LoadingNotice& notice, MainWindowView& view)
+    : m_registry(registry), m_desktop(desktop), m_shell(shell), m_engine(engine), m_settings(settings),
+      m_notice(notice), m_view(view), m_timerdelay(timers.MakeTimer(kDelayMs, [this] { TimerdelayTick(); })) {}
+
+bool Lifecycle::Form_Load() {
+    CreateAssociation(m_registry, m_shell.ProgramFolder());
+    // Position 6 is Close in a full window menu: the main window is not closed by hand.
+    m_view.RemoveSystemMenuEntry(6);
+
+    if (m_desktop.FindWindowByTitle(engine::kRunningCaption) == 0) {
+        m_firstInstance = true;
+        m_view.SetCaption(engine::kRunningCaption);
+        m_engine.timerorv().SetEnabled(true);
+        m_settings.GetSettings();
+        m_engine.GetWindows();
+        return true;
+    }
+
+    // A copy is running: our main window keeps "*** Kestrel ***" while we live, which its watcher takes as a
+    // request for the setup window. Show a short notice meanwhile, then go.
+    m_notice.ShowLoadingNotice();
+    m_timerdelay->SetEnabled(true);
+    while (m_timerdelay->Enabled()) m_view.ProcessMessages();
+    m_notice.CloseNotice();
+    m_view.Unload();
+    return false;
+}
+
+void Lifecycle::Form_Unload(CloseReason reason) {
+    // Every step runs whatever the one before did; nothing here may stop the close.
+    try {
+        m_view.SetCaption(engine::kClosingCaption);
+    } catch (...) {
+    }
+    if (reason == CloseReason::OwnCode || reason == CloseReason::WindowsShutdown) {
+        m_view.EndProcess();
+        return;
+    }
+    try {
+        m_shell.StartHidden(CompanionPath(m_shell.ProgramFolder()));
+    } catch (...) {
+    }
+}
+
+} // namespace app

@@ -1,0 +1,120 @@
+// The program's entry: builds the platform, the main window and the presenters, runs start-up and the
+// message loop. Everything runs on this one thread.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "app/lifecycle.h"
+#include "app/shared_state.h"
+#include "app/win32/main_window.h"
+#include "engine/lock_engine.h"
+#include "gate/prompt_service.h"
+#include "gate/win32/prompt_window.h"
+#include "platform/win32/win32_crypto.h"
+#include "platform/win32/win32_desktop.h"
+#include "platform/win32/win32_message_box.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
+#include "platform/win32/win32_task_keys.h"
+#include "platform/win32/win32_timer.h"
+#include "setup/setup_window.h"
+#include "setup/win32/setup_window_view.h"
+#include "store/options.h"
+#include "store/registry.h"
+#include "store/settings.h"
+#include "tray/sys_tray_module.h"
+#include "tray/tray_menu.h"
+#include "tray/win32/tray_menu_view.h"
+
+namespace {
+
+platform::WindowId IdOf(HWND hwnd) {
+    return static_cast<platform::WindowId>(reinterpret_cast<std::uintptr_t>(hwnd));
+}
+
+class Program final : public gate::PromptHost {
+public:
+    explicit Program(HINSTANCE instance) : m_instance(instance) {
+        m_window.SetHandler([this](UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+            return OnMainMessage(msg, wParam, lParam, result);
+        });
+        m_window.SetCloseHandler([this](app::CloseReason reason) { m_lifecycle.Form_Unload(reason); });
+    }
+
+    int Run() {
+        if (!m_window.Handle()) return 1;
+        m_lifecycle.Form_Load();
+        int exitCode = 0;
+        while (app::win32::PumpOneMessage(exitCode)) {
+        }
+        return exitCode;
+    }
+
+private:
+    // What the right password releases.
+    void StopWatcher() override { m_engine.timerorv().SetEnabled(false); }
+    void AllowClass(const std::string& allowKey) override { m_engine.ListAllow().Add(allowKey); }
+    void DeleteTrayIcon() override { m_trayIcon.DeleteTrayIcon(); }
+    void ShowSetupWindow() override { m_setup.Show(); }
+    void EndProcess() override { ExitProcess(0); }
+
+    bool OnMainMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+        if (msg == m_taskbarCreated && m_taskbarCreated != 0) {
+            // The shell restarted and forgot every icon: put ours back, or the program has no handle left.
+            if (m_lifecycle.IsFirstInstance()) m_trayIcon.AddTrayIcon();
+            result = 0;
+            return true;
+        }
+        if (msg == WM_MOUSEMOVE && wParam == tray::kTrayIconId) {
+            // The tray icon's callback: the mouse message that happened over the icon is in lParam.
+            m_menu.OnIconCallback(static_cast<unsigned>(LOWORD(lParam)), m_setup.IsVisible());
+            result = 0;
+            return true;
+        }
+        if (msg == WM_COMMAND && m_menuView.HandleCommand(LOWORD(wParam))) {
+            result = 0;
+            return true;
+        }
+        return m_setupView.HandleMessage(msg, wParam, lParam, result);
+    }
+
+    HINSTANCE m_instance;
+    platform::win32::Win32Registry m_rawRegistry;
+    platform::win32::Win32Desktop m_desktop;
+    platform::win32::Win32TimerFactory m_timers;
+    platform::win32::Win32TaskKeys m_taskKeys;
+    platform::win32::Win32Crypto m_crypto;
+    platform::win32::Win32Shell m_shell;
+    platform::win32::Win32MessageBoxes m_messageBoxes;
+
+    store::Registry m_registry{m_rawRegistry};
+    app::SharedState m_state{m_crypto};
+    store::Options m_options;
+
+    app::win32::MainWindow m_window{m_instance};
+    UINT m_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    tray::SysTrayModule m_trayIcon{m_shell, IdOf(m_window.Handle()),
+                                   static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(m_window.Icon()))};
+    gate::win32::Win32PromptViewFactory m_promptViews{m_instance};
+    gate::PromptService m_prompt{m_state, m_desktop, *this, m_promptViews};
+    engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt};
+    store::Settings m_settings{m_registry, m_state, m_options, m_taskKeys, m_trayIcon};
+    setup::SetupWindow m_setup{m_engine, m_settings, m_options, m_state, m_registry, m_shell, m_messageBoxes};
+    setup::win32::SetupWindowView m_setupView{m_window.Handle(), m_instance, m_setup};
+    tray::win32::TrayMenuView m_menuView{m_window.Handle()};
+    tray::TrayMenu m_menu{m_state, m_prompt, m_menuView};
+    app::Lifecycle m_lifecycle{m_registry, m_desktop, m_shell, m_timers, m_engine, m_settings, m_prompt, m_window};
+};
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    try {
+        Program program(instance);
+        return program.Run();
+    } catch (...) {
+        return 1;
+    }
+}

@@ -1,0 +1,139 @@
+#include "app/win32/main_window.h"
+
+#include "resource.h"
+
+namespace app::win32 {
+
+namespace {
+
+// The window's client area in twips, scaled to the screen's resolution.
+constexpr int kClientWidthTwips = 6300;
+constexpr int kClientHeightTwips = 4335;
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+} // namespace
+
+MainWindow::MainWindow(HINSTANCE instance) {
+    m_icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTREL), IMAGE_ICON, 0, 0,
+                                           LR_DEFAULTSIZE | LR_SHARED));
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &MainWindow::WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = m_icon;
+    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTREL), IMAGE_ICON, 16, 16,
+                                               LR_SHARED));
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    RegisterClassExA(&wc);
+
+    const int dpi = ScreenDpi();
+    RECT rect{0, 0, MulDiv(kClientWidthTwips, dpi, 1440), MulDiv(kClientHeightTwips, dpi, 1440)};
+    AdjustWindowRectEx(&rect, kStyle, FALSE, kExStyle);
+    // Created hidden with the caption every copy starts with; start-up renames the first instance's.
+    m_hwnd = CreateWindowExA(kExStyle, kClassName, engine::kStartingCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                             rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, this);
+}
+
+MainWindow::~MainWindow() {
+    if (m_hwnd) {
+        SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, 0);
+        DestroyWindow(m_hwnd);
+    }
+}
+
+void MainWindow::SetCaption(const std::string& caption) {
+    if (m_hwnd) SetWindowTextA(m_hwnd, caption.c_str());
+}
+
+void MainWindow::RemoveSystemMenuEntry(int position) {
+    if (HMENU menu = GetSystemMenu(m_hwnd, FALSE)) RemoveMenu(menu, static_cast<UINT>(position), MF_BYPOSITION);
+}
+
+void MainWindow::ProcessMessages() {
+    int exitCode = 0;
+    if (!PumpOneMessage(exitCode)) PostQuitMessage(exitCode); // keep the quit for the outer loop
+}
+
+void MainWindow::Unload() {
+    Close(app::CloseReason::OwnCode);
+}
+
+void MainWindow::EndProcess() {
+    ExitProcess(0);
+}
+
+void MainWindow::Close(app::CloseReason reason) noexcept {
+    if (m_closing) return;
+    m_closing = true;
+    try {
+        if (m_onClose) m_onClose(reason);
+    } catch (...) {
+    }
+    // The close goes ahead: with the main window the program ends.
+    if (m_hwnd) DestroyWindow(m_hwnd);
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* self = static_cast<MainWindow*>(create->lpCreateParams);
+        self->m_hwnd = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return self->HandleMessage(msg, wParam, lParam);
+}
+
+LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        LRESULT result = 0;
+        if (m_handler && m_handler(msg, wParam, lParam, result)) return result;
+    } catch (...) {
+        return 0;
+    }
+    switch (msg) {
+    case WM_CLOSE:
+        // The user's close command, the task manager, an owner closing.
+        Close(app::CloseReason::Other);
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) Close(app::CloseReason::WindowsShutdown);
+        return 0;
+    case WM_DESTROY:
+        SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, 0);
+        m_hwnd = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcA(m_hwnd, msg, wParam, lParam);
+    }
+}
+
+bool PumpOneMessage(int& exitCode) {
+    MSG msg;
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0 || got == -1) {
+        exitCode = got == 0 ? static_cast<int>(msg.wParam) : 1;
+        return false;
+    }
+    HWND active = GetActiveWindow();
+    if (active && IsDialogMessageA(active, &msg)) return true;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+} // namespace app::win32
