@@ -3,7 +3,11 @@
 namespace tray {
 
 TrayMenu::TrayMenu(app::SharedState& state, gate::PromptOpener& prompt, TrayMenuView& view)
-    : m_state(state), m_prompt(prompt), m_view(view) {}
+    : m_state(state), m_prompt(prompt), m_view(view) {
+    m_view.SetChooser([this](TrayMenuItem item) { return Choose(item); });
+}
+
+TrayMenu::~TrayMenu() { m_view.SetChooser(nullptr); }
 
 void TrayMenu::OnIconCallback(unsigned mouseMessage, bool setupWindowVisible) {
     if (setupWindowVisible) return;

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <functional>
 
 #include "app/shared_state.h"
 #include "gate/prompt_opener.h"
@@ -30,17 +31,22 @@ constexpr std::array<TrayMenuItemInfo, 6> kTrayMenuItems = {{
     {TrayMenuItem::mhide, "Hide", false, true, false},
 }};
 
-// Shows the tray menu at the mouse position; the chosen item comes back later through TrayMenu::Choose.
+// Shows the tray menu at the mouse position. The item the user chooses comes back, later, through the
+// chooser that the presenter gives the view (nullptr: the presenter is gone).
 class TrayMenuView {
 public:
     virtual ~TrayMenuView() = default;
     virtual void PopUpAtCursor() = 0;
+    virtual void SetChooser(std::function<bool(TrayMenuItem)> choose) = 0;
 };
 
 // The tray menu: the icon's right-click pops it up, and "Setup..." and "Exit" go through the password prompt.
 class TrayMenu {
 public:
     TrayMenu(app::SharedState& state, gate::PromptOpener& prompt, TrayMenuView& view);
+    ~TrayMenu();
+    TrayMenu(const TrayMenu&) = delete;
+    TrayMenu& operator=(const TrayMenu&) = delete;
 
     // The main window's handler of the icon's callback message, with the mouse message that happened over the
     // icon. While the setup window is visible, nothing happens.

@@ -97,10 +97,14 @@ protected:
     std::vector<std::string> log;
     testing_support::FakePromptViewFactory views{log};
     gate::PromptService prompt{state, desktop, *this, views};
+    std::function<bool(TrayMenuItem)> chooser; // before the menu, which sets it
     tray::TrayMenu menu{state, prompt, *this};
     int popUps = 0;
 
     void PopUpAtCursor() override { ++popUps; }
+    void SetChooser(std::function<bool(TrayMenuItem)> choose) override { chooser = std::move(choose); }
+    // The user picks an item from the shown menu.
+    bool Pick(TrayMenuItem item) { return chooser && chooser(item); }
     void StopWatcher() override { log.push_back("stop watcher"); }
     void AllowClass(const std::string&) override {}
     void DeleteTrayIcon() override { icon.DeleteTrayIcon(); }
@@ -109,6 +113,24 @@ protected:
 
     void SetUp() override { icon.AddTrayIcon(); }
 };
+
+TEST(TrayMenuLifetime, APresenterGoneLeavesTheViewWithoutChooser) {
+    struct View : tray::TrayMenuView {
+        std::function<bool(TrayMenuItem)> chooser;
+        void PopUpAtCursor() override {}
+        void SetChooser(std::function<bool(TrayMenuItem)> choose) override { chooser = std::move(choose); }
+    } view;
+    platform::native::OpenSslCrypto crypto;
+    app::SharedState state{gate::Password(crypto, 10)};
+    struct NoPrompt : gate::PromptOpener {
+        void ShowPrompt() override {}
+    } opener;
+    {
+        tray::TrayMenu menu(state, opener, view);
+        EXPECT_TRUE(view.chooser);
+    }
+    EXPECT_FALSE(view.chooser);
+}
 
 TEST_F(TrayMenuTest, OnlyARightButtonReleaseWhileHiddenPopsUpTheMenu) {
     struct Case {
@@ -130,26 +152,26 @@ TEST_F(TrayMenuTest, OnlyARightButtonReleaseWhileHiddenPopsUpTheMenu) {
 }
 
 TEST_F(TrayMenuTest, SetupAndExitSetTheWordAndOpenTheOnePrompt) {
-    EXPECT_TRUE(menu.Choose(TrayMenuItem::msetup));
+    EXPECT_TRUE(Pick(TrayMenuItem::msetup));
     EXPECT_EQ(state.PendingAction, "setup");
     EXPECT_TRUE(prompt.IsOpen());
-    EXPECT_TRUE(menu.Choose(TrayMenuItem::mnuexit)); // chosen again while the prompt is open
+    EXPECT_TRUE(Pick(TrayMenuItem::mnuexit)); // chosen again while the prompt is open
     EXPECT_EQ(state.PendingAction, "exit");
     EXPECT_EQ(views.Created(), 1);
 }
 
 TEST_F(TrayMenuTest, HideAndTheUnavailableItemsDoNothing) {
     state.PendingAction = "before";
-    EXPECT_TRUE(menu.Choose(TrayMenuItem::mhide));
-    EXPECT_FALSE(menu.Choose(TrayMenuItem::mnuunlock));
-    EXPECT_FALSE(menu.Choose(TrayMenuItem::t0));
-    EXPECT_FALSE(menu.Choose(TrayMenuItem::t1));
+    EXPECT_TRUE(Pick(TrayMenuItem::mhide));
+    EXPECT_FALSE(Pick(TrayMenuItem::mnuunlock));
+    EXPECT_FALSE(Pick(TrayMenuItem::t0));
+    EXPECT_FALSE(Pick(TrayMenuItem::t1));
     EXPECT_EQ(state.PendingAction, "before");
     EXPECT_FALSE(prompt.IsOpen());
 }
 
 TEST_F(TrayMenuTest, ExitThenCancelKeepsTheIcon) {
-    menu.Choose(TrayMenuItem::mnuexit);
+    Pick(TrayMenuItem::mnuexit);
     views.PressCancel();
     EXPECT_TRUE(shell.HasIcon(kMainWindow, 1));
     EXPECT_EQ(state.PendingAction, "");
@@ -157,7 +179,7 @@ TEST_F(TrayMenuTest, ExitThenCancelKeepsTheIcon) {
 }
 
 TEST_F(TrayMenuTest, ExitWithTheRightPasswordTakesTheIconDownBeforeTheEnd) {
-    menu.Choose(TrayMenuItem::mnuexit);
+    Pick(TrayMenuItem::mnuexit);
     views.Type("PASSAGE");
     views.PressOk();
     EXPECT_EQ(shell.IconCount(), 0u);
