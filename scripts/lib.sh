@@ -1,0 +1,135 @@
+# shellcheck shell=bash disable=SC2034
+# Shared helpers of the README's commands (sourced by run.sh, test.sh and e2e.sh; not run on its own).
+# Each command installs what it needs, so it works on a bare Debian 12 machine as well as on a ready one.
+
+KESTREL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+JOBS="${KESTREL_JOBS:-2}"
+
+# Debian packages per purpose.
+PKGS_WINDOWS_BUILD=(cmake ninja-build g++-mingw-w64-x86-64-win32)
+PKGS_NATIVE_BUILD=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libssl-dev)
+# Wine for the 64-bit exe (no 32-bit Wine needed), a virtual X server and the screenshot and input tools.
+PKGS_WINE=(wine wine64 fonts-wine xvfb xauth xdotool x11-utils imagemagick)
+PKGS_INSTALLER=(nsis)
+
+log() { printf '[kestrel] %s\n' "$*"; }
+die() { printf '[kestrel] error: %s\n' "$*" >&2; exit 1; }
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        die "need root (or sudo) to run: $*"
+    fi
+}
+
+# Installs the given Debian packages unless dpkg already has every one of them (a repeated run costs one
+# dpkg-query, no network).
+ensure_packages() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        if [ "$(dpkg-query -W -f='${db:Status-Status}' "$pkg" 2>/dev/null)" != "installed" ]; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    log "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    local apt=(apt-get -y -q -o DPkg::Lock::Timeout=300)
+    as_root env DEBIAN_FRONTEND=noninteractive "${apt[@]}" update || die "apt-get update failed"
+    as_root env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install --no-install-recommends "${missing[@]}" \
+        || die "apt-get install failed: ${missing[*]}"
+}
+
+# Configures a preset once (its build directory is reused by later runs; ninja re-runs cmake when the
+# CMake files or the globbed source lists change), then builds it with $JOBS jobs.
+# Extra arguments go to ninja (e.g. -k 0 to build every target that can be built).
+build_preset() {
+    local preset="$1"; shift
+    local dir="$KESTREL_ROOT/build/$preset"
+    if [ ! -f "$dir/build.ninja" ]; then
+        (cd "$KESTREL_ROOT" && cmake --preset "$preset") || return 1
+    fi
+    cmake --build "$dir" -j "$JOBS" -- "$@"
+}
+
+# Wine without its .NET and HTML engines (nothing here needs them and their installers would ask to download),
+# and quiet.
+wine_env() {
+    export WINEPREFIX="$1"
+    export WINEDEBUG="${WINEDEBUG:--all}"
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEARCH=win64
+}
+
+# Makes a Wine prefix at $1 if there is none: boots it and gives every process of the prefix Wine's virtual
+# desktop "shell" of 1024x768 (plain Xvfb has no window manager, and without the virtual desktop a
+# cross-process ShowWindow stalls for 2 s). A prefix ready from an earlier run is copied when $2 names one.
+ensure_prefix() {
+    local prefix="$1" template="${2:-}"
+    [ -f "$prefix/.kestrel-ready" ] && return 0
+    rm -rf "$prefix"
+    mkdir -p "$(dirname "$prefix")"
+    if [ -n "$template" ] && [ -f "$template/.kestrel-ready" ] &&
+        [ "$(cat "$template/.kestrel-ready")" = "$(wine --version 2>/dev/null)" ]; then
+        cp -a "$template" "$prefix" && return 0
+        rm -rf "$prefix"
+    fi
+    log "making a Wine prefix in $prefix (about 15 s)"
+    (
+        wine_env "$prefix"
+        # wineboot needs no display for the initial set-up; keep it from touching a real one.
+        unset DISPLAY
+        wineboot --init >/dev/null 2>&1
+        wineserver -w
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
+        wineserver -k
+        wineserver -w
+    ) || return 1
+    [ -f "$prefix/system.reg" ] || { log "wineboot did not make a prefix in $prefix"; return 1; }
+    wine --version 2>/dev/null >"$prefix/.kestrel-ready"
+    # Saved for the next run; a failed copy only costs that run a wineboot.
+    if [ -n "$template" ]; then
+        rm -rf "$template.tmp"
+        if cp -a "$prefix" "$template.tmp"; then
+            rm -rf "$template"
+            mv "$template.tmp" "$template"
+        else
+            rm -rf "$template.tmp"
+        fi
+    fi
+}
+
+# Starts Xvfb on a free display; sets XVFB_PID and DISPLAY.
+start_xvfb() {
+    local geometry="${1:-1280x1024x24}" fdfile
+    fdfile="$(mktemp)"
+    Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local tries
+    for tries in $(seq 1 100); do
+        [ -s "$fdfile" ] && break
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ ! -s "$fdfile" ]; then
+        rm -f "$fdfile"
+        kill "$XVFB_PID" 2>/dev/null
+        XVFB_PID=
+        return 1
+    fi
+    DISPLAY=":$(tr -dc '0-9' <"$fdfile")"
+    export DISPLAY
+    rm -f "$fdfile"
+}
+
+stop_xvfb() {
+    if [ -n "${XVFB_PID:-}" ]; then
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+        XVFB_PID=
+    fi
+}
