@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Builds kestrel.exe and runs it under Wine: on the current X display, or, when there is none, on a virtual
+# display (Xvfb) that this script starts, with a screenshot of it every few seconds.
+#
+#   scripts/run.sh
+#
+# The Wine prefix (and with it Kestrel's registry: password, locked items) is kept between runs in
+# ~/.cache/kestrel/wineprefix (KESTREL_PREFIX overrides). Wine shows everything in its virtual desktop of
+# 1024x768. Stop with Ctrl+C (ends Kestrel and the Wine session of that prefix).
+set -u
+# shellcheck source=scripts/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+cd "$KESTREL_ROOT" || exit 1
+
+CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/kestrel"
+PREFIX="${KESTREL_PREFIX:-$CACHE/wineprefix}"
+SCREENS="$KESTREL_ROOT/build/screens"
+SHOT_EVERY="${KESTREL_SHOT_EVERY:-5}"
+
+ensure_packages "${PKGS_WINDOWS_BUILD[@]}" "${PKGS_WINE[@]}"
+
+build_preset windows kestrel || die "the windows build of kestrel.exe failed"
+EXE="$KESTREL_ROOT/build/windows/kestrel.exe"
+[ -f "$EXE" ] || die "no $EXE after the build"
+
+ensure_prefix "$PREFIX" "$CACHE/e2e-prefix-template" || die "could not make a Wine prefix in $PREFIX"
+
+shooter=
+cleanup() {
+    [ -n "$shooter" ] && kill "$shooter" 2>/dev/null
+    WINEPREFIX="$PREFIX" wineserver -k >/dev/null 2>&1
+    stop_xvfb
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ -z "${DISPLAY:-}" ]; then
+    start_xvfb 1024x768x24 || die "could not start Xvfb"
+    mkdir -p "$SCREENS"
+    (
+        while sleep "$SHOT_EVERY"; do
+            import -window root "$SCREENS/desktop.tmp.png" 2>/dev/null && mv -f "$SCREENS/desktop.tmp.png" "$SCREENS/desktop.png"
+        done
+    ) &
+    shooter=$!
+    log "no X display: Kestrel runs on a virtual display, DISPLAY=$DISPLAY (Xvfb)."
+    log "a screenshot of it is saved every ${SHOT_EVERY} s to $SCREENS/desktop.png"
+    log "to act on it from another shell: DISPLAY=$DISPLAY xdotool ... ; one screenshot: DISPLAY=$DISPLAY import -window root shot.png"
+else
+    log "Kestrel runs on DISPLAY=$DISPLAY, inside Wine's virtual desktop (1024x768)."
+fi
+
+log "Kestrel runs hidden: it locks foreground windows whose titles hold an active locked item; its icon is in"
+log "the tray of Wine's desktop (right-click it for Setup..., default password PASSAGE). Ctrl+C stops it."
+wine_env "$PREFIX"
+wineserver -p >/dev/null 2>&1
+(cd "$KESTREL_ROOT/build/windows" && wine kestrel.exe </dev/null)
+rc=$?
+log "kestrel.exe ended (exit code $rc)"
+exit "$rc"
