@@ -1,0 +1,638 @@
+#pragma once
+// A small end-to-end test framework for programs that drive the real kestrel.exe under Wine (or Windows).
+//
+//     E2E_TEST(LockedWindowIsHidden) {
+//         e2e::SetLockedItems({{"Item0", "Crime,1"}});
+//         DWORD pid = e2e::StartKestrelAndWait();
+//         HWND w = e2e::CreateTestWindow("Crime Stories - Browser");
+//         E2E_REQUIRE(e2e::WaitUntil([&] { return !IsWindowVisible(w); }), "window was not hidden");
+//     }
+//     E2E_MAIN()
+//
+// Every test starts and ends with no kestrel.exe running and its test windows gone; before it starts, the
+// program's registry keys are deleted. Each test prints one line, "PASS <name>" or "FAIL <name>: <why>", which
+// scripts/e2e.sh counts. E2E_CHECK records a failure and goes on; E2E_REQUIRE also ends the test.
+// A failing test leaves a screenshot of the desktop in build/e2e-artifacts/.
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+// Generous by default: the machines that run these are slow and shared; a test never asserts speed.
+constexpr DWORD kDefaultWaitMs = 10000;
+constexpr const char* kKestrelImage = "kestrel.exe";
+constexpr const char* kRunningCaption = "Kestrel 2004";
+constexpr const char* kKestrelKey = "Software\\ORV\\Kestrel";
+constexpr const char* kLockedItemsKey = "Software\\ORV\\Kestrel\\Locked Items";
+constexpr const char* kSettingsKey = "Software\\ORV\\Kestrel\\Settings";
+
+// ---------------------------------------------------------------------------------------------------------
+// Registration, checks and the runner
+
+struct TestCase {
+    const char* name;
+    void (*body)();
+};
+
+inline std::vector<TestCase>& AllTests() {
+    static std::vector<TestCase> tests;
+    return tests;
+}
+
+struct Registrar {
+    Registrar(const char* name, void (*body)()) { AllTests().push_back({name, body}); }
+};
+
+// Thrown by E2E_REQUIRE to leave the current test; caught by the runner only.
+struct TestAborted {};
+
+inline std::vector<std::string>& CurrentFailures() {
+    static std::vector<std::string> failures;
+    return failures;
+}
+
+inline void RecordFailure(const char* file, int line, const std::string& why) {
+    const char* base = std::max(std::strrchr(file, '/'), std::strrchr(file, '\\'));
+    std::string where = std::string(base ? base + 1 : file) + ":" + std::to_string(line);
+    // One result per line, all of it printable: the harness reads stdout line by line, and a NUL in a
+    // registry value would end the line early.
+    std::string text = where + ": ";
+    for (unsigned char c : why) {
+        if (c >= 0x20) {
+            text += static_cast<char>(c);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            text += escaped;
+        }
+    }
+    CurrentFailures().push_back(text);
+}
+
+#define E2E_TEST(Name)                                                                                         \
+    static void Name();                                                                                        \
+    static const ::e2e::Registrar Name##Registrar(#Name, &Name);                                               \
+    static void Name()
+
+#define E2E_CHECK(cond, why) ((cond) ? true : (::e2e::RecordFailure(__FILE__, __LINE__, (why)), false))
+
+#define E2E_REQUIRE(cond, why)                                                                                 \
+    do {                                                                                                       \
+        if (!E2E_CHECK(cond, why)) throw ::e2e::TestAborted{};                                                 \
+    } while (0)
+
+#define E2E_MAIN()                                                                                             \
+    int main(int argc, char** argv) { return ::e2e::RunAll(argc, argv); }
+
+// ---------------------------------------------------------------------------------------------------------
+// Time and messages
+
+// Handles what is queued for this thread's windows. Kestrel hides and shows our test windows with
+// ShowWindowAsync, which takes effect only when this thread pumps its messages.
+inline void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Waits while pumping messages.
+inline void Pause(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        PumpMessages();
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 50)),
+                                  QS_ALLINPUT);
+    }
+}
+
+// Polls cond (pumping messages in between) until it holds or timeoutMs has passed; returns its last value.
+inline bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = kDefaultWaitMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        PumpMessages();
+        if (cond()) return true;
+        if (GetTickCount64() >= end) return false;
+        Pause(50);
+    }
+}
+
+// Holds cond for the whole period (e.g. "stays visible for three watcher ticks"); false at the first miss.
+inline bool StaysTrue(const std::function<bool()>& cond, DWORD periodMs) {
+    const ULONGLONG end = GetTickCount64() + periodMs;
+    do {
+        PumpMessages();
+        if (!cond()) return false;
+        Pause(50);
+    } while (GetTickCount64() < end);
+    return cond();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Paths
+
+// The folder of this test program, with a trailing backslash. kestrel.exe is built into the same folder.
+inline std::string ExeDir() {
+    char path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path, n);
+    return s.substr(0, s.find_last_of("\\/") + 1);
+}
+
+inline std::string ProgramName() {
+    char path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path, n);
+    s = s.substr(s.find_last_of("\\/") + 1);
+    return s.substr(0, s.rfind('.'));
+}
+
+// build/e2e-artifacts, next to the build folder of the program.
+inline std::string ArtifactDir() {
+    std::string dir = ExeDir() + "..\\e2e-artifacts\\";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Registry, with exact bytes
+
+struct RawValue {
+    bool exists = false;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+};
+
+inline bool KeyExists(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+inline void DeleteTree(HKEY root, const std::string& path) {
+    RegDeleteTreeA(root, path.c_str());
+    RegDeleteKeyA(root, path.c_str());
+}
+
+inline bool CreateKey(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Creates the key if needed and stores exactly the given bytes with the given type.
+inline bool WriteRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data,
+                     DWORD size) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG rc = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+// A REG_SZ as the program stores it (no terminating NUL), or as other programs do (withNul).
+// RegSetValueExA counts a NUL that directly follows the given bytes as if the caller had forgotten it (Windows
+// and Wine alike), so the bytes handed over are followed by a non-NUL guard when no NUL is wanted.
+inline bool WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& text,
+                        bool withNul = false) {
+    std::string buffer = text;
+    buffer.push_back(withNul ? '\0' : '#');
+    return WriteRaw(root, path, name, REG_SZ, buffer.data(), static_cast<DWORD>(text.size() + (withNul ? 1 : 0)));
+}
+
+inline bool WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
+    return WriteRaw(root, path, name, REG_DWORD, &value, sizeof value);
+}
+
+inline RawValue ReadRaw(HKEY root, const std::string& path, const std::string& name) {
+    RawValue value;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return value;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+        value.data.resize(size);
+        if (RegQueryValueExA(key, name.c_str(), nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS) {
+            value.data.resize(size);
+            value.exists = true;
+        }
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+// "0C 00 00 00", for failure messages.
+inline std::string Hex(const std::vector<BYTE>& data) {
+    std::string out;
+    char buf[4];
+    for (BYTE b : data) {
+        std::snprintf(buf, sizeof buf, "%02X ", b);
+        out += buf;
+    }
+    if (!out.empty()) out.pop_back();
+    return out;
+}
+
+// The state every test starts from: no items, no settings, no file-type association.
+inline void ResetRegistry() {
+    DeleteTree(HKEY_LOCAL_MACHINE, kLockedItemsKey);
+    DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+    DeleteTree(HKEY_CLASSES_ROOT, ".loc");
+    DeleteTree(HKEY_CLASSES_ROOT, "ORV.Document");
+}
+
+// Replaces the stored locked items with exactly these values (name, data), as REG_SZ without NUL.
+inline bool SetLockedItems(const std::vector<std::pair<std::string, std::string>>& values) {
+    DeleteTree(HKEY_LOCAL_MACHINE, kLockedItemsKey);
+    bool ok = CreateKey(HKEY_LOCAL_MACHINE, kLockedItemsKey);
+    for (const auto& [name, data] : values) ok = WriteString(HKEY_LOCAL_MACHINE, kLockedItemsKey, name, data) && ok;
+    return ok;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Processes
+
+inline bool SameText(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
+
+// Ids of the running kestrel.exe processes and of everything they started.
+inline std::vector<DWORD> KestrelProcessTree() {
+    std::vector<std::pair<DWORD, DWORD>> all; // (pid, parent)
+    std::set<DWORD> tree;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return {};
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry)) {
+        all.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+        if (SameText(entry.szExeFile, kKestrelImage)) tree.insert(entry.th32ProcessID);
+    }
+    CloseHandle(snap);
+    const DWORD self = GetCurrentProcessId();
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& [pid, parent] : all)
+            if (pid != self && tree.count(parent) && tree.insert(pid).second) grew = true;
+    }
+    return {tree.begin(), tree.end()};
+}
+
+inline bool IsRunning(DWORD pid) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process) return false;
+    bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+// Ends every kestrel.exe (and what it started) and waits until they are gone.
+inline void KillKestrel() {
+    for (int round = 0; round < 5; ++round) {
+        std::vector<DWORD> pids = KestrelProcessTree();
+        if (pids.empty()) return;
+        for (DWORD pid : pids) {
+            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+            if (!process) continue;
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+}
+
+// Starts build/windows/kestrel.exe in the background; returns its process id, 0 on failure.
+inline DWORD StartKestrel() {
+    std::string exe = ExeDir() + kKestrelImage;
+    std::string commandLine = "\"" + exe + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ExeDir().c_str(),
+                        &startup, &info))
+        return 0;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return info.dwProcessId;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Windows of other processes
+
+inline std::string WindowText(HWND window) {
+    char buf[1024] = {};
+    int n = GetWindowTextA(window, buf, sizeof buf);
+    return std::string(buf, n > 0 ? n : 0);
+}
+
+inline std::string ClassName(HWND window) {
+    char buf[300] = {};
+    int n = GetClassNameA(window, buf, sizeof buf);
+    return std::string(buf, n > 0 ? n : 0);
+}
+
+// The text of a control of another process: asked with WM_GETTEXT (GetWindowText does not ask other
+// processes' controls), with a timeout so a hung program cannot stall the test.
+inline std::string ControlText(HWND control) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return "";
+    std::vector<char> buf(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(control, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()),
+                             SMTO_ABORTIFHUNG, 5000, &copied))
+        return "";
+    return std::string(buf.data(), std::min<std::size_t>(copied, length));
+}
+
+inline bool SetText(HWND control, const std::string& text) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                               5000, &result) != 0;
+}
+
+// Posted, not sent: a click that opens a modal dialog must not block the test.
+inline bool Click(HWND button) { return PostMessageA(button, BM_CLICK, 0, 0) != 0; }
+
+inline bool PostCommand(HWND window, WORD id, WORD code = BN_CLICKED, HWND control = nullptr) {
+    return PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control)) != 0;
+}
+
+// Top-level windows of a process (pid 0: of every kestrel.exe), optionally only the visible ones.
+inline std::vector<HWND> TopWindowsOf(DWORD pid, bool visibleOnly = false) {
+    struct Query {
+        std::set<DWORD> pids;
+        bool visibleOnly;
+        std::vector<HWND> found;
+    } query{{}, visibleOnly, {}};
+    if (pid != 0) {
+        query.pids.insert(pid);
+    } else {
+        for (DWORD p : KestrelProcessTree()) query.pids.insert(p);
+    }
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* q = reinterpret_cast<Query*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (q->pids.count(owner) && (!q->visibleOnly || IsWindowVisible(window))) q->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+// The first top-level window of the process with exactly this title; nullptr when none.
+inline HWND FindWindowOf(DWORD pid, const std::string& title, bool visibleOnly = false) {
+    for (HWND window : TopWindowsOf(pid, visibleOnly))
+        if (WindowText(window) == title) return window;
+    return nullptr;
+}
+
+// Children of a window with the given class (case-insensitive), ordered top to bottom, then left to right.
+inline std::vector<HWND> ChildrenOfClass(HWND parent, const std::string& className) {
+    struct Query {
+        HWND parent;
+        std::string cls;
+        std::vector<HWND> found;
+    } query{parent, className, {}};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM param) -> BOOL {
+            auto* q = reinterpret_cast<Query*>(param);
+            if (GetParent(child) == q->parent && SameText(ClassName(child).c_str(), q->cls.c_str()))
+                q->found.push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&query));
+    auto topLeft = [parent](HWND w) {
+        RECT r{};
+        GetWindowRect(w, &r);
+        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+        return std::make_pair(r.top, r.left);
+    };
+    std::stable_sort(query.found.begin(), query.found.end(),
+                     [&](HWND a, HWND b) { return topLeft(a) < topLeft(b); });
+    return query.found;
+}
+
+// The index-th child of that class in reading order; nullptr when there are fewer.
+inline HWND ChildOfClass(HWND parent, const std::string& className, std::size_t index = 0) {
+    auto children = ChildrenOfClass(parent, className);
+    return index < children.size() ? children[index] : nullptr;
+}
+
+// The child of that class that covers the point (x, y) of the parent's client area, e.g. a position from a
+// layout table (pixels at 96 DPI); nullptr when none.
+inline HWND ChildAt(HWND parent, const std::string& className, int x, int y) {
+    for (HWND child : ChildrenOfClass(parent, className)) {
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return child;
+    }
+    return nullptr;
+}
+
+// The child whose text is exactly this (a button by its caption); nullptr when none.
+inline HWND ChildWithText(HWND parent, const std::string& className, const std::string& text) {
+    for (HWND child : ChildrenOfClass(parent, className))
+        if (ControlText(child) == text) return child;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Test windows in this process: stand-ins for a browser, an installer, a dialog...
+
+struct TestWindowState {
+    int closeRequests = 0;
+};
+
+inline std::map<HWND, TestWindowState>& TestWindows() {
+    static std::map<HWND, TestWindowState> windows;
+    return windows;
+}
+
+inline LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        auto it = TestWindows().find(window);
+        if (it != TestWindows().end()) ++it->second.closeRequests;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Brings a window of this process to the foreground and waits until the system agrees.
+inline bool BringToForeground(HWND window, DWORD timeoutMs = kDefaultWaitMs) {
+    return WaitUntil(
+        [window] {
+            if (GetForegroundWindow() == window) return true;
+            ShowWindow(window, SW_SHOW);
+            SetForegroundWindow(window);
+            return GetForegroundWindow() == window;
+        },
+        timeoutMs);
+}
+
+// Creates a visible top-level window of this process with the given title and class, in the foreground.
+// A WM_CLOSE it receives is counted (CloseRequests) and then closes it as usual.
+inline HWND CreateTestWindow(const std::string& title, const std::string& className = "KestrelE2EWindow",
+                             bool foreground = true) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA existing{};
+    if (!GetClassInfoA(instance, className.c_str(), &existing)) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = TestWindowProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = className.c_str();
+        RegisterClassA(&wc);
+    }
+    const int offset = static_cast<int>(TestWindows().size() % 8) * 30;
+    HWND window = CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, 60 + offset,
+                                  60 + offset, 480, 240, nullptr, nullptr, instance, nullptr);
+    if (!window) return nullptr;
+    TestWindows()[window] = {};
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    if (foreground) BringToForeground(window);
+    PumpMessages();
+    return window;
+}
+
+inline int CloseRequests(HWND window) {
+    auto it = TestWindows().find(window);
+    return it == TestWindows().end() ? 0 : it->second.closeRequests;
+}
+
+inline void DestroyTestWindows() {
+    for (auto& [window, state] : TestWindows())
+        if (IsWindow(window)) DestroyWindow(window);
+    TestWindows().clear();
+    PumpMessages();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Kestrel as a whole
+
+// Starts kestrel.exe and waits until it runs as the first instance (its main window took the caption
+// "Kestrel 2004"). Returns the process id, 0 when it did not get there.
+inline DWORD StartKestrelAndWait(DWORD timeoutMs = 30000) {
+    DWORD pid = StartKestrel();
+    if (pid == 0) return 0;
+    if (!WaitUntil([pid] { return FindWindowOf(pid, kRunningCaption) != nullptr; }, timeoutMs)) return 0;
+    return pid;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Screenshots
+
+// Saves the screen (under Wine: the virtual desktop) as build/e2e-artifacts/<name>.bmp; the harness turns
+// .bmp files into .png. Returns the path, "" on failure.
+inline std::string SaveScreenshot(const std::string& name) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    if (width <= 0 || height <= 0) return "";
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY | CAPTUREBLT);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height; // bottom-up, as .bmp files store rows
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    std::vector<BYTE> pixels(static_cast<std::size_t>(stride) * height);
+    int rows = GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
+                         DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (rows != height) return "";
+
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    std::string path = ArtifactDir() + name + ".bmp";
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) return "";
+    bool ok = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&header, sizeof header, 1, out) == 1 &&
+              std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
+    std::fclose(out);
+    return ok ? path : "";
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Runner
+
+// Before and after every test: no kestrel.exe, no test windows; before, also a clean registry.
+inline void CleanSlate(bool resetRegistry) {
+    DestroyTestWindows();
+    KillKestrel();
+    if (resetRegistry) ResetRegistry();
+}
+
+// Runs every registered test (or, with arguments, those whose names are given); 0 when all passed.
+inline int RunAll(int argc, char** argv) {
+    std::set<std::string> only(argv + 1, argv + argc);
+    int failed = 0;
+    int ran = 0;
+    for (const TestCase& test : AllTests()) {
+        if (!only.empty() && !only.count(test.name)) continue;
+        ++ran;
+        CurrentFailures().clear();
+        CleanSlate(true);
+        try {
+            test.body();
+        } catch (const TestAborted&) {
+        } catch (const std::exception& e) {
+            CurrentFailures().push_back(std::string("exception: ") + e.what());
+        } catch (...) {
+            CurrentFailures().push_back("unknown exception");
+        }
+        if (!CurrentFailures().empty()) SaveScreenshot(ProgramName() + "-" + test.name);
+        CleanSlate(false);
+        if (CurrentFailures().empty()) {
+            std::printf("PASS %s\n", test.name);
+        } else {
+            ++failed;
+            std::string why;
+            for (const std::string& f : CurrentFailures()) why += (why.empty() ? "" : "; ") + f;
+            std::printf("FAIL %s: %s\n", test.name, why.c_str());
+        }
+        std::fflush(stdout);
+    }
+    if (ran == 0) {
+        std::printf("FAIL %s: no test ran\n", ProgramName().c_str());
+        std::fflush(stdout);
+        return 1;
+    }
+    return failed == 0 ? 0 : 1;
+}
+
+} // namespace e2e
