@@ -1,0 +1,115 @@
+// The running lock: kestrel.exe reads its items from the registry, watches the foreground window and hides
+// the windows whose titles hold an active item. The "browser" windows here are plain windows of this process.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "e2e_framework.h"
+
+namespace {
+
+using Items = std::vector<std::pair<std::string, std::string>>;
+
+// The watcher looks once a second; five periods leave room for a loaded machine.
+constexpr DWORD kLockWaitMs = 5000;
+// How long a window that must not be locked is watched: three watcher periods.
+constexpr DWORD kPassWatchMs = 3000;
+
+DWORD StartWithItems(const Items& items) {
+    E2E_REQUIRE(e2e::SetLockedItems(items), "could not write the locked items");
+    DWORD pid = e2e::StartKestrelAndWait();
+    E2E_REQUIRE(pid != 0, "kestrel.exe did not start as the first instance (no window \"Kestrel 2004\")");
+    return pid;
+}
+
+// Opens a window with this title in the foreground.
+HWND OpenWindow(const std::string& title) {
+    HWND window = e2e::CreateTestWindow(title);
+    E2E_REQUIRE(window != nullptr, "could not create the window \"" + title + "\"");
+    E2E_REQUIRE(GetForegroundWindow() == window, "could not bring \"" + title + "\" to the foreground");
+    return window;
+}
+
+bool IsHidden(HWND window) { return IsWindow(window) && !IsWindowVisible(window); }
+
+// Opens a window that must be locked: true when it is hidden in time, still exists, and was not asked to close.
+bool IsLocked(const std::string& title) {
+    HWND window = OpenWindow(title);
+    bool hidden = e2e::WaitUntil([&] { return IsHidden(window); }, kLockWaitMs);
+    E2E_CHECK(hidden, "\"" + title + "\" was not hidden");
+    E2E_CHECK(e2e::CloseRequests(window) == 0, "\"" + title + "\" was asked to close");
+    return hidden;
+}
+
+// A window that must pass: stays visible while it is in the foreground for a few watcher periods.
+void ExpectPasses(const std::string& title) {
+    HWND window = OpenWindow(title);
+    E2E_CHECK(e2e::StaysTrue([&] { return IsWindowVisible(window) != FALSE; }, kPassWatchMs),
+              "\"" + title + "\" was hidden");
+}
+
+std::vector<HWND> WindowsTitled(DWORD pid, const std::string& title, bool visible) {
+    std::vector<HWND> found;
+    for (HWND window : e2e::TopWindowsOf(pid))
+        if (e2e::WindowText(window) == title && (IsWindowVisible(window) != FALSE) == visible) found.push_back(window);
+    return found;
+}
+
+E2E_TEST(LockedTitleIsHiddenAndPromptAppears) {
+    DWORD pid = StartWithItems({{"Item0", "Crime,1"}});
+    HWND browser = OpenWindow("Crime Stories - Browser");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return IsHidden(browser); }, kLockWaitMs), "the window was not hidden");
+    E2E_CHECK(e2e::CloseRequests(browser) == 0, "the hidden window was asked to close");
+
+    HWND prompt = nullptr;
+    E2E_CHECK(e2e::WaitUntil([&] { return (prompt = e2e::FindWindowOf(pid, "Kestrel 2004", true)) != nullptr; }),
+              "no visible window \"Kestrel 2004\" of kestrel.exe (the password prompt)");
+    if (prompt) e2e::SaveScreenshot("e2e_lock-prompt");
+    // The prompt is the one visible window; the main window, with the same caption, stays hidden.
+    E2E_CHECK(WindowsTitled(pid, "Kestrel 2004", true).size() == 1, "more than one visible \"Kestrel 2004\"");
+    E2E_CHECK(WindowsTitled(pid, "Kestrel 2004", false).size() >= 1, "no hidden main window \"Kestrel 2004\"");
+    E2E_CHECK(IsHidden(browser), "the window came back without the password");
+}
+
+E2E_TEST(MainWindowStaysHiddenAtStart) {
+    DWORD pid = StartWithItems({});
+    E2E_CHECK(e2e::StaysTrue([&] { return e2e::TopWindowsOf(pid, true).empty(); }, kPassWatchMs),
+              "kestrel.exe showed a window: \"" +
+                  (e2e::TopWindowsOf(pid, true).empty() ? "" : e2e::WindowText(e2e::TopWindowsOf(pid, true)[0])) +
+                  "\"");
+    E2E_CHECK(!WindowsTitled(pid, "Kestrel 2004", false).empty(), "no hidden main window \"Kestrel 2004\"");
+}
+
+// Items match case-sensitively. The locked window afterwards shows that the watcher was running meanwhile.
+E2E_TEST(TitleInOtherCaseIsNotLocked) {
+    StartWithItems({{"Item0", "Crime,1"}});
+    ExpectPasses("crime stories");
+    IsLocked("Crime Stories - Browser");
+}
+
+// Every name from Item0 up is read; a missing name does not end the list.
+E2E_TEST(GapInItemNamesKeepsLaterItems) {
+    StartWithItems({{"Item0", "Crime,1"}, {"Item2", "Poker,1"}});
+    IsLocked("Poker Night");
+    IsLocked("Crime Stories - Browser");
+}
+
+// Only a final "1" makes an item a rule: "Foo,x" is dropped, "Bar,0" is shown but inactive.
+E2E_TEST(ItemsWithoutActiveFlagAreNotRules) {
+    StartWithItems({{"Item0", "Foo,x"}, {"Item1", "Bar,0"}, {"Item2", "Crime,1"}});
+    ExpectPasses("Foo,x and Foo");
+    ExpectPasses("Bar,0 and Bar");
+    IsLocked("Crime Stories - Browser");
+}
+
+// The flag is the last character alone; the text before ",1" may hold commas of its own.
+E2E_TEST(CommaInItemTextIsPartOfTheRule) {
+    StartWithItems({{"Item0", "Poker, Texas,1"}});
+    ExpectPasses("Poker Night");
+    ExpectPasses("Texas Rangers");
+    IsLocked("Poker, Texas hold'em");
+}
+
+} // namespace
+
+E2E_MAIN()
