@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include "setup_fake_views.h"
+
+namespace {
+
+using platform::RegRoot;
+
+class ItemEditingTest : public ::testing::Test, public setuptest::SetupWorld {
+protected:
+    void SetUp() override {
+        // A stored list with one active rule, loaded as at start-up, and the window open.
+        world.StoreItem(0, "Crime,1");
+        world.StoreItem(1, "Poker,0");
+        world.engine.GetWindows();
+        presenter.Show();
+    }
+    void Select(const std::string& text) { Items().Select(IndexOf(text)); }
+    std::vector<std::string> StoredItems() const {
+        std::vector<std::string> items;
+        for (int i = 0; auto item = StoredItem(i); ++i) items.push_back(*item);
+        return items;
+    }
+};
+
+TEST_F(ItemEditingTest, AddThenCancelLeavesTheListUnchanged) {
+    presenter.cmdadd_Click();
+    ASSERT_NE(view.addItem, nullptr);
+    EXPECT_TRUE(view.addItem->shown);
+    EXPECT_EQ(view.addItem->text, "");
+    EXPECT_FALSE(view.enabled);
+    presenter.AddItem()->cmdexit_Click();
+    EXPECT_TRUE(view.enabled);
+    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Crime", "Poker"}));
+}
+
+TEST_F(ItemEditingTest, AddedRowIsUntickedAndStoredOnlyByOk) {
+    presenter.cmdadd_Click();
+    view.addItem->Type("Dice");
+    presenter.AddItem()->cmdok_Click();
+    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Crime", "Dice", "Poker"}));
+    EXPECT_FALSE(Items().Rows()[1].checked);
+    EXPECT_EQ(StoredItems(), (std::vector<std::string>{"Crime,1", "Poker,0"}));
+    presenter.cmdapply_Click();
+    EXPECT_EQ(StoredItems(), (std::vector<std::string>{"Crime,1", "Dice,0", "Poker,0"}));
+}
+
+TEST_F(ItemEditingTest, ChangeOfATickedRowComesBackUnticked) {
+    Select("Crime");
+    presenter.cmdchange_Click();
+    EXPECT_EQ(view.addItem->text, "Crime");
+    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Poker"})); // out of the list while the dialog is open
+    presenter.AddItem()->cmdok_Click();
+    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Crime", "Poker"}));
+    EXPECT_FALSE(Items().Rows()[0].checked);
+}
+
+TEST_F(ItemEditingTest, ChangeThenCancelLosesTheRowUntilTheNextSave) {
+    Select("Crime");
+    presenter.cmdchange_Click();
+    presenter.AddItem()->cmdexit_Click();
+    presenter.cmdcancel_Click();
+    EXPECT_EQ(StoredItems(), (std::vector<std::string>{"Crime,1", "Poker,0"})); // Change saves nothing
+
+    presenter.Show();
+    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Poker"}));
+    presenter.cmdapply2_Click();
+    EXPECT_EQ(StoredItems(), (std::vector<std::string>{"Poker,0"}));
+}
+
+TEST_F(ItemEditingTest, ChangeWithNothingSelectedWorksAsAdd) {
+    presenter.cmdchange_Click();
+    EXPECT_EQ(view.addItem->text, "");
+    EXPECT_EQ(view.addItem->setTextCalls, 0);
+    view.addItem->Type("Dice");
+    presenter.AddItem()->cmdok_Click();
+    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Crime", "Dice", "Poker"}));
+}
+
+TEST_F(ItemEditingTest, RemoveStoresTheListAtOnceWithEarlierEdits) {
+    presenter.cmdadd_Click();
+    view.addItem->Type("Dice");
+    presenter.AddItem()->cmdok_Click();
+    Select("Poker");
+    presenter.cmdremove_Click();
+    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Crime", "Dice"}));
+    EXPECT_EQ(StoredItems(), (std::vector<std::string>{"Crime,1", "Dice,0"}));
+}
+
+TEST_F(ItemEditingTest, RemoveWithNothingSelectedStillStoresTheListAsShown) {
+    Items().SetChecked(IndexOf("Poker"), true); // an unsaved tick
+    presenter.cmdremove_Click();
+    EXPECT_EQ(StoredItems(), (std::vector<std::string>{"Crime,1", "Poker,1"}));
+    EXPECT_TRUE(Timer().Enabled());
+}
+
+TEST_F(ItemEditingTest, RemoveReloadsSoThatLockingGoesOn) {
+    Select("Poker");
+    const auto switchesBefore = Timer().Switches().size();
+    presenter.cmdremove_Click();
+    EXPECT_EQ(world.engine.ListLockedItems(), (std::vector<std::string>{"Crime"}));
+    EXPECT_TRUE(Timer().Enabled());
+    EXPECT_EQ(Timer().Switches().back(), true);
+    EXPECT_EQ(Timer().Switches()[switchesBefore], false); // off before the row goes
+    EXPECT_TRUE(LocksWindowTitled("Crime Stories"));
+}
+
+TEST_F(ItemEditingTest, RemovingTheLastRowGivesTheSuggestionsOfAnEmptyStore) {
+    for (const char* text : {"Crime", "Poker"}) {
+        Select(text);
+        presenter.cmdremove_Click();
+    }
+    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Crime", "Porn", "Sex"}));
+    EXPECT_FALSE(world.api.GetValue(RegRoot::LocalMachine, engine::kLockedItemsKey, "Item0").has_value());
+}
+
+} // namespace
