@@ -39,6 +39,14 @@ LockEngine::LockEngine(store::Registry& registry, platform::Desktop& desktop, pl
       m_timerorv(timers.MakeTimer(kTickMs, [this] { TimerorvTick(); })) {
     // Off until the first instance's start-up switches it on.
     m_timerorv->SetEnabled(false);
+    // The events only hurry the watcher on: while it is off (a second instance, the way out) they do nothing.
+    m_desktop.SubscribeWindowEvents([this](platform::WindowId window) {
+        if (m_timerorv->Enabled()) CheckWindowNow(window);
+    });
+}
+
+LockEngine::~LockEngine() {
+    m_desktop.SubscribeWindowEvents(nullptr);
 }
 
 void LockEngine::GetWindows() {
@@ -95,12 +103,25 @@ void LockEngine::TimerorvTick() {
     m_foregroundWindow = m_desktop.ForegroundWindow();
     m_foregroundTitle.clear();
     if (m_foregroundWindow == 0) return;
-    m_foregroundTitle = m_desktop.WindowTitle(m_foregroundWindow, kTitleBuffer);
-    if (m_foregroundTitle.size() > kMaxTitle) m_foregroundTitle.resize(kMaxTitle);
+    m_foregroundTitle = SeenTitle(m_foregroundWindow);
     WalkRules(m_foregroundWindow, m_foregroundTitle);
 }
 
-void LockEngine::WalkRules(platform::WindowId window, const std::string& title) {
+std::string LockEngine::SeenTitle(platform::WindowId window) {
+    // Cut again here: the rules are matched against what a 255-character read can give, whatever the system did.
+    std::string title = m_desktop.WindowTitle(window, kTitleBuffer);
+    if (title.size() > kMaxTitle) title.resize(kMaxTitle);
+    return title;
+}
+
+void LockEngine::CheckWindowNow(platform::WindowId window) {
+    if (window == 0 || window != m_desktop.ForegroundWindow()) return;
+    m_foregroundWindow = window;
+    m_foregroundTitle = SeenTitle(window);
+    WalkRules(m_foregroundWindow, m_foregroundTitle);
+}
+
+void LockEngine::WalkRules(platform::WindowId window, std::string title) {
     bool ownChecked = false;
     // The count is taken once; the bound is checked again in case a handler shortened the list meanwhile.
     const std::size_t count = m_lockedItems.size();

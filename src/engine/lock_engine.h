@@ -23,6 +23,9 @@ class LockEngine {
 public:
     LockEngine(store::Registry& registry, platform::Desktop& desktop, platform::TimerFactory& timers,
                app::SharedState& state, const store::Options& options, gate::PromptOpener& prompt);
+    ~LockEngine();
+    LockEngine(const LockEngine&) = delete;
+    LockEngine& operator=(const LockEngine&) = delete;
 
     void GetWindows();
     void SaveWindows();
@@ -31,6 +34,11 @@ public:
     void TimerorvTick();
     void CleanWindows();
     void CheckForInstance();
+
+    // The rule walk of the tick (not the pruning, not the instance check) for one window, at once, when it is
+    // the foreground window. The desktop's window events call it while timerorv is on, so that a window
+    // is hidden as soon as it comes to the front or its title changes, not up to a second later.
+    void CheckWindowNow(platform::WindowId window);
 
     platform::Timer& timerorv() { return *m_timerorv; }
     ItemList& listwindows() { return m_listwindows; }
@@ -43,8 +51,11 @@ public:
     const std::string& ForegroundTitle() const { return m_foregroundTitle; }
 
 private:
-    // Steps 3 to 5 of the tick for one window: the rules, the allow list and the hiding.
-    void WalkRules(platform::WindowId window, const std::string& title);
+    // Steps 3 to 5 of the tick for one window: the rules, the allow list and the hiding. The title is a copy:
+    // showing the prompt may let a window event run a nested check that rewrites ForegroundTitle.
+    void WalkRules(platform::WindowId window, std::string title);
+    // The window's title as the watcher sees it: at most 254 characters.
+    std::string SeenTitle(platform::WindowId window);
 
     store::Registry& m_registry;
     platform::Desktop& m_desktop;

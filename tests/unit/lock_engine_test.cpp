@@ -192,4 +192,42 @@ TEST_F(Watcher, LocksNothingBetweenASaveAndTheNextLoad) {
     EXPECT_FALSE(desktop.IsVisible(w));
 }
 
+// --- window events between ticks ---
+
+TEST_F(Watcher, AWindowEventChecksTheForegroundWindowAtOnceWithoutTheOtherTickSteps) {
+    world.LoadRules({"Crime"});
+    engine.ListAllow().Add("Gone"); // stale, but pruning is the tick's work
+    desktop.AddWindow(engine::kStartingCaption, "KestrelMain");
+    const WindowId background = desktop.AddWindow("Crime in the background", "IEFrame");
+    const WindowId w = desktop.OpenForeground("Weather", "IEFrame");
+
+    desktop.RaiseWindowEvent(background);
+    desktop.RaiseWindowEvent(w);
+    EXPECT_TRUE(desktop.IsVisible(background));
+    EXPECT_TRUE(desktop.IsVisible(w));
+
+    desktop.SetTitle(w, "Crime Stories"); // a page change in the same browser window
+    desktop.RaiseWindowEvent(w);
+    EXPECT_FALSE(desktop.IsVisible(w));
+    EXPECT_EQ(state.LastHiddenWindow, w);
+    EXPECT_EQ(state.PendingTitle, "Crime Stories");
+    EXPECT_EQ(world.prompt.actions, Strings{""});
+    EXPECT_EQ(engine.ListAllow().Entries(), Strings{"Gone"});
+}
+
+TEST_F(Watcher, WindowEventsDoNothingWhileTheWatcherIsOffOrGone) {
+    world.LoadRules({"Crime"});
+    const WindowId w = desktop.OpenForeground("Crime", "IEFrame");
+    engine.timerorv().SetEnabled(false);
+    desktop.RaiseWindowEvent(w);
+    EXPECT_TRUE(desktop.IsVisible(w));
+
+    platform::fake::FakeDesktop otherDesktop; // an engine that goes away takes its listener with it
+    auto other = std::make_unique<engine::LockEngine>(world.registry, otherDesktop, world.timers, state,
+                                                      world.options, world.prompt);
+    EXPECT_TRUE(otherDesktop.HasWindowEventListener());
+    other.reset();
+    EXPECT_FALSE(otherDesktop.HasWindowEventListener());
+}
+
 } // namespace

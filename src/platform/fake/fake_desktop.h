@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,14 @@ public:
     WindowId FindWindowByTitle(const std::string& title) override;
     WindowId FindWindowByClass(const std::string& className) override;
     bool IsOwnWindow(WindowId window) override;
+    void SubscribeWindowEvents(std::function<void(WindowId)> listener) override { m_listener = std::move(listener); }
+
+    // A window event as the system reports it (foreground changed, or a title changed); nothing when no one
+    // listens.
+    void RaiseWindowEvent(WindowId window) {
+        if (m_listener) m_listener(window);
+    }
+    bool HasWindowEventListener() const { return static_cast<bool>(m_listener); }
 
     // Setting up the world.
     WindowId AddWindow(const std::string& title, const std::string& className, bool own = false);
@@ -54,6 +63,7 @@ private:
     WindowId m_nextId = 0x10010;
     std::vector<WindowId> m_closeRequests;
     std::vector<WindowId> m_hideRequests;
+    std::function<void(WindowId)> m_listener;
 };
 
 } // namespace platform::fake

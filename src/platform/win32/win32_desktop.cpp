@@ -1,5 +1,6 @@
 #include "platform/win32/win32_desktop.h"
 
+#include <map>
 #include <string>
 
 namespace platform::win32 {
@@ -18,7 +19,64 @@ std::string ReadText(int maxCount, Read read) {
     return buffer;
 }
 
+// Which desktop a hook belongs to: the hook procedure gets no pointer of ours. Events still queued for a hook
+// that is gone find nothing here and are dropped. Single-threaded, as the whole program.
+std::map<HWINEVENTHOOK, Win32Desktop*>& HookOwners() {
+    static std::map<HWINEVENTHOOK, Win32Desktop*> owners;
+    return owners;
+}
+
+UniqueWinEventHook HookEvent(DWORD event, WINEVENTPROC proc) {
+    // Our own windows are never hidden, so their events would only cost a check.
+    return UniqueWinEventHook(
+        ::SetWinEventHook(event, event, nullptr, proc, 0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS));
+}
+
 } // namespace
+
+Win32Desktop::~Win32Desktop() {
+    Unhook();
+}
+
+void Win32Desktop::Unhook() {
+    HookOwners().erase(m_foregroundHook.get());
+    HookOwners().erase(m_nameChangeHook.get());
+    m_foregroundHook.reset();
+    m_nameChangeHook.reset();
+}
+
+void Win32Desktop::SubscribeWindowEvents(std::function<void(WindowId)> listener) {
+    m_listener = std::move(listener);
+    if (!m_listener) {
+        Unhook();
+        return;
+    }
+    if (!m_foregroundHook) {
+        m_foregroundHook = HookEvent(EVENT_SYSTEM_FOREGROUND, &Win32Desktop::OnWinEvent);
+        if (m_foregroundHook) HookOwners()[m_foregroundHook.get()] = this;
+    }
+    if (!m_nameChangeHook) {
+        m_nameChangeHook = HookEvent(EVENT_OBJECT_NAMECHANGE, &Win32Desktop::OnWinEvent);
+        if (m_nameChangeHook) HookOwners()[m_nameChangeHook.get()] = this;
+    }
+}
+
+void CALLBACK Win32Desktop::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObject, LONG idChild, DWORD,
+                                       DWORD) noexcept {
+    try {
+        if (!hwnd || idObject != OBJID_WINDOW || idChild != CHILDID_SELF) return;
+        if (event != EVENT_SYSTEM_FOREGROUND && event != EVENT_OBJECT_NAMECHANGE) return;
+        // Name changes of controls inside a window are not title changes.
+        if (event == EVENT_OBJECT_NAMECHANGE && ::GetAncestor(hwnd, GA_ROOT) != hwnd) return;
+        auto it = HookOwners().find(hook);
+        if (it == HookOwners().end()) return;
+        // A copy: the listener may unsubscribe while it runs.
+        const std::function<void(WindowId)> listener = it->second->m_listener;
+        if (listener) listener(FromHwnd(hwnd));
+    } catch (...) {
+        ::OutputDebugStringA("Kestrel: a window event handler failed\n");
+    }
+}
 
 WindowId Win32Desktop::ForegroundWindow() {
     return FromHwnd(::GetForegroundWindow());

@@ -1,13 +1,29 @@
 #pragma once
+#include <functional>
+#include <memory>
+#include <type_traits>
+
 #include <windows.h>
 
 #include "platform/desktop.h"
 
 namespace platform::win32 {
 
+struct WinEventHookCloser {
+    void operator()(HWINEVENTHOOK hook) const noexcept {
+        if (hook) ::UnhookWinEvent(hook);
+    }
+};
+using UniqueWinEventHook = std::unique_ptr<std::remove_pointer_t<HWINEVENTHOOK>, WinEventHookCloser>;
+
 // The window manager through user32's ANSI functions. A WindowId is the HWND's value.
 class Win32Desktop final : public Desktop {
 public:
+    Win32Desktop() = default;
+    ~Win32Desktop() override;
+    Win32Desktop(const Win32Desktop&) = delete;
+    Win32Desktop& operator=(const Win32Desktop&) = delete;
+
     WindowId ForegroundWindow() override;
     std::string WindowTitle(WindowId window, int maxCount) override;
     std::string ClassName(WindowId window, int maxCount) override;
@@ -17,9 +33,21 @@ public:
     WindowId FindWindowByTitle(const std::string& title) override;
     WindowId FindWindowByClass(const std::string& className) override;
     bool IsOwnWindow(WindowId window) override;
+    // Out-of-context win-event hooks for EVENT_SYSTEM_FOREGROUND and EVENT_OBJECT_NAMECHANGE, delivered through
+    // this thread's message loop; installed with the first listener, removed with an empty one or on destruction.
+    void SubscribeWindowEvents(std::function<void(WindowId)> listener) override;
 
     static HWND ToHwnd(WindowId window) { return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(window)); }
     static WindowId FromHwnd(HWND window) { return static_cast<WindowId>(reinterpret_cast<ULONG_PTR>(window)); }
+
+private:
+    static void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObject, LONG idChild,
+                                    DWORD thread, DWORD time) noexcept;
+    void Unhook();
+
+    std::function<void(WindowId)> m_listener;
+    UniqueWinEventHook m_foregroundHook;
+    UniqueWinEventHook m_nameChangeHook;
 };
 
 } // namespace platform::win32
