@@ -92,7 +92,7 @@ private:
     store::Options m_options;
 
     app::win32::MainWindow m_window{m_instance};
-    UINT m_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    UINT m_taskbarCreated = tray::win32::TaskbarCreatedMessage();
     tray::SysTrayModule m_trayIcon{m_shell, IdOf(m_window.Handle()),
                                    static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(m_window.Icon()))};
     gate::win32::Win32PromptViewFactory m_promptViews{m_instance};
