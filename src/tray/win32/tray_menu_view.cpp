@@ -1,0 +1,54 @@
+#include "tray/win32/tray_menu_view.h"
+
+namespace tray::win32 {
+namespace {
+
+unsigned CommandOf(TrayMenuItem item) noexcept {
+    switch (item) {
+    case TrayMenuItem::msetup: return kMenuSetup;
+    case TrayMenuItem::mnuunlock: return kMenuUnlock;
+    case TrayMenuItem::mnuexit: return kMenuExit;
+    case TrayMenuItem::mhide: return kMenuHide;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+UINT TaskbarCreatedMessage() noexcept { return ::RegisterWindowMessageA("TaskbarCreated"); }
+
+TrayMenuView::TrayMenuView(HWND owner) : m_owner(owner), m_menu(::CreatePopupMenu()) {
+    if (!m_menu) return;
+    for (const auto& info : kTrayMenuItems) {
+        UINT flags = info.separator ? MF_SEPARATOR : MF_STRING;
+        if (!info.enabled) flags |= MF_GRAYED;
+        ::AppendMenuA(m_menu.get(), flags, info.separator ? 0 : CommandOf(info.item),
+                      info.separator ? nullptr : info.caption);
+        if (info.isDefault) ::SetMenuDefaultItem(m_menu.get(), CommandOf(info.item), FALSE);
+    }
+}
+
+void TrayMenuView::PopUpAtCursor() {
+    if (!m_menu) return;
+    POINT at{};
+    if (!::GetCursorPos(&at)) return;
+    // The menu closes when the user clicks elsewhere only if its owner is the foreground window; the
+    // empty message afterwards lets a second right-click open it again at once.
+    ::SetForegroundWindow(m_owner);
+    ::TrackPopupMenu(m_menu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_owner, nullptr);
+    ::PostMessageA(m_owner, WM_NULL, 0, 0);
+}
+
+bool TrayMenuView::HandleCommand(unsigned id) noexcept {
+    for (const auto& info : kTrayMenuItems) {
+        if (info.separator || CommandOf(info.item) != id) continue;
+        try {
+            if (m_choose) m_choose(info.item); // an unavailable item is refused by the presenter
+        } catch (...) {
+        }
+        return true;
+    }
+    return false;
+}
+
+} // namespace tray::win32
