@@ -7,8 +7,8 @@ using platform::RegRoot;
 namespace {
 
 constexpr unsigned kTickMs = 1000;
-constexpr int kTitleBuffer = 255;  // GetWindowTextA count: titles are seen as at most 254 characters
-constexpr int kClassBuffer = 299;  // GetClassNameA count
+constexpr int kTitleBuffer = 255; // GetWindowTextA count: titles are seen as at most 254 characters
+constexpr int kClassBuffer = 299; // GetClassNameA count
 constexpr std::size_t kMaxTitle = kTitleBuffer - 1;
 constexpr std::size_t kMaxClass = kClassBuffer - 1;
 constexpr int kStoredItems = 1000; // Item0 .. Item999
@@ -41,7 +41,8 @@ LockEngine::LockEngine(store::Registry& registry, platform::Desktop& desktop, pl
     m_timerorv->SetEnabled(false);
     // The events only hurry the watcher on: while it is off (a second instance, the way out) they do nothing.
     m_desktop.SubscribeWindowEvents([this](platform::WindowId window) {
-        if (m_timerorv->Enabled()) CheckWindowNow(window);
+        if (m_timerorv->Enabled())
+            CheckWindowNow(window);
     });
 }
 
@@ -55,8 +56,10 @@ void LockEngine::GetWindows() {
     std::vector<ItemRow> rows;
     for (int i = 0; i < kStoredItems; ++i) {
         // A gap does not end the walk: rows whose values could not be written close up at the next save.
-        const std::string value = m_registry.ReadValue(RegRoot::LocalMachine, kLockedItemsKey, "Item" + std::to_string(i));
-        if (value.size() < 2) continue;
+        const std::string value =
+            m_registry.ReadValue(RegRoot::LocalMachine, kLockedItemsKey, "Item" + std::to_string(i));
+        if (value.size() < 2)
+            continue;
         // Only the last character is the flag, and exactly two are cut, so the text may hold commas and digits.
         const std::string text = value.substr(0, value.size() - 2);
         const char flag = value.back();
@@ -69,14 +72,18 @@ void LockEngine::GetWindows() {
     }
     if (rows.empty()) {
         // Suggestions for a fresh list; they lock nothing until the user ticks them and saves.
-        for (const char* suggestion : {"Sex", "Crime", "Porn"}) rows.push_back(ItemRow{suggestion, false});
+        for (const char* suggestion : {"Sex", "Crime", "Porn"})
+            rows.push_back(ItemRow{suggestion, false});
     }
     m_listwindows.Assign(std::move(rows));
 
-    if (m_options.chklockkeys()) m_lockedItems.push_back("Task Manager");
-    if (m_options.chkkestrel()) m_lockedItems.push_back("Internet Explorer");
+    if (m_options.chklockkeys())
+        m_lockedItems.push_back("Task Manager");
+    if (m_options.chkkestrel())
+        m_lockedItems.push_back("Internet Explorer");
     if (m_options.chklockinstall()) {
-        for (const char* rule : {"Setup", "Install", "License Agreement"}) m_lockedItems.push_back(rule);
+        for (const char* rule : {"Setup", "Install", "License Agreement"})
+            m_lockedItems.push_back(rule);
         m_allow.Add("Page Setup");
         m_allow.Add("Print Setup");
     }
@@ -102,7 +109,8 @@ void LockEngine::TimerorvTick() {
 
     m_foregroundWindow = m_desktop.ForegroundWindow();
     m_foregroundTitle.clear();
-    if (m_foregroundWindow == 0) return;
+    if (m_foregroundWindow == 0)
+        return;
     m_foregroundTitle = SeenTitle(m_foregroundWindow);
     WalkRules(m_foregroundWindow, m_foregroundTitle);
 }
@@ -110,12 +118,14 @@ void LockEngine::TimerorvTick() {
 std::string LockEngine::SeenTitle(platform::WindowId window) {
     // Cut again here: the rules are matched against what a 255-character read can give, whatever the system did.
     std::string title = m_desktop.WindowTitle(window, kTitleBuffer);
-    if (title.size() > kMaxTitle) title.resize(kMaxTitle);
+    if (title.size() > kMaxTitle)
+        title.resize(kMaxTitle);
     return title;
 }
 
 void LockEngine::CheckWindowNow(platform::WindowId window) {
-    if (window == 0 || window != m_desktop.ForegroundWindow()) return;
+    if (window == 0 || window != m_desktop.ForegroundWindow())
+        return;
     m_foregroundWindow = window;
     m_foregroundTitle = SeenTitle(window);
     WalkRules(m_foregroundWindow, m_foregroundTitle);
@@ -128,20 +138,25 @@ void LockEngine::WalkRules(platform::WindowId window, std::string title) {
     for (std::size_t i = 0; i < count && i < m_lockedItems.size(); ++i) {
         const std::string& rule = m_lockedItems[i];
         // An empty rule (a stored value of just ",1") would otherwise match every title on the desktop.
-        if (rule.empty() || title.find(rule) == std::string::npos) continue;
+        if (rule.empty() || title.find(rule) == std::string::npos)
+            continue;
 
         // Our own prompt and setup window are never hidden, whatever their titles hold; nor do they take the
         // held window's place in the shared state.
         if (!ownChecked) {
-            if (m_desktop.IsOwnWindow(window)) return;
+            if (m_desktop.IsOwnWindow(window))
+                return;
             ownChecked = true;
         }
 
         m_state.AllowKey = m_desktop.ClassName(window, kClassBuffer);
-        if (m_state.AllowKey.size() > kMaxClass) m_state.AllowKey.resize(kMaxClass);
+        if (m_state.AllowKey.size() > kMaxClass)
+            m_state.AllowKey.resize(kMaxClass);
         // Every program's standard dialogs share one class; they are told apart by their titles.
-        if (m_state.AllowKey == kDialogClass) m_state.AllowKey = title;
-        if (m_allow.FindString(m_state.AllowKey) >= 0) continue;
+        if (m_state.AllowKey == kDialogClass)
+            m_state.AllowKey = title;
+        if (m_allow.FindString(m_state.AllowKey) >= 0)
+            continue;
 
         // At most one window waits for the password: the one waiting before is asked to close.
         if (m_state.LastHiddenWindow != 0 && m_state.LastHiddenWindow != window) {
@@ -160,17 +175,21 @@ void LockEngine::CleanWindows() {
     // entry's place is looked at on the next tick, and indices past the shortened end are skipped.
     const int count = m_allow.Count();
     for (int i = 0; i < count; ++i) {
-        if (i >= m_allow.Count()) continue;
+        if (i >= m_allow.Count())
+            continue;
         const std::string entry = m_allow.At(i);
-        if (IsPermanentAllowEntry(entry)) continue;
-        if (m_desktop.FindWindowByTitle(entry) != 0 || m_desktop.FindWindowByClass(entry) != 0) continue;
+        if (IsPermanentAllowEntry(entry))
+            continue;
+        if (m_desktop.FindWindowByTitle(entry) != 0 || m_desktop.FindWindowByClass(entry) != 0)
+            continue;
         m_allow.RemoveAt(i);
     }
 }
 
 void LockEngine::CheckForInstance() {
     // Only a second copy of the program, alive for about two seconds, carries the caption of a new main window.
-    if (m_desktop.FindWindowByTitle(kStartingCaption) == 0) return;
+    if (m_desktop.FindWindowByTitle(kStartingCaption) == 0)
+        return;
     m_state.PendingAction = "setup";
     m_prompt.ShowPrompt();
 }

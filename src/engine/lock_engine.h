@@ -15,7 +15,7 @@ namespace engine {
 constexpr const char* kLockedItemsKey = "Software\\ORV\\Kestrel\\Locked Items";
 constexpr const char* kRunningCaption = "Kestrel 2004";     // the first instance's main window
 constexpr const char* kStartingCaption = "*** Kestrel ***"; // every main window at creation
-constexpr const char* kClosingCaption = "crumbs!";         // a main window while it closes
+constexpr const char* kClosingCaption = "crumbs!";          // a main window while it closes
 
 // The lock engine of the main window: the three lists, their load and save, and the once-a-second
 // watcher `timerorv` with its two sub-steps.

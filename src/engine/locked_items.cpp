@@ -13,8 +13,9 @@ unsigned char Fold(char c) {
 }
 
 int UpperBound(const std::vector<ItemRow>& rows, const std::string& text) {
-    auto it = std::upper_bound(rows.begin(), rows.end(), text,
-                               [](const std::string& t, const ItemRow& row) { return ItemList::SortsBefore(t, row.text); });
+    auto it = std::upper_bound(rows.begin(), rows.end(), text, [](const std::string& t, const ItemRow& row) {
+        return ItemList::SortsBefore(t, row.text);
+    });
     return static_cast<int>(it - rows.begin());
 }
 
@@ -30,7 +31,8 @@ int ItemList::Add(const std::string& text, bool checked) {
     const int index = UpperBound(m_rows, text);
     m_rows.insert(m_rows.begin() + index, ItemRow{text, checked});
     // The selection stays on the row it was on.
-    if (m_selected >= index) ++m_selected;
+    if (m_selected >= index)
+        ++m_selected;
     Changed();
     return index;
 }
@@ -45,7 +47,8 @@ void ItemList::Assign(std::vector<ItemRow> rows) {
 }
 
 void ItemList::Remove(int index) {
-    if (index < 0 || index >= Count()) return;
+    if (index < 0 || index >= Count())
+        return;
     m_rows.erase(m_rows.begin() + index);
     if (m_selected == index) {
         m_selected = -1;
@@ -62,15 +65,19 @@ void ItemList::Clear() {
 }
 
 void ItemList::SetChecked(int index, bool checked) {
-    if (index < 0 || index >= Count()) return;
-    if (m_rows[static_cast<std::size_t>(index)].checked == checked) return;
+    if (index < 0 || index >= Count())
+        return;
+    if (m_rows[static_cast<std::size_t>(index)].checked == checked)
+        return;
     m_rows[static_cast<std::size_t>(index)].checked = checked;
     Changed();
 }
 
 void ItemList::Select(int index) {
-    if (index < -1 || index >= Count()) index = -1;
-    if (index == m_selected) return;
+    if (index < -1 || index >= Count())
+        index = -1;
+    if (index == m_selected)
+        return;
     m_selected = index;
     Changed();
 }
@@ -78,21 +85,25 @@ void ItemList::Select(int index) {
 void ItemList::Changed() {
     // A listener may subscribe another while it runs; call a copy so that the walk stays valid.
     const auto listeners = m_listeners;
-    for (const auto& listener : listeners) listener();
+    for (const auto& listener : listeners)
+        listener();
 }
 
 void AllowList::RemoveAt(int index) {
-    if (index < 0 || index >= Count()) return;
+    if (index < 0 || index >= Count())
+        return;
     m_entries.erase(m_entries.begin() + index);
 }
 
 int AllowList::FindString(const std::string& key) const {
     // The list box answers "not found" for an empty search text rather than matching every entry; an empty
     // class name must not let a window pass.
-    if (key.empty()) return -1;
+    if (key.empty())
+        return -1;
     for (int i = 0; i < Count(); ++i) {
         const std::string& entry = m_entries[static_cast<std::size_t>(i)];
-        if (entry.size() < key.size()) continue;
+        if (entry.size() < key.size())
+            continue;
         if (std::equal(key.begin(), key.end(), entry.begin(), [](char x, char y) { return Fold(x) == Fold(y); })) {
             return i;
         }

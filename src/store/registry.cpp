@@ -24,7 +24,8 @@ std::uint32_t LeadingNumber(const std::string& text) {
     constexpr std::int64_t kSaturated = kMax + 1; // any larger magnitude clamps the same way
 
     std::size_t pos = 0;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+        ++pos;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
         negative = text[pos] == '-';
@@ -35,7 +36,8 @@ std::uint32_t LeadingNumber(const std::string& text) {
     std::int64_t whole = 0;
     for (; isDigit(pos); ++pos) {
         whole = whole * 10 + (text[pos] - '0');
-        if (whole > kSaturated) whole = kSaturated;
+        if (whole > kSaturated)
+            whole = kSaturated;
     }
     // Only the fraction's relation to one half matters for rounding.
     if (pos < text.size() && text[pos] == '.') {
@@ -43,15 +45,19 @@ std::uint32_t LeadingNumber(const std::string& text) {
         if (isDigit(pos)) {
             const char first = text[pos++];
             bool restNonZero = false;
-            for (; isDigit(pos); ++pos) restNonZero = restNonZero || text[pos] != '0';
+            for (; isDigit(pos); ++pos)
+                restNonZero = restNonZero || text[pos] != '0';
             const bool above = first > '5' || (first == '5' && restNonZero);
             const bool half = first == '5' && !restNonZero;
-            if (above || (half && whole % 2 == 1)) whole += 1;
+            if (above || (half && whole % 2 == 1))
+                whole += 1;
         }
     }
     std::int64_t value = negative ? -whole : whole;
-    if (value < kMin) value = kMin;
-    if (value > kMax) value = kMax;
+    if (value < kMin)
+        value = kMin;
+    if (value > kMax)
+        value = kMax;
     return static_cast<std::uint32_t>(value);
 }
 
@@ -69,25 +75,31 @@ void Registry::DeleteKey(RegRoot root, const std::string& path) {
 std::string Registry::ReadValue(RegRoot root, const std::string& path, const std::string& name) {
     // Read access is enough to read, and it is all a standard user gets on the machine-wide keys.
     ScopedRegKey key(m_api);
-    if (m_api.OpenKey(root, path, RegAccess::Read, key.Out()) != kRegOk) return "";
+    if (m_api.OpenKey(root, path, RegAccess::Read, key.Out()) != kRegOk)
+        return "";
 
     std::array<std::uint8_t, kBufferSize> buffer{};
     std::uint32_t size = kBufferSize;
     std::uint32_t type = 0;
-    if (m_api.QueryValue(key.Get(), name, &type, buffer.data(), &size) != kRegOk) return "";
-    if (size > kBufferSize) return ""; // a misbehaving system layer; never read past the buffer
+    if (m_api.QueryValue(key.Get(), name, &type, buffer.data(), &size) != kRegOk)
+        return "";
+    if (size > kBufferSize)
+        return ""; // a misbehaving system layer; never read past the buffer
 
     if (type == kRegSz) {
         std::string text(reinterpret_cast<const char*>(buffer.data()), size);
         // Other programs store strings with their terminating NUL, this one without: both read the same.
-        if (!text.empty() && text.back() == '\0') text.pop_back();
+        if (!text.empty() && text.back() == '\0')
+            text.pop_back();
         return text;
     }
     if (type == kRegDword) {
-        if (size == 0) return "";
+        if (size == 0)
+            return "";
         std::uint32_t number = 0;
         const std::uint32_t bytes = size < 4 ? size : 4;
-        for (std::uint32_t i = 0; i < bytes; ++i) number |= static_cast<std::uint32_t>(buffer[i]) << (8 * i);
+        for (std::uint32_t i = 0; i < bytes; ++i)
+            number |= static_cast<std::uint32_t>(buffer[i]) << (8 * i);
         return std::to_string(number);
     }
     return "";
@@ -95,7 +107,8 @@ std::string Registry::ReadValue(RegRoot root, const std::string& path, const std
 
 bool Registry::WriteValue(RegRoot root, const std::string& path, const std::string& name, const std::string& text) {
     ScopedRegKey key(m_api);
-    if (m_api.OpenKey(root, path, RegAccess::All, key.Out()) != kRegOk) return false;
+    if (m_api.OpenKey(root, path, RegAccess::All, key.Out()) != kRegOk)
+        return false;
 
     // The value keeps the type it has. Data too large for the buffer cannot be looked at, so it is not
     // overwritten either.
@@ -110,7 +123,8 @@ bool Registry::WriteValue(RegRoot root, const std::string& path, const std::stri
     }
 
     if (type == kRegSz) {
-        if (text.size() > std::numeric_limits<std::uint32_t>::max()) return false;
+        if (text.size() > std::numeric_limits<std::uint32_t>::max())
+            return false;
         return m_api.SetValue(key.Get(), name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
                               static_cast<std::uint32_t>(text.size())) == kRegOk;
     }

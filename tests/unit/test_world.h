@@ -38,12 +38,14 @@ struct World {
     }
     std::vector<std::string> RowTexts() const {
         std::vector<std::string> texts;
-        for (const auto& row : engine.listwindows().Rows()) texts.push_back(row.text);
+        for (const auto& row : engine.listwindows().Rows())
+            texts.push_back(row.text);
         return texts;
     }
     // Loads the given checked items as rules, as the start-up load does.
     void LoadRules(const std::vector<std::string>& rules) {
-        for (std::size_t i = 0; i < rules.size(); ++i) StoreItem(static_cast<int>(i), rules[i] + ",1");
+        for (std::size_t i = 0; i < rules.size(); ++i)
+            StoreItem(static_cast<int>(i), rules[i] + ",1");
         engine.GetWindows();
     }
 

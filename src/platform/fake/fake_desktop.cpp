@@ -9,13 +9,13 @@ namespace {
 // Window searches compare titles and class names without regard to case, as the system does.
 bool SameText(const std::string& a, const std::string& b) {
     auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return fold(x) == fold(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
 }
 
 std::string Truncated(const std::string& text, int maxCount) {
-    if (maxCount <= 0) return "";
+    if (maxCount <= 0)
+        return "";
     return text.substr(0, static_cast<std::size_t>(maxCount - 1));
 }
 
@@ -42,11 +42,13 @@ std::string FakeDesktop::ClassName(WindowId window, int maxCount) {
 
 void FakeDesktop::HideWindow(WindowId window) {
     m_hideRequests.push_back(window);
-    if (Window* w = FindMutable(window)) w->visible = false;
+    if (Window* w = FindMutable(window))
+        w->visible = false;
 }
 
 void FakeDesktop::ShowWindowNormal(WindowId window) {
-    if (Window* w = FindMutable(window)) w->visible = true;
+    if (Window* w = FindMutable(window))
+        w->visible = true;
 }
 
 void FakeDesktop::PostClose(WindowId window) {
@@ -55,15 +57,18 @@ void FakeDesktop::PostClose(WindowId window) {
 
 WindowId FakeDesktop::FindWindowByTitle(const std::string& title) {
     for (const Window& w : m_windows) {
-        if (SameText(w.title, title)) return w.id;
+        if (SameText(w.title, title))
+            return w.id;
     }
     return 0;
 }
 
 WindowId FakeDesktop::FindWindowByClass(const std::string& className) {
-    if (className.empty()) return 0; // no class has an empty name
+    if (className.empty())
+        return 0; // no class has an empty name
     for (const Window& w : m_windows) {
-        if (SameText(w.className, className)) return w.id;
+        if (SameText(w.className, className))
+            return w.id;
     }
     return 0;
 }
@@ -89,11 +94,13 @@ WindowId FakeDesktop::OpenForeground(const std::string& title, const std::string
 void FakeDesktop::DestroyWindow(WindowId window) {
     m_windows.erase(std::remove_if(m_windows.begin(), m_windows.end(), [&](const Window& w) { return w.id == window; }),
                     m_windows.end());
-    if (m_foreground == window) m_foreground = 0;
+    if (m_foreground == window)
+        m_foreground = 0;
 }
 
 void FakeDesktop::SetTitle(WindowId window, const std::string& title) {
-    if (Window* w = FindMutable(window)) w->title = title;
+    if (Window* w = FindMutable(window))
+        w->title = title;
 }
 
 bool FakeDesktop::IsVisible(WindowId window) const {

@@ -34,7 +34,8 @@ public:
     // A window event as the system reports it (foreground changed, or a title changed); nothing when no one
     // listens.
     void RaiseWindowEvent(WindowId window) {
-        if (m_listener) m_listener(window);
+        if (m_listener)
+            m_listener(window);
     }
     bool HasWindowEventListener() const { return static_cast<bool>(m_listener); }
 

@@ -7,12 +7,13 @@ namespace platform::fake {
 
 namespace {
 
-constexpr long kInvalidHandle = 6;  // ERROR_INVALID_HANDLE
-constexpr long kKeyDeleted = 1018;  // ERROR_KEY_DELETED: the key went while a handle to it was open
+constexpr long kInvalidHandle = 6; // ERROR_INVALID_HANDLE
+constexpr long kKeyDeleted = 1018; // ERROR_KEY_DELETED: the key went while a handle to it was open
 
 std::string Fold(std::string text) {
     for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
     return text;
 }
@@ -30,7 +31,8 @@ std::string FakeRegistry::KeyId(RegRoot root, const std::string& path) {
     std::string level;
     for (std::size_t i = 0; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '\\') {
-            if (!level.empty()) id += "\\" + Fold(level);
+            if (!level.empty())
+                id += "\\" + Fold(level);
             level.clear();
         } else {
             level += path[i];
@@ -40,7 +42,8 @@ std::string FakeRegistry::KeyId(RegRoot root, const std::string& path) {
 }
 
 bool FakeRegistry::Refused(const std::string& keyId, RegAccess access) const {
-    if (m_standardUser && access == RegAccess::All) return true;
+    if (m_standardUser && access == RegAccess::All)
+        return true;
     auto it = m_refused.find(keyId);
     return it != m_refused.end() && std::find(it->second.begin(), it->second.end(), access) != it->second.end();
 }
@@ -72,7 +75,8 @@ long FakeRegistry::CreateKey(RegRoot root, const std::string& path, RegKey* key)
     *key = 0;
     const std::string id = KeyId(root, path);
     m_openRequests.push_back(RegAccess::All);
-    if (Refused(id, RegAccess::All)) return kRegAccessDenied;
+    if (Refused(id, RegAccess::All))
+        return kRegAccessDenied;
     CreatePath(id);
     *key = NewHandle(id, RegAccess::All);
     return kRegOk;
@@ -82,20 +86,26 @@ long FakeRegistry::OpenKey(RegRoot root, const std::string& path, RegAccess acce
     *key = 0;
     const std::string id = KeyId(root, path);
     m_openRequests.push_back(access);
-    if (!FindKey(id)) return kRegFileNotFound;
-    if (Refused(id, access)) return kRegAccessDenied;
+    if (!FindKey(id))
+        return kRegFileNotFound;
+    if (Refused(id, access))
+        return kRegAccessDenied;
     *key = NewHandle(id, access);
     return kRegOk;
 }
 
 long FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
     const std::string id = KeyId(root, path);
-    if (id.find('\\') == std::string::npos) return kRegAccessDenied; // a root cannot go
-    if (!FindKey(id)) return kRegFileNotFound;
-    if (Refused(id, RegAccess::All)) return kRegAccessDenied;
+    if (id.find('\\') == std::string::npos)
+        return kRegAccessDenied; // a root cannot go
+    if (!FindKey(id))
+        return kRegFileNotFound;
+    if (Refused(id, RegAccess::All))
+        return kRegAccessDenied;
     const std::string prefix = id + "\\";
     for (const auto& [other, unused] : m_keys) {
-        if (other.compare(0, prefix.size(), prefix) == 0) return kRegAccessDenied; // has subkeys
+        if (other.compare(0, prefix.size(), prefix) == 0)
+            return kRegAccessDenied; // has subkeys
     }
     m_keys.erase(id);
     return kRegOk;
@@ -104,35 +114,47 @@ long FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
 long FakeRegistry::QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                               std::uint32_t* size) {
     auto handle = m_handles.find(key);
-    if (handle == m_handles.end()) return kInvalidHandle;
+    if (handle == m_handles.end())
+        return kInvalidHandle;
     const Key* k = FindKey(handle->second.keyId);
-    if (!k) return kKeyDeleted;
+    if (!k)
+        return kKeyDeleted;
     auto it = k->values.find(Fold(name));
-    if (it == k->values.end()) return kRegFileNotFound;
+    if (it == k->values.end())
+        return kRegFileNotFound;
     const Value& value = it->second;
     const auto needed = static_cast<std::uint32_t>(value.data.size());
-    if (type) *type = value.type;
+    if (type)
+        *type = value.type;
     if (!data) {
-        if (size) *size = needed;
+        if (size)
+            *size = needed;
         return kRegOk;
     }
-    if (!size) return kInvalidHandle;
+    if (!size)
+        return kInvalidHandle;
     const std::uint32_t room = *size;
     *size = needed;
-    if (needed > room) return kRegMoreData;
-    if (needed > 0) std::memcpy(data, value.data.data(), needed);
+    if (needed > room)
+        return kRegMoreData;
+    if (needed > 0)
+        std::memcpy(data, value.data.data(), needed);
     return kRegOk;
 }
 
 long FakeRegistry::SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                             std::uint32_t size) {
     auto handle = m_handles.find(key);
-    if (handle == m_handles.end()) return kInvalidHandle;
-    if (handle->second.access != RegAccess::All) return kRegAccessDenied;
+    if (handle == m_handles.end())
+        return kInvalidHandle;
+    if (handle->second.access != RegAccess::All)
+        return kRegAccessDenied;
     Key* k = FindKey(handle->second.keyId);
-    if (!k) return kKeyDeleted;
+    if (!k)
+        return kKeyDeleted;
     const std::string folded = Fold(name);
-    if (!k->values.count(folded)) k->order.push_back(name);
+    if (!k->values.count(folded))
+        k->order.push_back(name);
     k->values[folded] = Value{type, std::vector<std::uint8_t>(data, data + size)};
     return kRegOk;
 }
@@ -151,12 +173,12 @@ void FakeRegistry::PutValue(RegRoot root, const std::string& path, const std::st
     CreatePath(id);
     Key& k = m_keys[id];
     const std::string folded = Fold(name);
-    if (!k.values.count(folded)) k.order.push_back(name);
+    if (!k.values.count(folded))
+        k.order.push_back(name);
     k.values[folded] = Value{type, std::move(data)};
 }
 
-void FakeRegistry::PutString(RegRoot root, const std::string& path, const std::string& name,
-                             const std::string& text) {
+void FakeRegistry::PutString(RegRoot root, const std::string& path, const std::string& name, const std::string& text) {
     PutValue(root, path, name, kRegSz, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
@@ -167,16 +189,19 @@ bool FakeRegistry::KeyExists(RegRoot root, const std::string& path) const {
 std::optional<FakeRegistry::Value> FakeRegistry::GetValue(RegRoot root, const std::string& path,
                                                           const std::string& name) const {
     const Key* k = FindKey(KeyId(root, path));
-    if (!k) return std::nullopt;
+    if (!k)
+        return std::nullopt;
     auto it = k->values.find(Fold(name));
-    if (it == k->values.end()) return std::nullopt;
+    if (it == k->values.end())
+        return std::nullopt;
     return it->second;
 }
 
 std::optional<std::string> FakeRegistry::GetString(RegRoot root, const std::string& path,
                                                    const std::string& name) const {
     auto value = GetValue(root, path, name);
-    if (!value) return std::nullopt;
+    if (!value)
+        return std::nullopt;
     return std::string(value->data.begin(), value->data.end());
 }
 

@@ -20,7 +20,8 @@ void FakeTimer::SetEnabled(bool enabled) {
 }
 
 bool FakeTimer::Fire() {
-    if (!m_enabled || !m_onTick) return false;
+    if (!m_enabled || !m_onTick)
+        return false;
     // A copy: the handler may destroy its own timer.
     auto tick = m_onTick;
     tick();
@@ -28,7 +29,8 @@ bool FakeTimer::Fire() {
 }
 
 FakeTimerFactory::~FakeTimerFactory() {
-    for (FakeTimer* timer : m_timers) timer->m_factory = nullptr;
+    for (FakeTimer* timer : m_timers)
+        timer->m_factory = nullptr;
 }
 
 std::unique_ptr<Timer> FakeTimerFactory::MakeTimer(unsigned intervalMs, std::function<void()> onTick) {
@@ -42,8 +44,10 @@ int FakeTimerFactory::FireAll() {
     const auto snapshot = m_timers;
     int fired = 0;
     for (FakeTimer* timer : snapshot) {
-        if (std::find(m_timers.begin(), m_timers.end(), timer) == m_timers.end()) continue;
-        if (timer->Fire()) ++fired;
+        if (std::find(m_timers.begin(), m_timers.end(), timer) == m_timers.end())
+            continue;
+        if (timer->Fire())
+            ++fired;
     }
     return fired;
 }

@@ -11,7 +11,8 @@ namespace platform::win32 {
 
 struct WinEventHookCloser {
     void operator()(HWINEVENTHOOK hook) const noexcept {
-        if (hook) ::UnhookWinEvent(hook);
+        if (hook)
+            ::UnhookWinEvent(hook);
     }
 };
 using UniqueWinEventHook = std::unique_ptr<std::remove_pointer_t<HWINEVENTHOOK>, WinEventHookCloser>;

@@ -21,7 +21,8 @@ long Win32Registry::CreateKey(RegRoot root, const std::string& path, RegKey* key
     DWORD disposition = 0;
     const LONG status = ::RegCreateKeyExA(RootKey(root), path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE,
                                           KEY_ALL_ACCESS, nullptr, &created, &disposition);
-    if (status == ERROR_SUCCESS) *key = FromHkey(created);
+    if (status == ERROR_SUCCESS)
+        *key = FromHkey(created);
     return status;
 }
 
@@ -29,7 +30,8 @@ long Win32Registry::OpenKey(RegRoot root, const std::string& path, RegAccess acc
     *key = 0;
     HKEY opened = nullptr;
     const LONG status = ::RegOpenKeyExA(RootKey(root), path.c_str(), 0, Sam(access), &opened);
-    if (status == ERROR_SUCCESS) *key = FromHkey(opened);
+    if (status == ERROR_SUCCESS)
+        *key = FromHkey(opened);
     return status;
 }
 
@@ -41,10 +43,12 @@ long Win32Registry::QueryValue(RegKey key, const std::string& name, std::uint32_
                                std::uint32_t* size) {
     DWORD valueType = 0;
     DWORD valueSize = size ? *size : 0;
-    const LONG status = ::RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, &valueType, data,
-                                           size ? &valueSize : nullptr);
-    if (type) *type = valueType;
-    if (size) *size = valueSize;
+    const LONG status =
+        ::RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, &valueType, data, size ? &valueSize : nullptr);
+    if (type)
+        *type = valueType;
+    if (size)
+        *size = valueSize;
     return status;
 }
 
@@ -54,7 +58,8 @@ long Win32Registry::SetValue(RegKey key, const std::string& name, std::uint32_t 
 }
 
 void Win32Registry::CloseKey(RegKey key) {
-    if (key != 0) ::RegCloseKey(ToHkey(key));
+    if (key != 0)
+        ::RegCloseKey(ToHkey(key));
 }
 
 } // namespace platform::win32

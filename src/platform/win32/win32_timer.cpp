@@ -33,10 +33,12 @@ Win32Timer::~Win32Timer() {
 }
 
 void Win32Timer::SetEnabled(bool enabled) {
-    if (enabled == Enabled()) return;
+    if (enabled == Enabled())
+        return;
     if (enabled) {
         m_id = ::SetTimer(nullptr, 0, m_intervalMs, &Win32Timer::OnTimer);
-        if (m_id != 0) TimersById()[m_id] = this;
+        if (m_id != 0)
+            TimersById()[m_id] = this;
     } else {
         ::KillTimer(nullptr, m_id);
         TimersById().erase(m_id);
@@ -47,19 +49,23 @@ void Win32Timer::SetEnabled(bool enabled) {
 void CALLBACK Win32Timer::OnTimer(HWND, UINT, UINT_PTR id, DWORD) noexcept {
     try {
         auto it = TimersById().find(id);
-        if (it == TimersById().end()) return;
+        if (it == TimersById().end())
+            return;
         Win32Timer* timer = it->second;
         // A handler that opens a message box runs a nested loop; its own timer must not tick into it again.
-        if (timer->m_inTick) return;
+        if (timer->m_inTick)
+            return;
         timer->m_inTick = true;
         // A copy, because the handler may destroy the timer and with it the original.
         const std::function<void()> tick = timer->m_onTick;
         try {
-            if (tick) tick();
+            if (tick)
+                tick();
         } catch (...) {
             ::OutputDebugStringA("Kestrel: a timer handler failed\n");
         }
-        if (LiveTimers().count(timer)) timer->m_inTick = false;
+        if (LiveTimers().count(timer))
+            timer->m_inTick = false;
     } catch (...) {
         ::OutputDebugStringA("Kestrel: timer dispatch failed\n");
     }
