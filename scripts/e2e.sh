@@ -4,7 +4,7 @@
 #   scripts/e2e.sh                 every program built from tests/e2e/*.cpp (except helper_*.cpp)
 #   scripts/e2e.sh e2e_lock ...    only these programs
 #
-# Expects a finished windows build (scripts/test.sh does that first). One Wine prefix, build/e2e-prefix, is made
+# Each program is brought up to date first (scripts/test.sh has built them all by then). One Wine prefix, build/e2e-prefix, is made
 # per run (copied from a ready template in ~/.cache/kestrel when there is one); the programs run one after
 # another, each with a fresh Wine session. Every test prints "PASS <name>" or "FAIL <name>: <why>"; the counts
 # go to $E2E_RESULT_FILE ("<passed> <failed>") when that is set. Logs and screenshots: build/e2e-artifacts/.
@@ -18,7 +18,8 @@ PREFIX="${KESTREL_E2E_PREFIX:-$KESTREL_ROOT/build/e2e-prefix}"
 TEMPLATE="${KESTREL_PREFIX_TEMPLATE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrel/e2e-prefix-template}"
 PROGRAM_TIMEOUT="${KESTREL_E2E_TIMEOUT:-300}"
 
-ensure_packages "${PKGS_WINE[@]}"
+ensure_packages "${PKGS_WINDOWS_BUILD[@]}" "${PKGS_WINE[@]}"
+[ -f "$WINBUILD/build.ninja" ] || (cd "$KESTREL_ROOT" && cmake --preset windows >/dev/null)
 
 programs=("$@")
 if [ ${#programs[@]} -eq 0 ]; then
@@ -64,16 +65,21 @@ fi
 
 wine_env "$PREFIX"
 
-# A program counts as built only when ninja has nothing left to do for it: after a failed build an old .exe
-# may still lie there.
+# Asking the build for each program (a no-op when it is up to date) tells whether it is built from the sources
+# as they are now: after a failed build an old .exe may still lie there. An old kestrel.exe is taken away, so
+# that no test passes on it.
 is_built() {
-    [ -f "$WINBUILD/$1.exe" ] && [ -f "$WINBUILD/build.ninja" ] &&
-        ninja -C "$WINBUILD" -n "$1" 2>/dev/null | grep -q 'no work to do'
+    [ -f "$WINBUILD/build.ninja" ] &&
+        cmake --build "$WINBUILD" -j "$JOBS" --target "$1" >"$ARTIFACTS/build-$1.log" 2>&1
 }
+if [ ${#programs[@]} -gt 0 ] && ! is_built kestrel; then
+    log "kestrel.exe does not build (see $ARTIFACTS/build-kestrel.log): the tests that start it will fail"
+    rm -f "$WINBUILD/kestrel.exe"
+fi
 
 for program in "${programs[@]}"; do
     if ! is_built "$program"; then
-        fail "$program: not built (see the windows build above)"
+        fail "$program: not built (see $ARTIFACTS/build-$program.log)"
         continue
     fi
     log "running $program"

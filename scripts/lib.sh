@@ -28,18 +28,18 @@ as_root() {
 # Installs the given Debian packages unless dpkg already has every one of them (a repeated run costs one
 # dpkg-query, no network).
 ensure_packages() {
-    local missing=() pkg
+    local installed missing=() pkg
+    installed=" $(dpkg-query -W -f='${Package}:${db:Status-Status} ' "$@" 2>/dev/null) "
     for pkg in "$@"; do
-        if [ "$(dpkg-query -W -f='${db:Status-Status}' "$pkg" 2>/dev/null)" != "installed" ]; then
-            missing+=("$pkg")
-        fi
+        [[ "$installed" == *" $pkg:installed "* ]] || missing+=("$pkg")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     log "installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     local apt=(apt-get -y -q -o DPkg::Lock::Timeout=300)
     as_root env DEBIAN_FRONTEND=noninteractive "${apt[@]}" update || die "apt-get update failed"
-    as_root env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install --no-install-recommends "${missing[@]}" \
+    # With the recommended packages: Wine's X11 driver loads the X extension libraries it recommends.
+    as_root env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install "${missing[@]}" \
         || die "apt-get install failed: ${missing[*]}"
 }
 
@@ -94,6 +94,7 @@ ensure_prefix() {
     # Saved for the next run; a failed copy only costs that run a wineboot.
     if [ -n "$template" ]; then
         rm -rf "$template.tmp"
+        mkdir -p "$(dirname "$template")"
         if cp -a "$prefix" "$template.tmp"; then
             rm -rf "$template"
             mv "$template.tmp" "$template"
