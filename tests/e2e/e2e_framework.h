@@ -320,9 +320,14 @@ inline void KillKestrel() {
     }
 }
 
+// build/windows/kestrel.exe: the program under test is built next to the test programs.
+inline std::string KestrelPath() { return ExeDir() + kKestrelImage; }
+
+inline bool KestrelBuilt() { return GetFileAttributesA(KestrelPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 // Starts build/windows/kestrel.exe in the background; returns its process id, 0 on failure.
 inline DWORD StartKestrel() {
-    std::string exe = ExeDir() + kKestrelImage;
+    std::string exe = KestrelPath();
     std::string commandLine = "\"" + exe + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;

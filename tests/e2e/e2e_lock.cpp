@@ -16,6 +16,7 @@ constexpr DWORD kLockWaitMs = 5000;
 constexpr DWORD kPassWatchMs = 3000;
 
 DWORD StartWithItems(const Items& items) {
+    E2E_REQUIRE(e2e::KestrelBuilt(), "no " + e2e::KestrelPath());
     E2E_REQUIRE(e2e::SetLockedItems(items), "could not write the locked items");
     DWORD pid = e2e::StartKestrelAndWait();
     E2E_REQUIRE(pid != 0, "kestrel.exe did not start as the first instance (no window \"Kestrel 2004\")");
