@@ -1,5 +1,7 @@
 #include "platform/win32/win32_registry.h"
 
+#include <vector>
+
 namespace platform::win32 {
 
 namespace {
@@ -54,6 +56,15 @@ long Win32Registry::QueryValue(RegKey key, const std::string& name, std::uint32_
 
 long Win32Registry::SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                              std::uint32_t size) {
+    // For string types the system counts one more byte when the byte after the data is a NUL ("the caller forgot
+    // the terminator"). Our strings are to be stored without one, so the data goes in a copy followed by a byte
+    // that is not NUL.
+    const bool stringType = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    if (stringType && size > 0 && data[size - 1] != 0) {
+        std::vector<std::uint8_t> guarded(data, data + size);
+        guarded.push_back(0xFF);
+        return ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, guarded.data(), size);
+    }
     return ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data, size);
 }
 
