@@ -144,6 +144,32 @@ constexpr COLORREF kBlue = RGB(0, 0, 255);
 
 UINT CheckState(bool checked) { return INDEXTOSTATEIMAGEMASK(checked ? 2 : 1); }
 
+// The colour of the tab control's body as it draws itself (button face in the classic look, lighter under a
+// theme), taken from a drawing into memory; button face when that cannot be done.
+COLORREF TabBodyColour(HWND tab) {
+    COLORREF colour = ::GetSysColor(COLOR_BTNFACE);
+    RECT client{};
+    if (!tab || !::GetClientRect(tab, &client) || client.right <= 0 || client.bottom <= 0) return colour;
+    HDC screen = ::GetDC(tab);
+    if (!screen) return colour;
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
+    if (memory && bitmap) {
+        HGDIOBJ old = ::SelectObject(memory, bitmap);
+        ::FillRect(memory, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+        ::SendMessageA(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+        RECT body = client;
+        ::SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
+        const COLORREF sampled = ::GetPixel(memory, (body.left + body.right) / 2, (body.top + body.bottom) / 2);
+        if (sampled != CLR_INVALID) colour = sampled;
+        ::SelectObject(memory, old);
+    }
+    if (bitmap) ::DeleteObject(bitmap);
+    if (memory) ::DeleteDC(memory);
+    ::ReleaseDC(tab, screen);
+    return colour;
+}
+
 } // namespace
 
 SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindow& presenter)
@@ -156,6 +182,7 @@ SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindo
     m_logo.reset(static_cast<HICON>(
         ::LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTREL), IMAGE_ICON, logoSize, logoSize, LR_DEFAULTCOLOR)));
     CreateControls();
+    TakeTabBodyColour();
 
     std::weak_ptr<bool> alive = m_alive;
     m_presenter.Items().Subscribe([this, alive] {
@@ -203,8 +230,9 @@ void SetupWindowView::CreateControls() {
         int height = FromTwips(c.height, m_dpi);
         if (c.width == 0) {
             // Link labels are as wide as their text, so that only the text is clickable.
+            // A little spare room: a glyph's overhang (an underlined "m") reaches past the measured width.
             const SIZE size = TextSize(m_main, font, c.text);
-            width = size.cx;
+            width = size.cx + FromTwips(60, m_dpi);
             height = std::max<int>(height, size.cy);
         }
         const DWORD visible = c.tab == kCommandRow || c.tab == 0 ? WS_VISIBLE : 0;
@@ -284,6 +312,11 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
             result = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), control);
             return true;
         }
+        case WM_THEMECHANGED:
+        case WM_SYSCOLORCHANGE:
+            // Observed only: the main window and the controls handle these too.
+            TakeTabBodyColour();
+            return false;
         case WM_SETCURSOR:
             // Only watched: the cursor itself is the main window's default.
             if (static_cast<short>(LOWORD(lParam)) != HTERROR) OnSetCursor(reinterpret_cast<HWND>(wParam));
@@ -390,12 +423,33 @@ LRESULT SetupWindowView::OnCtlColorStatic(HDC dc, int control) {
     if (layout.kind == Kind::Hyperlink) text = kBlue;
     if (layout.kind == Kind::LinkLabel && m_highlighted[static_cast<std::size_t>(LinkIndex(control))]) text = kBlue;
     ::SetTextColor(dc, text);
-    ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+    // The command row stands on the window itself, the rest on the tab control's body.
+    if (layout.tab == kCommandRow || !m_bodyBrush) {
+        ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+    }
+    ::SetBkColor(dc, m_bodyColour);
+    return reinterpret_cast<LRESULT>(m_bodyBrush.get());
+}
+
+void SetupWindowView::TakeTabBodyColour() {
+    m_bodyColour = TabBodyColour(m_tab);
+    m_bodyBrush.reset(::CreateSolidBrush(m_bodyColour));
+    for (HWND control : m_controls) {
+        if (control) ::InvalidateRect(control, nullptr, TRUE);
+    }
 }
 
 void SetupWindowView::OnSetCursor(HWND under) {
-    if (under == m_tab) {
+    // The tab control lets the pointer through to the main window wherever it has no tab (its body), and so do
+    // plain labels: the tab control's surface is wherever the main window sees the pointer inside its rectangle.
+    bool overTabSurface = under == m_tab;
+    if (under == m_main && m_tab) {
+        POINT point{};
+        RECT tabRect{};
+        overTabSurface = ::GetCursorPos(&point) && ::GetWindowRect(m_tab, &tabRect) && ::PtInRect(&tabRect, point);
+    }
+    if (overTabSurface) {
         m_presenter.SSTab1_MouseMove();
         return;
     }

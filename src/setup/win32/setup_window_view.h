@@ -58,6 +58,7 @@ private:
     void SyncList();
     void OnListItemChanged(const NMLISTVIEW& change);
     void SyncOptions();
+    void TakeTabBodyColour();
 
     HWND m_main;
     HINSTANCE m_instance;
@@ -66,6 +67,9 @@ private:
     UniqueFont m_font;     // the window's normal font
     UniqueFont m_linkFont; // Label7, Label8: MS Sans Serif 8.25 pt, underlined
     UniqueIcon m_logo;
+    // The controls stand on the tab control's body; their background is its colour (plain or themed).
+    COLORREF m_bodyColour = 0;
+    UniqueBrush m_bodyBrush;
     // Children of the main window; the main window owns them, this view destroys them when it goes first.
     HWND m_tab = nullptr;
     HWND m_tooltip = nullptr;

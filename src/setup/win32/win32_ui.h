@@ -18,6 +18,7 @@ template <class H, auto Close> struct CloseWith {
 template <class H, auto Close> using Unique = std::unique_ptr<std::remove_pointer_t<H>, CloseWith<H, Close>>;
 
 using UniqueFont = Unique<HFONT, &::DeleteObject>;
+using UniqueBrush = Unique<HBRUSH, &::DeleteObject>;
 using UniqueIcon = Unique<HICON, &::DestroyIcon>;
 
 // The screen's logical resolution (dots per inch); layouts in twips and in 96-dpi pixels scale with it.
