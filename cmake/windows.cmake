@@ -21,3 +21,6 @@ foreach(src ${KESTREL_E2E_PROGRAMS})
     add_executable(${name} ${src})
     target_link_libraries(${name} PRIVATE kestrel_win32_platform user32 gdi32 advapi32 shell32)
 endforeach()
+
+# The installer and the Wine-side measuring program.
+include(cmake/installer.cmake)

@@ -1,0 +1,173 @@
+; Kestrel's installer and uninstaller.
+;
+; A lock that is gone after the next reboot locks nothing: the installer puts kestrel.exe into Program Files,
+; registers it to start at every logon of every user (the machine-wide Run key) and enters an uninstaller in
+; the system's list of installed programs. Built by the windows build (cmake/installer.cmake):
+;
+;   makensis -V2 -DVERSION=2.0.2 -DEXE=/path/to/kestrel.exe -DOUTFILE=/path/to/kestrel-setup-2.0.2.exe kestrel.nsi
+;
+; Both halves run silently with /S: the installer then does not start Kestrel (it starts at the next logon),
+; and the uninstaller keeps the stored password, settings and locked items.
+
+Unicode true
+Target amd64-unicode
+
+!ifndef VERSION
+    !error "pass the program's version: -DVERSION=x.y.z"
+!endif
+!ifndef EXE
+    !error "pass the path of the built program: -DEXE=.../kestrel.exe"
+!endif
+!ifndef OUTFILE
+    !define OUTFILE "kestrel-setup-${VERSION}.exe"
+!endif
+
+!define PRODUCT "Kestrel"
+!define PUBLISHER "ORV"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrel"
+; What the program itself stores: the "Settings" and "Locked Items" keys below this one.
+!define STORE_KEY "Software\ORV\Kestrel"
+!define VENDOR_KEY "Software\ORV"
+; The running program's hidden main window (class and caption), by which we wait for it to be gone.
+!define MAIN_WINDOW_CLASS "KestrelMainWindow"
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+; The program writes under HKLM and HKCR, and the Run and Uninstall keys are machine-wide.
+RequestExecutionLevel admin
+InstallDir "$PROGRAMFILES64\Kestrel"
+; A reinstall goes where the last install went.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+SetCompressor /SOLID lzma
+ManifestDPIAware true
+ShowInstDetails hide
+ShowUninstDetails hide
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} ${VERSION} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
+
+!define MUI_ICON "../res/kestrel.ico"
+!define MUI_UNICON "../res/kestrel.ico"
+!define MUI_ABORTWARNING
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+; The end of an interactive install starts the lock at once instead of at the next logon. The finish page
+; is not shown in silent mode, so a silent install starts nothing.
+!define MUI_FINISHPAGE_RUN "$INSTDIR\kestrel.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now (the default password is PASSAGE)"
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+; Ends every running Kestrel. Its own way out, Exit in its tray menu, is behind the password, which an
+; uninstaller cannot give; and a plain close request (WM_CLOSE, or taskkill without /F) is answered by starting
+; the product family's companion program. So the processes are ended outright. taskkill reaches the copies
+; of every logged-on user (each user's logon starts one), which a window search on this desktop would not.
+!macro DEFINE_STOP_KESTREL un
+Function ${un}StopKestrel
+    nsExec::Exec '"$SYSDIR\taskkill.exe" /F /IM kestrel.exe'
+    Pop $0 ; 0: ended some, 128: none was running; either way we wait below
+    ; Ending is asynchronous: wait (at most 5 s) until this desktop's copy has no main window left, so that
+    ; its file can be replaced or deleted.
+    StrCpy $1 0
+    ${Do}
+        FindWindow $0 "${MAIN_WINDOW_CLASS}"
+        ${If} $0 == 0
+            ${ExitDo}
+        ${EndIf}
+        IntOp $1 $1 + 1
+        ${If} $1 > 50
+            ${ExitDo}
+        ${EndIf}
+        Sleep 100
+    ${Loop}
+FunctionEnd
+!macroend
+!insertmacro DEFINE_STOP_KESTREL ""
+!insertmacro DEFINE_STOP_KESTREL "un."
+
+Function .onInit
+    SetRegView 64
+    SetShellVarContext all
+    UserInfo::GetAccountType
+    Pop $0
+    ${If} $0 != "Admin"
+        MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} can only be installed by an administrator." /SD IDOK
+        SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+        Quit
+    ${EndIf}
+FunctionEnd
+
+Section "${PRODUCT}" SecMain
+    SectionIn RO
+    ; A copy that runs (an upgrade, a repair) holds its file open.
+    Call StopKestrel
+
+    SetOutPath "$INSTDIR"
+    SetOverwrite on
+    File "/oname=kestrel.exe" "${EXE}"
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+
+    ; Every user's logon starts the lock.
+    WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\kestrel.exe"'
+
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\kestrel.exe,0"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ; The list of installed programs shows this size, in KB.
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    IntFmt $0 "0x%08X" $0
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+SectionEnd
+
+Function un.onInit
+    SetRegView 64
+    SetShellVarContext all
+FunctionEnd
+
+Section "Uninstall"
+    ; Without this the running lock would hold kestrel.exe open and go on locking after the uninstall.
+    Call un.StopKestrel
+
+    DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
+    Delete /REBOOTOK "$INSTDIR\kestrel.exe"
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir /REBOOTOK "$INSTDIR"
+
+    ; The password, the options and the locked items are what a parent set up; a reinstall finds them again
+    ; unless they are deleted here. A silent uninstall keeps them.
+    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \
+        "Also delete ${PRODUCT}'s password, settings and locked items?$\r$\n$\r$\nChoose No to keep them for a later reinstall." \
+        /SD IDNO IDNO keepStore
+        DeleteRegKey HKLM "${STORE_KEY}"
+        DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
+    keepStore:
+
+    ; The file-type association (".loc" -> "ORV.Document" under HKCR) is left in place: it belongs to the ORV
+    ; product family and opens the family's own program, which other programs of the family still use; Kestrel
+    ; only rewrites it at each start.
+
+    ; Last, so that a script waiting for this key to go knows that everything before it is done.
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
