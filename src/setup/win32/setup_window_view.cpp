@@ -282,6 +282,13 @@ void SetupWindowView::SelectTab(int tab) {
     if (focus && focus != m_tab && ::IsChild(m_main, focus) && !::IsWindowVisible(focus)) ::SetFocus(m_tab);
 }
 
+int SetupWindowView::ControlOfId(int id) const {
+    for (int control = 0; control < kControlCount; ++control) {
+        if (IdOf(control) == id) return control;
+    }
+    return -1;
+}
+
 int SetupWindowView::ControlOf(HWND window) const {
     if (!window) return -1;
     for (int control = 0; control < kControlCount; ++control) {
@@ -294,8 +301,10 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
     try {
         switch (message) {
         case WM_COMMAND: {
-            // Only our controls' notifications: menu commands (lParam 0) belong to the main window.
-            const int control = ControlOf(reinterpret_cast<HWND>(lParam));
+            // Our controls' notifications, and a command that names one of our controls by its id alone (as a
+            // menu or accelerator would, e.g. IDOK); every other command belongs to the main window.
+            int control = ControlOf(reinterpret_cast<HWND>(lParam));
+            if (control < 0 && lParam == 0) control = ControlOfId(LOWORD(wParam));
             if (control < 0) return false;
             result = 0;
             return OnCommand(control, HIWORD(wParam));

@@ -50,6 +50,7 @@ private:
     void AddTooltip(HWND control, const char* text);
     void SelectTab(int tab);
     int ControlOf(HWND window) const;
+    int ControlOfId(int id) const;
     bool OnCommand(int control, int code);
     bool OnNotify(const NMHDR& header);
     LRESULT OnCtlColorStatic(HDC dc, int control);

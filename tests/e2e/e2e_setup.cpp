@@ -1,0 +1,412 @@
+// The setup window through the real windows of kestrel.exe: opened with the tray menu's Setup... and the
+// password, its tabs, the add-item and set-password dialogs, OK, Apply, Cancel and Remove, and what each leaves
+// in the store and in the running lock. Screenshots of every tab and dialog go to build/e2e-artifacts/.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "e2e_framework.h"
+
+#include <commctrl.h>
+
+namespace {
+
+using Items = std::vector<std::pair<std::string, std::string>>;
+
+constexpr DWORD kLockWaitMs = 5000;
+constexpr WORD kMenuSetup = 40001; // the tray menu's "Setup..." as the main window receives it
+constexpr const char* kSettingsKey = "Software\\ORV\\Kestrel\\Settings";
+constexpr const char* kLockedItemsKey = "Software\\ORV\\Kestrel\\Locked Items";
+
+// ---------------------------------------------------------------------------------------------------------
+// Kestrel's windows
+
+HWND MainWindow(DWORD pid) {
+    for (HWND window : e2e::TopWindowsOf(pid))
+        if (e2e::ClassName(window) == "KestrelMainWindow") return window;
+    return nullptr;
+}
+
+HWND WaitForPrompt(DWORD pid) {
+    HWND prompt = nullptr;
+    e2e::WaitUntil(
+        [&] {
+            for (HWND window : e2e::TopWindowsOf(pid, true))
+                if (e2e::WindowText(window) == "Kestrel 2004" && e2e::ChildOfClass(window, "Edit")) prompt = window;
+            return prompt != nullptr;
+        },
+        kLockWaitMs);
+    return prompt;
+}
+
+std::string PromptLabel(HWND prompt) { return e2e::ControlText(e2e::ChildAt(prompt, "Static", 100, 20)); }
+
+void Answer(HWND prompt, const std::string& password) {
+    E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(prompt, "Edit"), password), "could not type into the prompt");
+    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(prompt, "Button", "OK")), "no OK button on the prompt");
+}
+
+// A visible top-level window of the process with this caption (a dialog); nullptr when none came.
+HWND WaitForWindow(DWORD pid, const std::string& caption) {
+    HWND found = nullptr;
+    e2e::WaitUntil([&] { return (found = e2e::FindWindowOf(pid, caption, true)) != nullptr; });
+    return found;
+}
+
+struct Kestrel {
+    DWORD pid = 0;
+    HWND main = nullptr;
+};
+
+Kestrel Start(const Items& items) {
+    E2E_REQUIRE(e2e::SetLockedItems(items), "could not write the locked items");
+    Kestrel k;
+    k.pid = e2e::StartKestrelAndWait();
+    E2E_REQUIRE(k.pid != 0, "kestrel.exe did not start as the first instance");
+    k.main = MainWindow(k.pid);
+    E2E_REQUIRE(k.main != nullptr, "no main window");
+    return k;
+}
+
+// The tray menu's "Setup...", then the password: the setup window opens.
+void OpenSetup(const Kestrel& k, const std::string& password = "PASSAGE") {
+    E2E_REQUIRE(e2e::PostCommand(k.main, kMenuSetup, 0), "could not choose Setup...");
+    HWND prompt = WaitForPrompt(k.pid);
+    E2E_REQUIRE(prompt, "Setup... did not ask for the password");
+    Answer(prompt, password);
+    E2E_REQUIRE(e2e::WaitUntil([&] { return IsWindowVisible(k.main) != FALSE; }), "the setup window did not open");
+}
+
+HWND Control(HWND main, const char* className, const std::string& text) {
+    HWND control = e2e::ChildWithText(main, className, text);
+    E2E_REQUIRE(control, std::string("no ") + className + " \"" + text + "\" on the setup window");
+    return control;
+}
+
+// A click on a button, or on a label that acts as one: its notification as the main window receives it.
+void Press(HWND main, const char* className, const std::string& text) {
+    HWND control = Control(main, className, text);
+    const WORD code = e2e::SameText(className, "Static") ? STN_CLICKED : BN_CLICKED;
+    E2E_REQUIRE(e2e::PostCommand(main, static_cast<WORD>(GetDlgCtrlID(control)), code, control),
+                "could not click \"" + text + "\"");
+}
+
+// Selects a tab as a click on it would (the tab control tells the main window).
+void SelectTab(HWND main, int tab) {
+    HWND tabs = e2e::ChildOfClass(main, WC_TABCONTROLA);
+    E2E_REQUIRE(tabs, "no tab control");
+    SendMessageA(tabs, TCM_SETCURFOCUS, static_cast<WPARAM>(tab), 0);
+    e2e::Pause(200);
+}
+
+bool EnabledNow(HWND window) { return IsWindowEnabled(window) != FALSE; }
+
+// ---------------------------------------------------------------------------------------------------------
+// The check-box list of another process: its items live in that process, so the item records go through
+// memory allocated there.
+
+class RemoteMemory {
+public:
+    RemoteMemory(HWND window, std::size_t size) : m_size(size) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        m_process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (m_process) m_address = VirtualAllocEx(m_process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteMemory() {
+        if (m_address) VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE);
+        if (m_process) CloseHandle(m_process);
+    }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    bool Ok() const { return m_address != nullptr; }
+    char* Address() const { return static_cast<char*>(m_address); }
+    bool Write(const void* data, std::size_t size, std::size_t offset = 0) const {
+        return WriteProcessMemory(m_process, Address() + offset, data, size, nullptr) != FALSE;
+    }
+    bool Read(void* data, std::size_t size, std::size_t offset = 0) const {
+        return ReadProcessMemory(m_process, Address() + offset, data, size, nullptr) != FALSE;
+    }
+
+private:
+    HANDLE m_process = nullptr;
+    void* m_address = nullptr;
+    std::size_t m_size;
+};
+
+HWND ItemList(HWND main) {
+    HWND list = e2e::ChildOfClass(main, WC_LISTVIEWA);
+    E2E_REQUIRE(list, "no locked-item list");
+    return list;
+}
+
+std::vector<std::string> ListTexts(HWND list) {
+    std::vector<std::string> texts;
+    constexpr std::size_t kTextMax = 1024;
+    RemoteMemory memory(list, sizeof(LVITEMA) + kTextMax);
+    if (!memory.Ok()) return texts;
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        LVITEMA item{};
+        item.iSubItem = 0;
+        item.pszText = memory.Address() + sizeof(LVITEMA);
+        item.cchTextMax = static_cast<int>(kTextMax);
+        memory.Write(&item, sizeof item);
+        const auto length = static_cast<std::size_t>(SendMessageA(list, LVM_GETITEMTEXTA, i,
+                                                                  reinterpret_cast<LPARAM>(memory.Address())));
+        std::string text(std::min(length, kTextMax), '\0');
+        memory.Read(text.data(), text.size(), sizeof(LVITEMA));
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+int RowOf(HWND list, const std::string& text) {
+    const auto texts = ListTexts(list);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        if (texts[i] == text) return static_cast<int>(i);
+    return -1;
+}
+
+// Changes a row's state as the user's click would: the list tells the main window.
+bool SetRowState(HWND list, int row, UINT state, UINT mask) {
+    RemoteMemory memory(list, sizeof(LVITEMA));
+    LVITEMA item{};
+    item.state = state;
+    item.stateMask = mask;
+    if (!memory.Ok() || !memory.Write(&item, sizeof item)) return false;
+    return SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(memory.Address())) !=
+           FALSE;
+}
+
+void TickRow(HWND list, const std::string& text) {
+    const int row = RowOf(list, text);
+    E2E_REQUIRE(row >= 0, "no row \"" + text + "\"");
+    E2E_REQUIRE(SetRowState(list, row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK), "could not tick " + text);
+}
+
+void SelectRow(HWND list, const std::string& text) {
+    const int row = RowOf(list, text);
+    E2E_REQUIRE(row >= 0, "no row \"" + text + "\"");
+    E2E_REQUIRE(SetRowState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED),
+                "could not select " + text);
+}
+
+bool RowTicked(HWND list, const std::string& text) {
+    const int row = RowOf(list, text);
+    if (row < 0) return false;
+    const auto state = static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
+    return (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The store
+
+std::string Stored(const char* key, const std::string& name) {
+    const e2e::RawValue value = e2e::ReadRaw(HKEY_LOCAL_MACHINE, key, name);
+    return value.exists ? std::string(value.data.begin(), value.data.end()) : "(missing)";
+}
+
+std::vector<std::string> StoredItems() {
+    std::vector<std::string> items;
+    for (int i = 0;; ++i) {
+        const e2e::RawValue value = e2e::ReadRaw(HKEY_LOCAL_MACHINE, kLockedItemsKey, "Item" + std::to_string(i));
+        if (!value.exists) return items;
+        items.emplace_back(value.data.begin(), value.data.end());
+    }
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string joined;
+    for (const auto& text : texts) joined += (joined.empty() ? "" : " | ") + text;
+    return "[" + joined + "]";
+}
+
+// Opens a test window with this title and tells whether the lock hides it.
+bool Locks(const std::string& title) {
+    HWND window = e2e::CreateTestWindow(title);
+    return window && e2e::WaitUntil([&] { return !IsWindowVisible(window); }, kLockWaitMs);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Tests
+
+E2E_TEST(EveryTabShowsItsControlsAndAboutNamesTheEditionAndVersion) {
+    Kestrel k = Start({});
+    OpenSetup(k);
+    RECT client{};
+    GetClientRect(k.main, &client);
+    E2E_CHECK(client.right == 420 && client.bottom == 289, "client area is not 420 x 289 at 96 dpi");
+    const char* names[] = {"kestrel", "settings", "advanced", "about"};
+    for (int tab = 0; tab < 4; ++tab) {
+        SelectTab(k.main, tab);
+        e2e::SaveScreenshot(std::string("setup-tab") + std::to_string(tab) + "-" + names[tab]);
+    }
+    // About, selected last: the texts were put in when it was selected.
+    E2E_CHECK(e2e::ChildWithText(k.main, "Static", "Kestrel 2004 - Premium Edition"), "no program name line");
+    E2E_CHECK(e2e::ChildWithText(k.main, "Static", "Version 2.0.2"), "no version line");
+    HWND update = Control(k.main, "Static", "Update Check");
+    E2E_CHECK(IsWindowVisible(update), "Update Check is not shown on the About tab");
+    E2E_CHECK(!IsWindowVisible(Control(k.main, "Button", "Set Password...")), "a Settings control shows on About");
+    SelectTab(k.main, 0);
+    E2E_CHECK(!IsWindowVisible(update), "Update Check shows on the first tab");
+    E2E_CHECK(IsWindowVisible(ItemList(k.main)), "the locked-item list is not on the first tab");
+}
+
+E2E_TEST(AddedAndTickedItemLocksAtOnceAfterOk) {
+    Kestrel k = Start({{"Item0", "Crime,1"}});
+    OpenSetup(k);
+    Press(k.main, "Static", "Add an Item");
+    HWND dialog = WaitForWindow(k.pid, "Add an Item");
+    E2E_REQUIRE(dialog, "the add-item dialog did not open");
+    E2E_CHECK(!EnabledNow(k.main), "the setup window is enabled while the dialog is open");
+    HWND text = e2e::ChildOfClass(dialog, "Edit");
+    E2E_REQUIRE(e2e::SetText(text, "online GAMBLING"), "could not type the item");
+    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(dialog, "Button", "Convert text to Title Case")), "no title-case box");
+    E2E_CHECK(e2e::WaitUntil([&] { return e2e::ControlText(text) == "Online Gambling"; }, 3000),
+              "title case gave \"" + e2e::ControlText(text) + "\"");
+    e2e::SaveScreenshot("setup-add-item-dialog");
+    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(dialog, "Button", "OK")), "no OK on the dialog");
+    E2E_CHECK(e2e::WaitUntil([&] { return !IsWindow(dialog); }), "the dialog stayed");
+    E2E_CHECK(e2e::WaitUntil([&] { return EnabledNow(k.main); }), "the setup window stayed disabled");
+
+    HWND list = ItemList(k.main);
+    E2E_CHECK(ListTexts(list) == (std::vector<std::string>{"Crime", "Online Gambling"}),
+              "rows are " + Joined(ListTexts(list)));
+    E2E_CHECK(!RowTicked(list, "Online Gambling"), "the new row came ticked");
+    TickRow(list, "Online Gambling");
+    E2E_CHECK(StoredItems() == (std::vector<std::string>{"Crime,1"}), "stored before OK: " + Joined(StoredItems()));
+
+    Press(k.main, "Button", "OK");
+    E2E_CHECK(e2e::WaitUntil([&] { return !IsWindowVisible(k.main); }), "OK did not hide the setup window");
+    E2E_CHECK(e2e::WaitUntil([] { return StoredItems() == std::vector<std::string>{"Crime,1", "Online Gambling,1"}; }),
+              "stored after OK: " + Joined(StoredItems()));
+    E2E_CHECK(Locks("Online Gambling - Browser"), "the new item does not lock");
+}
+
+E2E_TEST(OwnCaptionIsRefusedAndTheDialogStaysOpen) {
+    Kestrel k = Start({});
+    OpenSetup(k);
+    Press(k.main, "Static", "Add an Item");
+    HWND dialog = WaitForWindow(k.pid, "Add an Item");
+    E2E_REQUIRE(dialog, "the add-item dialog did not open");
+    E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(dialog, "Edit"), "Kestrel 2004"), "could not type");
+    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(dialog, "Button", "OK")), "no OK on the dialog");
+    E2E_CHECK(e2e::WaitUntil([&] {
+                  return e2e::ChildWithText(dialog, "Static", "Sorry, you cannot lock this, it's used by this program.");
+              }, 3000),
+              "no refusal");
+    e2e::SaveScreenshot("setup-add-item-refused");
+    E2E_CHECK(IsWindow(dialog) && !EnabledNow(k.main), "the dialog closed on the refusal");
+    // The close box gives the setup window back.
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    E2E_CHECK(e2e::WaitUntil([&] { return !IsWindow(dialog) && EnabledNow(k.main); }), "closing left it disabled");
+    E2E_CHECK(RowOf(ItemList(k.main), "Kestrel 2004") < 0, "the caption was added");
+}
+
+E2E_TEST(RemoveStoresAtOnceAndLockingGoesOn) {
+    Kestrel k = Start({{"Item0", "Crime,1"}, {"Item1", "Poker,0"}});
+    OpenSetup(k);
+    HWND list = ItemList(k.main);
+    E2E_REQUIRE(e2e::WaitUntil([&] { return ListTexts(list).size() == 2; }), "rows are " + Joined(ListTexts(list)));
+    SelectRow(list, "Poker");
+    Press(k.main, "Static", "Remove Item");
+    E2E_CHECK(e2e::WaitUntil([] { return StoredItems() == std::vector<std::string>{"Crime,1"}; }),
+              "stored after Remove: " + Joined(StoredItems()));
+    E2E_CHECK(ListTexts(list) == std::vector<std::string>{"Crime"}, "rows are " + Joined(ListTexts(list)));
+    E2E_CHECK(IsWindowVisible(k.main), "Remove hid the setup window");
+    E2E_CHECK(Locks("Crime Stories - Browser"), "nothing locks after Remove");
+}
+
+E2E_TEST(NewPasswordIsInForceAtOnceAndStoredAsAHashByOk) {
+    Kestrel k = Start({});
+    OpenSetup(k);
+    SelectTab(k.main, 1);
+    Press(k.main, "Button", "Set Password...");
+    HWND dialog = WaitForWindow(k.pid, "Set Password");
+    E2E_REQUIRE(dialog, "the set-password dialog did not open");
+    E2E_CHECK(!EnabledNow(k.main), "the setup window is enabled while the dialog is open");
+    auto boxes = e2e::ChildrenOfClass(dialog, "Edit");
+    E2E_REQUIRE(boxes.size() == 2, "the dialog has no two boxes");
+    RECT client{};
+    GetClientRect(dialog, &client);
+    E2E_CHECK(client.right == 354 && client.bottom == 137, "client area is not 354 x 137 at 96 dpi");
+
+    e2e::SetText(boxes[0], "Kite9");
+    e2e::SetText(boxes[1], "kite");
+    e2e::Click(e2e::ChildWithText(dialog, "Button", "OK"));
+    E2E_CHECK(e2e::WaitUntil([&] { return e2e::ChildWithText(dialog, "Static", "Passwords do not match!"); }, 3000),
+              "no mismatch message");
+    E2E_CHECK(e2e::ControlText(boxes[0]).empty() && e2e::ControlText(boxes[1]).empty(), "the boxes were not emptied");
+    e2e::SetText(boxes[0], "Kite9");
+    e2e::SetText(boxes[1], "KITE9"); // the confirmation ignores letter case
+    e2e::SaveScreenshot("setup-set-password-dialog");
+    e2e::Click(e2e::ChildWithText(dialog, "Button", "OK"));
+    E2E_REQUIRE(e2e::WaitUntil([&] { return !IsWindow(dialog); }, 20000), "the dialog stayed");
+    E2E_CHECK(e2e::WaitUntil([&] { return EnabledNow(k.main); }), "the setup window stayed disabled");
+    E2E_CHECK(Stored(kSettingsKey, "Auth1") == "(missing)", "stored before OK");
+
+    Press(k.main, "Button", "OK");
+    E2E_CHECK(e2e::WaitUntil([] { return Stored(kSettingsKey, "Auth1").rfind("pbkdf2-sha256$", 0) == 0; }, 20000),
+              "Auth1 holds no hash after OK: " + Stored(kSettingsKey, "Auth1"));
+    E2E_CHECK(Stored(kSettingsKey, "Auth1").find("Kite9") == std::string::npos, "Auth1 holds the plain password");
+
+    // The prompt now takes only the new password, in its own letter case.
+    E2E_REQUIRE(e2e::PostCommand(k.main, kMenuSetup, 0), "could not choose Setup...");
+    HWND prompt = WaitForPrompt(k.pid);
+    E2E_REQUIRE(prompt, "no prompt");
+    for (const char* wrong : {"PASSAGE", "KITE9"}) {
+        Answer(prompt, wrong);
+        E2E_CHECK(e2e::WaitUntil([&] { return PromptLabel(prompt) == "Wrong Password!"; }, 20000),
+                  std::string(wrong) + " was not refused");
+        E2E_CHECK(!IsWindowVisible(k.main), std::string(wrong) + " opened the setup window");
+        e2e::WaitUntil([&] { return PromptLabel(prompt) != "Wrong Password!"; }, 3000);
+    }
+    Answer(prompt, "Kite9");
+    E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(k.main) != FALSE; }, 20000), "the new password was refused");
+}
+
+E2E_TEST(CancelKeepsEditsInMemoryButNotInTheStore) {
+    Kestrel k = Start({});
+    OpenSetup(k);
+    SelectTab(k.main, 2);
+    HWND lockKeys = Control(k.main, "Button", "Lock Task Keys");
+    e2e::Click(lockKeys);
+    E2E_REQUIRE(e2e::WaitUntil([&] { return SendMessageA(lockKeys, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 3000),
+                "could not tick Lock Task Keys");
+    Press(k.main, "Button", "Cancel");
+    E2E_CHECK(e2e::WaitUntil([&] { return !IsWindowVisible(k.main); }), "Cancel did not hide the setup window");
+    E2E_CHECK(e2e::StaysTrue([] { return Stored(kSettingsKey, "LockKeys") == "(missing)"; }, 1500),
+              "Cancel stored LockKeys = " + Stored(kSettingsKey, "LockKeys"));
+    E2E_CHECK(!Locks("Task Manager"), "Cancel applied the Task Manager rule");
+
+    OpenSetup(k);
+    E2E_CHECK(SendMessageA(lockKeys, BM_GETCHECK, 0, 0) == BST_CHECKED, "the tick was lost");
+    E2E_CHECK(IsWindowVisible(lockKeys), "the window did not reopen on the tab last shown");
+    Press(k.main, "Button", "Apply");
+    E2E_CHECK(e2e::WaitUntil([] { return Stored(kSettingsKey, "LockKeys") == "1"; }), "Apply did not store LockKeys");
+    E2E_CHECK(IsWindowVisible(k.main), "Apply hid the setup window");
+}
+
+E2E_TEST(PopupAddOnIsOfferedAndCancelUnticks) {
+    Kestrel k = Start({});
+    OpenSetup(k);
+    SelectTab(k.main, 2);
+    HWND popup = Control(k.main, "Button", "Stop Popup Ad's");
+    e2e::Click(popup);
+    HWND question = WaitForWindow(k.pid, "Kestrel");
+    E2E_REQUIRE(question, "no add-on question");
+    E2E_CHECK(e2e::ChildWithText(question, "Static",
+                                 "You need to download an addon for this feature. Would you like to do this now?"),
+              "the question reads otherwise");
+    e2e::SaveScreenshot("setup-popup-addon-question");
+    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(question, "Button", "Cancel")), "no Cancel on the question");
+    E2E_CHECK(e2e::WaitUntil([&] { return !IsWindow(question); }), "the question stayed");
+    E2E_CHECK(e2e::WaitUntil([&] { return SendMessageA(popup, BM_GETCHECK, 0, 0) == BST_UNCHECKED; }),
+              "Cancel left the box ticked");
+}
+
+} // namespace
+
+E2E_MAIN()
