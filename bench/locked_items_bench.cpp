@@ -1,0 +1,41 @@
+// Loading and saving the stored locked items (GetWindows, SaveWindows) against the in-memory registry: the
+// engine's and the registry layer's own work. Each value is one open-query-close (load) or open-set-close
+// (save) through the registry layer, as on Windows.
+#include <benchmark/benchmark.h>
+
+#include "bench_world.h"
+
+namespace {
+
+// Loads `count` stored active items: the rows, the rule list and the allow list.
+void BM_GetWindows(benchmark::State& state) {
+    bench::EngineWorld world;
+    world.StoreItems(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        // A load appends to the rule list; every load but the first follows a save, which empties it.
+        state.PauseTiming();
+        world.engine.ListLockedItems().clear();
+        state.ResumeTiming();
+        world.engine.GetWindows();
+    }
+    if (world.engine.listwindows().Count() != state.range(0)) state.SkipWithError("not every item loaded");
+    state.counters["items"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_GetWindows)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// Saves `count` rows: deletes and recreates the key, then writes every row.
+void BM_SaveWindows(benchmark::State& state) {
+    bench::EngineWorld world;
+    world.StoreItems(static_cast<int>(state.range(0)));
+    world.engine.GetWindows();
+    for (auto _ : state) {
+        world.engine.SaveWindows();
+    }
+    if (world.api.ValueNames(platform::RegRoot::LocalMachine, engine::kLockedItemsKey).size() !=
+        static_cast<std::size_t>(state.range(0)))
+        state.SkipWithError("not every row was stored");
+    state.counters["items"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_SaveWindows)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+} // namespace
