@@ -66,7 +66,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 ; The end of an interactive install starts the lock at once instead of at the next logon. The finish page
 ; is not shown in silent mode, so a silent install starts nothing.
 !define MUI_FINISHPAGE_RUN "$INSTDIR\kestrel.exe"
-!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now (the default password is PASSAGE)"
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
