@@ -12,7 +12,8 @@ std::string Lowered(const std::string& text) {
     std::string lowered(text);
     for (char& c : lowered) {
         const auto u = static_cast<unsigned char>(c);
-        if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) c = static_cast<char>(u + 0x20);
+        if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
+            c = static_cast<char>(u + 0x20);
     }
     return lowered;
 }
@@ -36,22 +37,27 @@ SetPasswordDialog::SetPasswordDialog(Password& password, std::function<void(bool
     : m_password(password), m_setOwnerEnabled(std::move(setOwnerEnabled)) {}
 
 SetPasswordDialog::~SetPasswordDialog() {
-    if (m_open && m_setOwnerEnabled) m_setOwnerEnabled(true);
+    if (m_open && m_setOwnerEnabled)
+        m_setOwnerEnabled(true);
 }
 
 void SetPasswordDialog::Create(std::unique_ptr<SetPasswordView> view) {
     m_view = std::move(view);
-    if (!m_view) return;
+    if (!m_view)
+        return;
     m_open = true;
-    if (m_setOwnerEnabled) m_setOwnerEnabled(false);
+    if (m_setOwnerEnabled)
+        m_setOwnerEnabled(false);
 }
 
 void SetPasswordDialog::Show() {
-    if (m_open) m_view->Show();
+    if (m_open)
+        m_view->Show();
 }
 
 void SetPasswordDialog::OKButton_Click() {
-    if (!m_open) return;
+    if (!m_open)
+        return;
     const Wiped text1(m_view->Text1());
     const Wiped text2(m_view->Text2());
     const Wiped lower1(Lowered(*text1));
@@ -63,25 +69,30 @@ void SetPasswordDialog::OKButton_Click() {
         return;
     }
     // Both empty: refused without a word, the dialog stays open.
-    if ((*text1).empty()) return;
+    if ((*text1).empty())
+        return;
     m_password.Set(*text1); // the first box's letter case is the password
     CloseDialog();
 }
 
 void SetPasswordDialog::CancelButton_Click() {
-    if (m_open) CloseDialog();
+    if (m_open)
+        CloseDialog();
 }
 
 void SetPasswordDialog::Form_Unload() {
-    if (!m_open) return;
+    if (!m_open)
+        return;
     m_open = false;
-    if (m_setOwnerEnabled) m_setOwnerEnabled(true);
+    if (m_setOwnerEnabled)
+        m_setOwnerEnabled(true);
 }
 
 void SetPasswordDialog::CloseDialog() {
     // Enable the setup window before the dialog goes, so that the system activates it rather than another program.
     m_open = false;
-    if (m_setOwnerEnabled) m_setOwnerEnabled(true);
+    if (m_setOwnerEnabled)
+        m_setOwnerEnabled(true);
     m_view->Close();
 }
 

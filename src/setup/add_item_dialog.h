@@ -18,13 +18,13 @@ constexpr const char* kAddItemRefusal = "Sorry, you cannot lock this, it's used 
 class AddItemView {
 public:
     virtual ~AddItemView() = default;
-    virtual platform::WindowId Handle() const = 0;     // owner of the dialog's message boxes
-    virtual std::string Text() const = 0;               // txtwindow, exactly as shown
-    virtual void SetText(const std::string& text) = 0;  // raises txtwindow_Change like typing does
-    virtual void SetCaretToEnd() = 0;                   // insertion point at the text's length, nothing selected
-    virtual bool ConvertChecked() const = 0;            // chkconvert
+    virtual platform::WindowId Handle() const = 0;            // owner of the dialog's message boxes
+    virtual std::string Text() const = 0;                     // txtwindow, exactly as shown
+    virtual void SetText(const std::string& text) = 0;        // raises txtwindow_Change like typing does
+    virtual void SetCaretToEnd() = 0;                         // insertion point at the text's length, nothing selected
+    virtual bool ConvertChecked() const = 0;                  // chkconvert
     virtual void SetInstruction(const std::string& text) = 0; // Label2
-    virtual void Show() = 0;                            // centred, focus in txtwindow
+    virtual void Show() = 0;                                  // centred, focus in txtwindow
     // Destroys the window; the view then reports Form_Unload (which finds the dialog already closed).
     virtual void Close() = 0;
 };

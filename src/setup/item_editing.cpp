@@ -15,7 +15,9 @@ template <class Step> void SkipOnFailure(Step&& step) {
 
 } // namespace
 
-void SetupWindow::cmdadd_Click() { OpenAddItemDialog("", false); }
+void SetupWindow::cmdadd_Click() {
+    OpenAddItemDialog("", false);
+}
 
 void SetupWindow::cmdchange_Click() {
     engine::ItemList& items = Items();
@@ -23,11 +25,13 @@ void SetupWindow::cmdchange_Click() {
     std::string text;
     SkipOnFailure([&] {
         selected = items.Selected();
-        if (selected >= 0 && selected < items.Count()) text = items.Rows()[static_cast<std::size_t>(selected)].text;
+        if (selected >= 0 && selected < items.Count())
+            text = items.Rows()[static_cast<std::size_t>(selected)].text;
     });
     // The entry leaves the list now; the dialog's OK adds it back as a new, unticked entry, its Cancel does not.
     SkipOnFailure([&] {
-        if (selected >= 0) items.Remove(selected);
+        if (selected >= 0)
+            items.Remove(selected);
     });
     OpenAddItemDialog(text, true);
 }
@@ -38,7 +42,8 @@ void SetupWindow::cmdremove_Click() {
     SkipOnFailure([&] { timer.SetEnabled(false); });
     SkipOnFailure([&] {
         const int selected = items.Selected();
-        if (selected >= 0) items.Remove(selected);
+        if (selected >= 0)
+            items.Remove(selected);
     });
     SkipOnFailure([&] { m_engine.SaveWindows(); });
     // The save empties the rule list; loading straight away keeps locking going while the window is open.
@@ -47,17 +52,20 @@ void SetupWindow::cmdremove_Click() {
 }
 
 void SetupWindow::OpenAddItemDialog(const std::string& text, bool skipFailures) {
-    if (!m_view) return;
+    if (!m_view)
+        return;
     auto create = [&] {
         m_addItem.reset();
         m_addItem = std::make_unique<AddItemDialog>(Items(), m_engine.timerorv(), m_messageBoxes, OwnerEnabler());
         m_addItem->Create(m_view->CreateAddItemView(*m_addItem));
     };
     auto fill = [&] {
-        if (m_addItem && !text.empty()) m_addItem->SetText(text);
+        if (m_addItem && !text.empty())
+            m_addItem->SetText(text);
     };
     auto show = [&] {
-        if (m_addItem) m_addItem->Show();
+        if (m_addItem)
+            m_addItem->Show();
     };
     if (!skipFailures) {
         create();

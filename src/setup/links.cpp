@@ -10,19 +10,26 @@ void SetupWindow::cmdhelp_Click() {
     m_shell.OpenHelp(Owner(), m_shell.ProgramFolder() + "\\kestrel.hlp", kHelpFinder);
 }
 
-void SetupWindow::cmdupdate_Click() { m_shell.OpenAddress(Owner(), std::string(kVendorWebsite) + kUpdatePath); }
+void SetupWindow::cmdupdate_Click() {
+    m_shell.OpenAddress(Owner(), std::string(kVendorWebsite) + kUpdatePath);
+}
 
-void SetupWindow::Label7_Click() { m_shell.OpenAddress(Owner(), kVendorWebsite); }
+void SetupWindow::Label7_Click() {
+    m_shell.OpenAddress(Owner(), kVendorWebsite);
+}
 
 void SetupWindow::Label8_Click() {
     m_shell.OpenAddress(Owner(), std::string("mailto:") + kSupportAddress + kMailSubjectQuery);
 }
 
 void SetupWindow::chkpopup_Click() {
-    if (m_state.PopupLoading) return; // ticked by the settings load, not by the user
-    if (!m_options.chkpopup()) return;
+    if (m_state.PopupLoading)
+        return; // ticked by the settings load, not by the user
+    if (!m_options.chkpopup())
+        return;
     // Already on when last stored: the user unticked and ticked again, nothing to offer.
-    if (m_registry.ReadValue(platform::RegRoot::LocalMachine, store::kSettingsKey, "Popup") == "1") return;
+    if (m_registry.ReadValue(platform::RegRoot::LocalMachine, store::kSettingsKey, "Popup") == "1")
+        return;
     const int answer = m_messageBoxes.Show(Owner(), kAddOnQuestion, kAppTitle, kAddOnQuestionStyle);
     if (answer == platform::kIdOk) {
         m_shell.OpenAddress(Owner(), std::string(kVendorWebsite) + kAddOnInstallerPath);

@@ -16,12 +16,13 @@ std::string AboutVersion(int major, int minor, int patch) {
 SetupWindow::SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options,
                          app::SharedState& state, store::Registry& registry, platform::Shell& shell,
                          platform::MessageBoxes& messageBoxes)
-    : m_engine(engine), m_settings(settings), m_options(options), m_state(state), m_registry(registry),
-      m_shell(shell), m_messageBoxes(messageBoxes) {
+    : m_engine(engine), m_settings(settings), m_options(options), m_state(state), m_registry(registry), m_shell(shell),
+      m_messageBoxes(messageBoxes) {
     // The add-on offer follows the box however it changes: a click, the settings load, or our own untick.
     std::weak_ptr<bool> alive = m_alive;
     m_options.Subscribe([this, alive](store::Option option) {
-        if (alive.expired() || option != store::Option::Popup) return;
+        if (alive.expired() || option != store::Option::Popup)
+            return;
         chkpopup_Click();
     });
 }
@@ -34,24 +35,31 @@ SetupWindow::~SetupWindow() {
 }
 
 void SetupWindow::Show() {
-    if (!m_view) return;
+    if (!m_view)
+        return;
     m_view->ShowWindow(!m_shownBefore);
     m_shownBefore = true;
 }
 
-bool SetupWindow::IsVisible() const { return m_view && m_view->IsWindowVisible(); }
+bool SetupWindow::IsVisible() const {
+    return m_view && m_view->IsWindowVisible();
+}
 
 void SetupWindow::cmdapply_Click() {
-    if (m_view) m_view->HideWindow();
+    if (m_view)
+        m_view->HideWindow();
     SaveAndReload();
 }
 
 void SetupWindow::cmdcancel_Click() {
     // Only hides: edits stay in the controls and reach the store with the next OK, Apply or Remove.
-    if (m_view) m_view->HideWindow();
+    if (m_view)
+        m_view->HideWindow();
 }
 
-void SetupWindow::cmdapply2_Click() { SaveAndReload(); }
+void SetupWindow::cmdapply2_Click() {
+    SaveAndReload();
+}
 
 void SetupWindow::SaveAndReload() {
     // Both stores before both loads, so the window and the lock engine are rebuilt from exactly what was stored.
@@ -62,44 +70,54 @@ void SetupWindow::SaveAndReload() {
 }
 
 void SetupWindow::SSTab1_Click(int selectedTab) {
-    if (selectedTab != kAboutTab || !m_view) return;
+    if (selectedTab != kAboutTab || !m_view)
+        return;
     m_view->SetAboutTexts(AboutProgramName(store::kEdition),
                           AboutVersion(KESTREL_VERSION_MAJOR, KESTREL_VERSION_MINOR, KESTREL_VERSION_PATCH));
 }
 
 void SetupWindow::LinkLabel_MouseMove(LinkLabel label) {
     const int index = static_cast<int>(label);
-    if (m_highlighted[index] || !m_view) return;
+    if (m_highlighted[index] || !m_view)
+        return;
     m_highlighted[index] = true;
     m_view->SetLinkHighlighted(label, true);
 }
 
 void SetupWindow::SSTab1_MouseMove() {
-    if (!m_view) return;
+    if (!m_view)
+        return;
     for (int index = 0; index < kLinkLabelCount; ++index) {
-        if (!m_highlighted[index]) continue;
+        if (!m_highlighted[index])
+            continue;
         m_highlighted[index] = false;
         m_view->SetLinkHighlighted(static_cast<LinkLabel>(index), false);
     }
 }
 
 void SetupWindow::cmdsetpassword_Click() {
-    if (!m_view) return;
+    if (!m_view)
+        return;
     m_setPassword.reset();
     m_setPassword = std::make_unique<gate::SetPasswordDialog>(m_state.Password, OwnerEnabler());
     m_setPassword->Create(m_view->CreateSetPasswordView(*m_setPassword));
     m_setPassword->Show();
 }
 
-void SetupWindow::CheckBox_Click(store::Option option, bool checked) { m_options.Set(option, checked); }
+void SetupWindow::CheckBox_Click(store::Option option, bool checked) {
+    m_options.Set(option, checked);
+}
 
 std::function<void(bool)> SetupWindow::OwnerEnabler() {
     std::weak_ptr<bool> alive = m_alive;
     return [this, alive](bool enabled) {
-        if (!alive.expired() && m_view) m_view->SetEnabled(enabled);
+        if (!alive.expired() && m_view)
+            m_view->SetEnabled(enabled);
     };
 }
 
-platform::WindowId SetupWindow::Owner() const { return m_view ? m_view->Handle() : 0; }
+platform::WindowId SetupWindow::Owner() const {
+    return m_view ? m_view->Handle() : 0;
+}
 
 } // namespace setup

@@ -19,8 +19,7 @@ enum class LinkLabel { Add, Remove, Change, Update };
 constexpr int kLinkLabelCount = 4;
 
 constexpr int kAboutTab = 3;
-constexpr const char* kAddOnQuestion =
-    "You need to download an addon for this feature. Would you like to do this now?";
+constexpr const char* kAddOnQuestion = "You need to download an addon for this feature. Would you like to do this now?";
 constexpr unsigned kAddOnQuestionStyle = platform::kMbOkCancel | platform::kMbIconInformation; // 65
 constexpr unsigned kHelpFinder = 11;
 
@@ -51,9 +50,8 @@ public:
 // locked items, help and links, and the popup add-on offer.
 class SetupWindow {
 public:
-    SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options,
-                app::SharedState& state, store::Registry& registry, platform::Shell& shell,
-                platform::MessageBoxes& messageBoxes);
+    SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options, app::SharedState& state,
+                store::Registry& registry, platform::Shell& shell, platform::MessageBoxes& messageBoxes);
     ~SetupWindow();
     SetupWindow(const SetupWindow&) = delete;
     SetupWindow& operator=(const SetupWindow&) = delete;

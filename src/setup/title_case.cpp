@@ -26,15 +26,19 @@ bool IsSeparator(char c) {
 
 char AnsiToLower(char c) {
     const auto u = static_cast<unsigned char>(c);
-    if (u >= 'A' && u <= 'Z') return static_cast<char>(u + ('a' - 'A'));
-    if (u >= 0xC0 && u <= 0xDE && u != kMultiplication) return static_cast<char>(u + 0x20);
+    if (u >= 'A' && u <= 'Z')
+        return static_cast<char>(u + ('a' - 'A'));
+    if (u >= 0xC0 && u <= 0xDE && u != kMultiplication)
+        return static_cast<char>(u + 0x20);
     return c;
 }
 
 char AnsiToUpper(char c) {
     const auto u = static_cast<unsigned char>(c);
-    if (u >= 'a' && u <= 'z') return static_cast<char>(u - ('a' - 'A'));
-    if (u >= 0xE0 && u <= 0xFE && u != kDivision) return static_cast<char>(u - 0x20);
+    if (u >= 'a' && u <= 'z')
+        return static_cast<char>(u - ('a' - 'A'));
+    if (u >= 0xE0 && u <= 0xFE && u != kDivision)
+        return static_cast<char>(u - 0x20);
     return c;
 }
 

@@ -23,7 +23,8 @@ constexpr const char* kLockedItemsKey = "Software\\ORV\\Kestrel\\Locked Items";
 
 HWND MainWindow(DWORD pid) {
     for (HWND window : e2e::TopWindowsOf(pid))
-        if (e2e::ClassName(window) == "KestrelMainWindow") return window;
+        if (e2e::ClassName(window) == "KestrelMainWindow")
+            return window;
     return nullptr;
 }
 
@@ -32,14 +33,17 @@ HWND WaitForPrompt(DWORD pid) {
     e2e::WaitUntil(
         [&] {
             for (HWND window : e2e::TopWindowsOf(pid, true))
-                if (e2e::WindowText(window) == "Kestrel 2004" && e2e::ChildOfClass(window, "Edit")) prompt = window;
+                if (e2e::WindowText(window) == "Kestrel 2004" && e2e::ChildOfClass(window, "Edit"))
+                    prompt = window;
             return prompt != nullptr;
         },
         kLockWaitMs);
     return prompt;
 }
 
-std::string PromptLabel(HWND prompt) { return e2e::ControlText(e2e::ChildAt(prompt, "Static", 100, 20)); }
+std::string PromptLabel(HWND prompt) {
+    return e2e::ControlText(e2e::ChildAt(prompt, "Static", 100, 20));
+}
 
 void Answer(HWND prompt, const std::string& password) {
     E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(prompt, "Edit"), password), "could not type into the prompt");
@@ -99,7 +103,9 @@ void SelectTab(HWND main, int tab) {
     e2e::Pause(200);
 }
 
-bool EnabledNow(HWND window) { return IsWindowEnabled(window) != FALSE; }
+bool EnabledNow(HWND window) {
+    return IsWindowEnabled(window) != FALSE;
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // The check-box list of another process: its items live in that process, so the item records go through
@@ -111,11 +117,14 @@ public:
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
         m_process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-        if (m_process) m_address = VirtualAllocEx(m_process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (m_process)
+            m_address = VirtualAllocEx(m_process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     }
     ~RemoteMemory() {
-        if (m_address) VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE);
-        if (m_process) CloseHandle(m_process);
+        if (m_address)
+            VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE);
+        if (m_process)
+            CloseHandle(m_process);
     }
     RemoteMemory(const RemoteMemory&) = delete;
     RemoteMemory& operator=(const RemoteMemory&) = delete;
@@ -145,7 +154,8 @@ std::vector<std::string> ListTexts(HWND list) {
     std::vector<std::string> texts;
     constexpr std::size_t kTextMax = 1024;
     RemoteMemory memory(list, sizeof(LVITEMA) + kTextMax);
-    if (!memory.Ok()) return texts;
+    if (!memory.Ok())
+        return texts;
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         LVITEMA item{};
@@ -153,8 +163,8 @@ std::vector<std::string> ListTexts(HWND list) {
         item.pszText = memory.Address() + sizeof(LVITEMA);
         item.cchTextMax = static_cast<int>(kTextMax);
         memory.Write(&item, sizeof item);
-        const auto length = static_cast<std::size_t>(SendMessageA(list, LVM_GETITEMTEXTA, i,
-                                                                  reinterpret_cast<LPARAM>(memory.Address())));
+        const auto length = static_cast<std::size_t>(
+            SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(memory.Address())));
         std::string text(std::min(length, kTextMax), '\0');
         memory.Read(text.data(), text.size(), sizeof(LVITEMA));
         texts.push_back(text);
@@ -165,7 +175,8 @@ std::vector<std::string> ListTexts(HWND list) {
 int RowOf(HWND list, const std::string& text) {
     const auto texts = ListTexts(list);
     for (std::size_t i = 0; i < texts.size(); ++i)
-        if (texts[i] == text) return static_cast<int>(i);
+        if (texts[i] == text)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -175,7 +186,8 @@ bool SetRowState(HWND list, int row, UINT state, UINT mask) {
     LVITEMA item{};
     item.state = state;
     item.stateMask = mask;
-    if (!memory.Ok() || !memory.Write(&item, sizeof item)) return false;
+    if (!memory.Ok() || !memory.Write(&item, sizeof item))
+        return false;
     return SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(memory.Address())) !=
            FALSE;
 }
@@ -195,7 +207,8 @@ void SelectRow(HWND list, const std::string& text) {
 
 bool RowTicked(HWND list, const std::string& text) {
     const int row = RowOf(list, text);
-    if (row < 0) return false;
+    if (row < 0)
+        return false;
     const auto state = static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
     return (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
 }
@@ -212,14 +225,16 @@ std::vector<std::string> StoredItems() {
     std::vector<std::string> items;
     for (int i = 0;; ++i) {
         const e2e::RawValue value = e2e::ReadRaw(HKEY_LOCAL_MACHINE, kLockedItemsKey, "Item" + std::to_string(i));
-        if (!value.exists) return items;
+        if (!value.exists)
+            return items;
         items.emplace_back(value.data.begin(), value.data.end());
     }
 }
 
 std::string Joined(const std::vector<std::string>& texts) {
     std::string joined;
-    for (const auto& text : texts) joined += (joined.empty() ? "" : " | ") + text;
+    for (const auto& text : texts)
+        joined += (joined.empty() ? "" : " | ") + text;
     return "[" + joined + "]";
 }
 
@@ -280,7 +295,9 @@ E2E_TEST(AddedAndTickedItemLocksAtOnceAfterOk) {
 
     Press(k.main, "Button", "OK");
     E2E_CHECK(e2e::WaitUntil([&] { return !IsWindowVisible(k.main); }), "OK did not hide the setup window");
-    E2E_CHECK(e2e::WaitUntil([] { return StoredItems() == std::vector<std::string>{"Crime,1", "Online Gambling,1"}; }),
+    E2E_CHECK(e2e::WaitUntil([] {
+                  return StoredItems() == std::vector<std::string>{"Crime,1", "Online Gambling,1"};
+              }),
               "stored after OK: " + Joined(StoredItems()));
     E2E_CHECK(Locks("Online Gambling - Browser"), "the new item does not lock");
 }
@@ -293,9 +310,12 @@ E2E_TEST(OwnCaptionIsRefusedAndTheDialogStaysOpen) {
     E2E_REQUIRE(dialog, "the add-item dialog did not open");
     E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(dialog, "Edit"), "Kestrel 2004"), "could not type");
     E2E_REQUIRE(e2e::Click(e2e::ChildWithText(dialog, "Button", "OK")), "no OK on the dialog");
-    E2E_CHECK(e2e::WaitUntil([&] {
-                  return e2e::ChildWithText(dialog, "Static", "Sorry, you cannot lock this, it's used by this program.");
-              }, 3000),
+    E2E_CHECK(e2e::WaitUntil(
+                  [&] {
+                      return e2e::ChildWithText(dialog, "Static",
+                                                "Sorry, you cannot lock this, it's used by this program.");
+                  },
+                  3000),
               "no refusal");
     e2e::SaveScreenshot("setup-add-item-refused");
     E2E_CHECK(IsWindow(dialog) && !EnabledNow(k.main), "the dialog closed on the refusal");

@@ -23,7 +23,12 @@ TEST(TitleCase, LowersEverythingAndRaisesTheFirstLetterOfEachWord) {
         {"tab\tlf\nvt\vff\fcr\rend", "Tab\tLf\nVt\vFf\fCr\rEnd"},
         {std::string("nul\0after", 9), std::string("Nul\0After", 9)},
         {"st.john (uk) 3rd_place", "St.john (uk) 3rd_place"}, // only the six blanks and NUL separate words
-        {"\xC9" "COLE \xE9" "t\xE9 \xD7x \xF7y", "\xC9" "cole \xC9" "t\xE9 \xD7x \xF7y"}, // Western letters; signs stay
+        {"\xC9"
+         "COLE \xE9"
+         "t\xE9 \xD7x \xF7y",
+         "\xC9"
+         "cole \xC9"
+         "t\xE9 \xD7x \xF7y"}, // Western letters; signs stay
     };
     for (const auto& c : cases) {
         EXPECT_EQ(setup::ToTitleCase(c.in), c.out) << c.in;
@@ -42,7 +47,8 @@ protected:
     }
     std::vector<std::string> Rows() const {
         std::vector<std::string> rows;
-        for (const auto& row : items.Rows()) rows.push_back(row.text);
+        for (const auto& row : items.Rows())
+            rows.push_back(row.text);
         return rows;
     }
 
@@ -64,7 +70,8 @@ TEST_F(AddItemDialogTest, OkAddsTheTextAsItStandsWithTheWatcherPausedAroundIt) {
     }
     EXPECT_EQ(Rows(), (std::vector<std::string>{"   ", "Crime", "Crime", "Kestrel", "kestrel 2004", "Kestrel 2004 ",
                                                 "my BANK"}));
-    for (const auto& row : items.Rows()) EXPECT_FALSE(row.checked);
+    for (const auto& row : items.Rows())
+        EXPECT_FALSE(row.checked);
     const auto& switches = static_cast<platform::fake::FakeTimer&>(*timer).Switches();
     ASSERT_EQ(switches.size(), 14u);
     EXPECT_FALSE(switches[0]);

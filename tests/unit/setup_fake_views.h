@@ -28,7 +28,8 @@ public:
 
     platform::WindowId Handle() const override { return kDialogWindow; }
     std::string Text() const override {
-        if (failure) throw std::runtime_error(failure);
+        if (failure)
+            throw std::runtime_error(failure);
         return text;
     }
     void SetText(const std::string& newText) override {
@@ -42,7 +43,8 @@ public:
     void SetInstruction(const std::string& newText) override { instruction = newText; }
     void Show() override { shown = true; }
     void Close() override {
-        if (closed) return;
+        if (closed)
+            return;
         closed = true;
         m_presenter.Form_Unload(); // the window's destruction
     }
@@ -85,7 +87,8 @@ public:
         focusInText1 = true;
     }
     void Close() override {
-        if (closed) return;
+        if (closed)
+            return;
         closed = true;
         m_presenter.Form_Unload();
     }
@@ -105,7 +108,8 @@ public:
     platform::WindowId Handle() const override { return kMainWindow; }
     void ShowWindow(bool centre) override {
         visible = true;
-        if (centre) ++centred;
+        if (centre)
+            ++centred;
     }
     void HideWindow() override { visible = false; }
     bool IsWindowVisible() const override { return visible; }
@@ -159,7 +163,8 @@ struct SetupWorld {
     engine::ItemList& Items() { return world.engine.listwindows(); }
     int IndexOf(const std::string& text) {
         for (int i = 0; i < Items().Count(); ++i)
-            if (Items().Rows()[static_cast<std::size_t>(i)].text == text) return i;
+            if (Items().Rows()[static_cast<std::size_t>(i)].text == text)
+                return i;
         return -1;
     }
     platform::fake::FakeTimer& Timer() { return static_cast<platform::fake::FakeTimer&>(world.engine.timerorv()); }
@@ -176,8 +181,8 @@ struct SetupWorld {
     platform::fake::FakeMessageBoxes messageBoxes;
     tray::SysTrayModule tray{shell, kMainWindow, 0x1C0};
     store::Settings settings{world.registry, world.state, world.options, taskKeys, tray};
-    setup::SetupWindow presenter{world.engine, settings, world.options, world.state,
-                                 world.registry, shell, messageBoxes};
+    setup::SetupWindow presenter{world.engine,   settings, world.options, world.state,
+                                 world.registry, shell,    messageBoxes};
     FakeSetupWindowView view;
 };
 

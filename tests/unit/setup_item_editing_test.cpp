@@ -18,7 +18,8 @@ protected:
     void Select(const std::string& text) { Items().Select(IndexOf(text)); }
     std::vector<std::string> StoredItems() const {
         std::vector<std::string> items;
-        for (int i = 0; auto item = StoredItem(i); ++i) items.push_back(*item);
+        for (int i = 0; auto item = StoredItem(i); ++i)
+            items.push_back(*item);
         return items;
     }
 };

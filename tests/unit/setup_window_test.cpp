@@ -43,8 +43,9 @@ TEST_F(SetupWindowTest, OkStoresEverythingThenReloadsWhatWasStored) {
     EXPECT_EQ(world.engine.ListLockedItems(), (std::vector<std::string>{"Poker", "Task Manager"}));
     EXPECT_TRUE(taskKeys.Locked());
     // The save switched the watcher off and on again; it runs afterwards.
-    EXPECT_EQ(std::vector<bool>(Timer().Switches().begin() + static_cast<long>(switchesBefore), Timer().Switches().end()),
-              (std::vector<bool>{false, true}));
+    EXPECT_EQ(
+        std::vector<bool>(Timer().Switches().begin() + static_cast<long>(switchesBefore), Timer().Switches().end()),
+        (std::vector<bool>{false, true}));
     EXPECT_TRUE(LocksWindowTitled("Texas Poker Online"));
 }
 
@@ -84,7 +85,8 @@ TEST_F(SetupWindowTest, AboutTabShowsNameEditionAndVersionEachTimeItIsSelected) 
     EXPECT_EQ(view.lblprogramname, "ProgramName");
     presenter.SSTab1_Click(3);
     EXPECT_EQ(view.lblprogramname, "Kestrel 2004 - Premium Edition");
-    EXPECT_EQ(view.lblversion, setup::AboutVersion(KESTREL_VERSION_MAJOR, KESTREL_VERSION_MINOR, KESTREL_VERSION_PATCH));
+    EXPECT_EQ(view.lblversion,
+              setup::AboutVersion(KESTREL_VERSION_MAJOR, KESTREL_VERSION_MINOR, KESTREL_VERSION_PATCH));
     view.lblversion.clear();
     presenter.SSTab1_Click(3);
     EXPECT_FALSE(view.lblversion.empty());
@@ -103,7 +105,8 @@ TEST_F(SetupWindowTest, LinkLabelsTurnBlueUnderThePointerAndBackOnlyOverTheTabSu
     EXPECT_EQ(view.highlightCalls, 2);
 
     presenter.SSTab1_MouseMove();
-    for (bool blue : view.blue) EXPECT_FALSE(blue);
+    for (bool blue : view.blue)
+        EXPECT_FALSE(blue);
     EXPECT_EQ(view.highlightCalls, 4);
 }
 
@@ -129,11 +132,10 @@ TEST_F(SetupWindowTest, LinksOpenTheVendorsAddresses) {
     presenter.Label8_Click();
     const std::string site = setup::kVendorWebsite;
     using Opened = std::vector<std::pair<platform::WindowId, std::string>>;
-    EXPECT_EQ(shell.OpenedAddresses(),
-              (Opened{{kMainWindow, site + "/download.htm"},
-                      {kMainWindow, site},
-                      {kMainWindow, std::string("mailto:") + setup::kSupportAddress +
-                                        "?subject=Software Support Request"}}));
+    EXPECT_EQ(shell.OpenedAddresses(), (Opened{{kMainWindow, site + "/download.htm"},
+                                               {kMainWindow, site},
+                                               {kMainWindow, std::string("mailto:") + setup::kSupportAddress +
+                                                                 "?subject=Software Support Request"}}));
     EXPECT_EQ(site.find('/', 7), std::string::npos); // the root: no path, no trailing slash
 }
 
@@ -151,7 +153,8 @@ TEST_F(PopupAddOnTest, TickingAsksUnlessTheStoredSwitchIsOn) {
     } cases[] = {{nullptr, true}, {"0", true}, {"", true}, {" 1", true}, {"1", false}};
     for (const auto& c : cases) {
         world.api.PutKey(RegRoot::LocalMachine, store::kSettingsKey);
-        if (c.stored) StorePopup(c.stored);
+        if (c.stored)
+            StorePopup(c.stored);
         const auto asked = messageBoxes.Asked().size();
         presenter.CheckBox_Click(Option::Popup, true);
         EXPECT_EQ(messageBoxes.Asked().size(), asked + (c.asks ? 1 : 0)) << (c.stored ? c.stored : "(missing)");

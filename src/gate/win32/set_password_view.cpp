@@ -39,14 +39,16 @@ constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAM
 int ScreenDpi() noexcept {
     HDC screen = ::GetDC(nullptr);
     const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ::ReleaseDC(nullptr, screen);
+    if (screen)
+        ::ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : 96;
 }
 
 // An empty dialog with the standard dialog font; the controls come from the layout table.
 std::vector<WORD> EmptyDialogTemplate() {
     std::vector<WORD> words = {LOWORD(kDialogStyle), HIWORD(kDialogStyle), 0, 0, 0, 0, 0, 100, 40, 0, 0, 0, 8};
-    for (const char* face = "MS Shell Dlg"; *face; ++face) words.push_back(static_cast<WORD>(*face));
+    for (const char* face = "MS Shell Dlg"; *face; ++face)
+        words.push_back(static_cast<WORD>(*face));
     words.push_back(0);
     return words;
 }
@@ -54,7 +56,8 @@ std::vector<WORD> EmptyDialogTemplate() {
 // The text of a box, read straight into the string that is handed out (no other copy to wipe).
 std::string BoxText(HWND box) {
     const int length = box ? ::GetWindowTextLengthA(box) : 0;
-    if (length <= 0) return {};
+    if (length <= 0)
+        return {};
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
     const int copied = ::GetWindowTextA(box, text.data(), length + 1);
     text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
@@ -72,7 +75,8 @@ SetPasswordView::SetPasswordView(HWND owner, HINSTANCE instance, SetPasswordDial
 
 SetPasswordView::~SetPasswordView() {
     m_presenter = nullptr; // the presenter is going too: nothing may call back into it now
-    if (m_window) ::DestroyWindow(m_window);
+    if (m_window)
+        ::DestroyWindow(m_window);
 }
 
 INT_PTR CALLBACK SetPasswordView::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -84,7 +88,8 @@ INT_PTR CALLBACK SetPasswordView::DialogProc(HWND window, UINT message, WPARAM w
         return FALSE; // Show puts the focus in Text1
     }
     auto* self = reinterpret_cast<SetPasswordView*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (!self) return FALSE;
+    if (!self)
+        return FALSE;
     const INT_PTR handled = self->HandleMessage(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrA(window, DWLP_USER, 0);
@@ -98,17 +103,22 @@ void SetPasswordView::CreateControls() noexcept {
     auto scale = [dpi](int pixels) { return ::MulDiv(pixels, dpi, 96); };
     auto font = ::SendMessageA(m_window, WM_GETFONT, 0, 0);
     for (const ControlLayout& c : kLayout) {
-        HWND control = ::CreateWindowExA(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style,
-                                         scale(c.left), scale(c.top), scale(c.width), scale(c.height), m_window,
+        HWND control = ::CreateWindowExA(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, scale(c.left),
+                                         scale(c.top), scale(c.width), scale(c.height), m_window,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), m_instance, nullptr);
-        if (!control) continue;
+        if (!control)
+            continue;
         ::SendMessageA(control, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
-        if (c.id == kIdLabel1) m_label1 = control;
-        if (c.id == kIdText1) m_text1 = control;
-        if (c.id == kIdText2) m_text2 = control;
+        if (c.id == kIdLabel1)
+            m_label1 = control;
+        if (c.id == kIdText1)
+            m_text1 = control;
+        if (c.id == kIdText2)
+            m_text2 = control;
     }
     for (HWND box : {m_text1, m_text2}) {
-        if (box) ::SendMessageA(box, EM_SETPASSWORDCHAR, '*', 0);
+        if (box)
+            ::SendMessageA(box, EM_SETPASSWORDCHAR, '*', 0);
     }
     ::SetWindowTextA(m_window, kSetPasswordCaption);
     RECT rect{0, 0, scale(kClientWidth), scale(kClientHeight)};
@@ -121,18 +131,25 @@ INT_PTR SetPasswordView::HandleMessage(UINT message, WPARAM wParam, LPARAM) noex
     try {
         switch (message) {
         case WM_COMMAND:
-            if (!m_presenter || HIWORD(wParam) != BN_CLICKED) return FALSE;
-            if (LOWORD(wParam) == IDOK) m_presenter->OKButton_Click();
-            else if (LOWORD(wParam) == IDCANCEL) m_presenter->CancelButton_Click();
-            else return FALSE;
+            if (!m_presenter || HIWORD(wParam) != BN_CLICKED)
+                return FALSE;
+            if (LOWORD(wParam) == IDOK)
+                m_presenter->OKButton_Click();
+            else if (LOWORD(wParam) == IDCANCEL)
+                m_presenter->CancelButton_Click();
+            else
+                return FALSE;
             return TRUE;
         case WM_CLOSE:
             // The close box works as Cancel.
-            if (m_presenter) m_presenter->CancelButton_Click();
-            if (m_window) ::DestroyWindow(m_window);
+            if (m_presenter)
+                m_presenter->CancelButton_Click();
+            if (m_window)
+                ::DestroyWindow(m_window);
             return TRUE;
         case WM_DESTROY:
-            if (m_presenter) m_presenter->Form_Unload();
+            if (m_presenter)
+                m_presenter->Form_Unload();
             return FALSE;
         default:
             return FALSE;
@@ -142,25 +159,34 @@ INT_PTR SetPasswordView::HandleMessage(UINT message, WPARAM wParam, LPARAM) noex
     }
 }
 
-std::string SetPasswordView::Text1() const { return BoxText(m_text1); }
+std::string SetPasswordView::Text1() const {
+    return BoxText(m_text1);
+}
 
-std::string SetPasswordView::Text2() const { return BoxText(m_text2); }
+std::string SetPasswordView::Text2() const {
+    return BoxText(m_text2);
+}
 
 void SetPasswordView::ClearTexts() {
-    if (m_text1) ::SetWindowTextA(m_text1, "");
-    if (m_text2) ::SetWindowTextA(m_text2, "");
+    if (m_text1)
+        ::SetWindowTextA(m_text1, "");
+    if (m_text2)
+        ::SetWindowTextA(m_text2, "");
 }
 
 void SetPasswordView::SetLabel1(const std::string& text) {
-    if (m_label1) ::SetWindowTextA(m_label1, text.c_str());
+    if (m_label1)
+        ::SetWindowTextA(m_label1, text.c_str());
 }
 
 void SetPasswordView::FocusText1() {
-    if (m_text1 && m_window) ::SendMessageA(m_window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_text1), TRUE);
+    if (m_text1 && m_window)
+        ::SendMessageA(m_window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_text1), TRUE);
 }
 
 void SetPasswordView::Show() {
-    if (!m_window) return;
+    if (!m_window)
+        return;
     RECT rect{};
     ::GetWindowRect(m_window, &rect);
     const int x = (::GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) / 2;
@@ -172,7 +198,8 @@ void SetPasswordView::Show() {
 }
 
 void SetPasswordView::Close() {
-    if (m_window) ::DestroyWindow(m_window);
+    if (m_window)
+        ::DestroyWindow(m_window);
 }
 
 } // namespace gate::win32

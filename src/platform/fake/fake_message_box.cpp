@@ -4,7 +4,8 @@ namespace platform::fake {
 
 int FakeMessageBoxes::Show(WindowId owner, const std::string& text, const std::string& caption, unsigned style) {
     m_asked.push_back({owner, text, caption, style});
-    if (m_answers.empty()) return defaultAnswer;
+    if (m_answers.empty())
+        return defaultAnswer;
     const int answer = m_answers.front();
     m_answers.pop_front();
     return answer;

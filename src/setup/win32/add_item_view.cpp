@@ -45,7 +45,8 @@ AddItemView::AddItemView(HWND owner, HINSTANCE instance, AddItemDialog& presente
 
 AddItemView::~AddItemView() {
     m_presenter = nullptr; // the presenter is going too: nothing may call back into it now
-    if (m_window) ::DestroyWindow(m_window);
+    if (m_window)
+        ::DestroyWindow(m_window);
 }
 
 INT_PTR CALLBACK AddItemView::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -57,7 +58,8 @@ INT_PTR CALLBACK AddItemView::DialogProc(HWND window, UINT message, WPARAM wPara
         return FALSE; // Show puts the focus in the text box
     }
     auto* self = reinterpret_cast<AddItemView*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (!self) return FALSE;
+    if (!self)
+        return FALSE;
     const INT_PTR handled = self->HandleMessage(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrA(window, DWLP_USER, 0);
@@ -73,9 +75,12 @@ void AddItemView::CreateControls() noexcept {
         HWND control = MakeChild(m_window, m_instance, c.className, c.text, WS_VISIBLE | c.style, c.exStyle, c.id,
                                  FromTwips(c.left, dpi), FromTwips(c.top, dpi), FromTwips(c.width, dpi),
                                  FromTwips(c.height, dpi), font);
-        if (c.id == kIdLabel2) m_label2 = control;
-        if (c.id == kIdTxtwindow) m_txtwindow = control;
-        if (c.id == kIdChkconvert) m_chkconvert = control;
+        if (c.id == kIdLabel2)
+            m_label2 = control;
+        if (c.id == kIdTxtwindow)
+            m_txtwindow = control;
+        if (c.id == kIdChkconvert)
+            m_chkconvert = control;
     }
     ::SetWindowTextA(m_window, kCaption);
     SetClientSize(m_window, FromTwips(kClientWidth, dpi), FromTwips(kClientHeight, dpi));
@@ -85,23 +90,32 @@ INT_PTR AddItemView::HandleMessage(UINT message, WPARAM wParam, LPARAM) noexcept
     try {
         switch (message) {
         case WM_COMMAND: {
-            if (!m_presenter) return FALSE;
+            if (!m_presenter)
+                return FALSE;
             const int id = LOWORD(wParam);
             const int code = HIWORD(wParam);
-            if (id == IDOK && code == BN_CLICKED) m_presenter->cmdok_Click();
-            else if (id == IDCANCEL && code == BN_CLICKED) m_presenter->cmdexit_Click();
-            else if (id == kIdChkconvert && code == BN_CLICKED) m_presenter->chkconvert_Click();
-            else if (id == kIdTxtwindow && code == EN_CHANGE) m_presenter->txtwindow_Change();
-            else return FALSE;
+            if (id == IDOK && code == BN_CLICKED)
+                m_presenter->cmdok_Click();
+            else if (id == IDCANCEL && code == BN_CLICKED)
+                m_presenter->cmdexit_Click();
+            else if (id == kIdChkconvert && code == BN_CLICKED)
+                m_presenter->chkconvert_Click();
+            else if (id == kIdTxtwindow && code == EN_CHANGE)
+                m_presenter->txtwindow_Change();
+            else
+                return FALSE;
             return TRUE;
         }
         case WM_CLOSE:
             // The close box closes the dialog like Cancel.
-            if (m_presenter) m_presenter->cmdexit_Click();
-            if (m_window) ::DestroyWindow(m_window);
+            if (m_presenter)
+                m_presenter->cmdexit_Click();
+            if (m_window)
+                ::DestroyWindow(m_window);
             return TRUE;
         case WM_DESTROY:
-            if (m_presenter) m_presenter->Form_Unload();
+            if (m_presenter)
+                m_presenter->Form_Unload();
             return FALSE;
         default:
             return FALSE;
@@ -111,16 +125,22 @@ INT_PTR AddItemView::HandleMessage(UINT message, WPARAM wParam, LPARAM) noexcept
     }
 }
 
-platform::WindowId AddItemView::Handle() const { return reinterpret_cast<platform::WindowId>(m_window); }
+platform::WindowId AddItemView::Handle() const {
+    return reinterpret_cast<platform::WindowId>(m_window);
+}
 
-std::string AddItemView::Text() const { return m_txtwindow ? WindowText(m_txtwindow) : std::string(); }
+std::string AddItemView::Text() const {
+    return m_txtwindow ? WindowText(m_txtwindow) : std::string();
+}
 
 void AddItemView::SetText(const std::string& text) {
-    if (m_txtwindow) ::SetWindowTextA(m_txtwindow, text.c_str());
+    if (m_txtwindow)
+        ::SetWindowTextA(m_txtwindow, text.c_str());
 }
 
 void AddItemView::SetCaretToEnd() {
-    if (!m_txtwindow) return;
+    if (!m_txtwindow)
+        return;
     const int length = ::GetWindowTextLengthA(m_txtwindow);
     ::SendMessageA(m_txtwindow, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
     ::SendMessageA(m_txtwindow, EM_SCROLLCARET, 0, 0);
@@ -131,20 +151,24 @@ bool AddItemView::ConvertChecked() const {
 }
 
 void AddItemView::SetInstruction(const std::string& text) {
-    if (m_label2) ::SetWindowTextA(m_label2, text.c_str());
+    if (m_label2)
+        ::SetWindowTextA(m_label2, text.c_str());
 }
 
 void AddItemView::Show() {
-    if (!m_window) return;
+    if (!m_window)
+        return;
     CentreOnScreen(m_window);
     ::ShowWindow(m_window, SW_SHOW);
     ::SetForegroundWindow(m_window);
     // Through the dialog manager, so that the default button stays right.
-    if (m_txtwindow) ::SendMessageA(m_window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_txtwindow), TRUE);
+    if (m_txtwindow)
+        ::SendMessageA(m_window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_txtwindow), TRUE);
 }
 
 void AddItemView::Close() {
-    if (m_window) ::DestroyWindow(m_window);
+    if (m_window)
+        ::DestroyWindow(m_window);
 }
 
 } // namespace setup::win32

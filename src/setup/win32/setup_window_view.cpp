@@ -81,9 +81,8 @@ constexpr ControlLayout kLayout[] = {
     {View::lblprogramname, 3, "STATIC", "ProgramName", kLabel, 0, 1200, 540, 4575, 255, nullptr, Kind::Plain},
     {View::lblversion, 3, "STATIC", "Version", kLabel, 0, 1200, 780, 4575, 255, nullptr, Kind::Plain},
     {View::Label10, 3, "STATIC", "Description:", kLabel, 0, 1200, 1140, 4575, 255, nullptr, Kind::Plain},
-    {View::Label5, 3, "STATIC",
-     "Password protect your web content. Even stop popup ad's with the optional addon.", kLabel, 0, 1200, 1380, 4575,
-     615, nullptr, Kind::Plain},
+    {View::Label5, 3, "STATIC", "Password protect your web content. Even stop popup ad's with the optional addon.",
+     kLabel, 0, 1200, 1380, 4575, 615, nullptr, Kind::Plain},
     {View::Label7, 3, "STATIC", kVendorWebsite, kLink, 0, 1200, 2340, 0, 195, "Click to visit our website",
      Kind::Hyperlink},
     {View::Label8, 3, "STATIC", kSupportAddress, kLink, 0, 1200, 2610, 0, 195, "Click to email us", Kind::Hyperlink},
@@ -98,12 +97,16 @@ constexpr ControlLayout kLayout[] = {
 };
 static_assert(std::size(kLayout) == View::kControlCount);
 
-const ControlLayout& LayoutOf(int control) { return kLayout[control]; }
+const ControlLayout& LayoutOf(int control) {
+    return kLayout[control];
+}
 
 // Enter and Esc reach OK and Cancel through the dialog manager's standard ids.
 int IdOf(int control) {
-    if (control == View::cmdapply) return IDOK;
-    if (control == View::cmdcancel) return IDCANCEL;
+    if (control == View::cmdapply)
+        return IDOK;
+    if (control == View::cmdcancel)
+        return IDCANCEL;
     return kIdFirstControl + control;
 }
 
@@ -142,16 +145,20 @@ constexpr OptionBox kOptionBoxes[] = {
 
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
-UINT CheckState(bool checked) { return INDEXTOSTATEIMAGEMASK(checked ? 2 : 1); }
+UINT CheckState(bool checked) {
+    return INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+}
 
 // The colour of the tab control's body as it draws itself (button face in the classic look, lighter under a
 // theme), taken from a drawing into memory; button face when that cannot be done.
 COLORREF TabBodyColour(HWND tab) {
     COLORREF colour = ::GetSysColor(COLOR_BTNFACE);
     RECT client{};
-    if (!tab || !::GetClientRect(tab, &client) || client.right <= 0 || client.bottom <= 0) return colour;
+    if (!tab || !::GetClientRect(tab, &client) || client.right <= 0 || client.bottom <= 0)
+        return colour;
     HDC screen = ::GetDC(tab);
-    if (!screen) return colour;
+    if (!screen)
+        return colour;
     HDC memory = ::CreateCompatibleDC(screen);
     HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
     if (memory && bitmap) {
@@ -161,11 +168,14 @@ COLORREF TabBodyColour(HWND tab) {
         RECT body = client;
         ::SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
         const COLORREF sampled = ::GetPixel(memory, (body.left + body.right) / 2, (body.top + body.bottom) / 2);
-        if (sampled != CLR_INVALID) colour = sampled;
+        if (sampled != CLR_INVALID)
+            colour = sampled;
         ::SelectObject(memory, old);
     }
-    if (bitmap) ::DeleteObject(bitmap);
-    if (memory) ::DeleteDC(memory);
+    if (bitmap)
+        ::DeleteObject(bitmap);
+    if (memory)
+        ::DeleteDC(memory);
     ::ReleaseDC(tab, screen);
     return colour;
 }
@@ -186,10 +196,12 @@ SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindo
 
     std::weak_ptr<bool> alive = m_alive;
     m_presenter.Items().Subscribe([this, alive] {
-        if (!alive.expired()) SyncList();
+        if (!alive.expired())
+            SyncList();
     });
     m_presenter.Options().Subscribe([this, alive](store::Option) {
-        if (!alive.expired()) SyncOptions();
+        if (!alive.expired())
+            SyncOptions();
     });
     SyncList();
     SyncOptions();
@@ -200,10 +212,13 @@ SetupWindowView::~SetupWindowView() {
     m_alive.reset();
     m_presenter.AttachView(nullptr);
     for (HWND control : m_controls) {
-        if (control && ::IsWindow(control)) ::DestroyWindow(control);
+        if (control && ::IsWindow(control))
+            ::DestroyWindow(control);
     }
-    if (m_tab && ::IsWindow(m_tab)) ::DestroyWindow(m_tab);
-    if (m_tooltip && ::IsWindow(m_tooltip)) ::DestroyWindow(m_tooltip);
+    if (m_tab && ::IsWindow(m_tab))
+        ::DestroyWindow(m_tab);
+    if (m_tooltip && ::IsWindow(m_tooltip))
+        ::DestroyWindow(m_tooltip);
 }
 
 void SetupWindowView::CreateControls() {
@@ -236,14 +251,16 @@ void SetupWindowView::CreateControls() {
             height = std::max<int>(height, size.cy);
         }
         const DWORD visible = c.tab == kCommandRow || c.tab == 0 ? WS_VISIBLE : 0;
-        HWND control = MakeChild(m_main, m_instance, c.className, c.text, visible | c.style, c.exStyle, IdOf(c.control),
-                                 originX + FromTwips(c.left, m_dpi), originY + FromTwips(c.top, m_dpi), width,
-                                 height, font);
+        HWND control =
+            MakeChild(m_main, m_instance, c.className, c.text, visible | c.style, c.exStyle, IdOf(c.control),
+                      originX + FromTwips(c.left, m_dpi), originY + FromTwips(c.top, m_dpi), width, height, font);
         m_controls[c.control] = control;
-        if (!control) continue;
+        if (!control)
+            continue;
         if (c.kind == Kind::Icon && m_logo)
             ::SendMessageA(control, STM_SETICON, reinterpret_cast<WPARAM>(m_logo.get()), 0);
-        if (c.tooltip) AddTooltip(control, c.tooltip);
+        if (c.tooltip)
+            AddTooltip(control, c.tooltip);
     }
     // The controls lie on the tab control: it goes to the bottom and clips itself around them.
     ::SetWindowPos(m_tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -262,7 +279,8 @@ void SetupWindowView::CreateControls() {
 }
 
 void SetupWindowView::AddTooltip(HWND control, const char* text) {
-    if (!m_tooltip) return;
+    if (!m_tooltip)
+        return;
     TTTOOLINFOA tool{};
     tool.cbSize = TTTOOLINFOA_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -275,24 +293,29 @@ void SetupWindowView::AddTooltip(HWND control, const char* text) {
 void SetupWindowView::SelectTab(int tab) {
     HWND focus = ::GetFocus();
     for (const ControlLayout& c : kLayout) {
-        if (c.tab == kCommandRow || !m_controls[c.control]) continue;
+        if (c.tab == kCommandRow || !m_controls[c.control])
+            continue;
         ::ShowWindow(m_controls[c.control], c.tab == tab ? SW_SHOW : SW_HIDE);
     }
     // Focus on a control that was just hidden goes to the tab strip.
-    if (focus && focus != m_tab && ::IsChild(m_main, focus) && !::IsWindowVisible(focus)) ::SetFocus(m_tab);
+    if (focus && focus != m_tab && ::IsChild(m_main, focus) && !::IsWindowVisible(focus))
+        ::SetFocus(m_tab);
 }
 
 int SetupWindowView::ControlOfId(int id) const {
     for (int control = 0; control < kControlCount; ++control) {
-        if (IdOf(control) == id) return control;
+        if (IdOf(control) == id)
+            return control;
     }
     return -1;
 }
 
 int SetupWindowView::ControlOf(HWND window) const {
-    if (!window) return -1;
+    if (!window)
+        return -1;
     for (int control = 0; control < kControlCount; ++control) {
-        if (m_controls[control] == window) return control;
+        if (m_controls[control] == window)
+            return control;
     }
     return -1;
 }
@@ -304,20 +327,24 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
             // Our controls' notifications, and a command that names one of our controls by its id alone (as a
             // menu or accelerator would, e.g. IDOK); every other command belongs to the main window.
             int control = ControlOf(reinterpret_cast<HWND>(lParam));
-            if (control < 0 && lParam == 0) control = ControlOfId(LOWORD(wParam));
-            if (control < 0) return false;
+            if (control < 0 && lParam == 0)
+                control = ControlOfId(LOWORD(wParam));
+            if (control < 0)
+                return false;
             result = 0;
             return OnCommand(control, HIWORD(wParam));
         }
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (!header || (header->hwndFrom != m_tab && header->hwndFrom != m_controls[listwindows])) return false;
+            if (!header || (header->hwndFrom != m_tab && header->hwndFrom != m_controls[listwindows]))
+                return false;
             result = 0;
             return OnNotify(*header);
         }
         case WM_CTLCOLORSTATIC: {
             const int control = ControlOf(reinterpret_cast<HWND>(lParam));
-            if (control < 0) return false;
+            if (control < 0)
+                return false;
             result = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), control);
             return true;
         }
@@ -328,7 +355,8 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
             return false;
         case WM_SETCURSOR:
             // Only watched: the cursor itself is the main window's default.
-            if (static_cast<short>(LOWORD(lParam)) != HTERROR) OnSetCursor(reinterpret_cast<HWND>(wParam));
+            if (static_cast<short>(LOWORD(lParam)) != HTERROR)
+                OnSetCursor(reinterpret_cast<HWND>(wParam));
             return false;
         case DM_GETDEFID:
             // Enter presses the focused push button, otherwise OK.
@@ -339,7 +367,8 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
             // the default activation (which focuses the window itself) is done.
             if (LOWORD(wParam) == WA_INACTIVE) {
                 HWND focus = ::GetFocus();
-                if (focus && ::IsChild(m_main, focus)) m_lastFocus = focus;
+                if (focus && ::IsChild(m_main, focus))
+                    m_lastFocus = focus;
             } else if (m_lastFocus) {
                 ::PostMessageA(m_main, m_restoreFocusMessage, 0, 0);
             }
@@ -367,7 +396,8 @@ bool SetupWindowView::OnCommand(int control, int code) {
         return true;
     }
     const bool clicked = code == BN_CLICKED; // the same code as STN_CLICKED of the link labels
-    if (!clicked) return true;
+    if (!clicked)
+        return true;
     switch (control) {
     case cmdapply:
         m_presenter.cmdapply_Click();
@@ -404,7 +434,8 @@ bool SetupWindowView::OnCommand(int control, int code) {
         break;
     default:
         for (const OptionBox& box : kOptionBoxes) {
-            if (box.control != control) continue;
+            if (box.control != control)
+                continue;
             const bool checked = ::SendMessageA(m_controls[control], BM_GETCHECK, 0, 0) == BST_CHECKED;
             m_presenter.CheckBox_Click(box.option, checked);
         }
@@ -415,13 +446,15 @@ bool SetupWindowView::OnCommand(int control, int code) {
 
 bool SetupWindowView::OnNotify(const NMHDR& header) {
     if (header.hwndFrom == m_tab) {
-        if (header.code != static_cast<UINT>(TCN_SELCHANGE)) return false;
+        if (header.code != static_cast<UINT>(TCN_SELCHANGE))
+            return false;
         const int tab = static_cast<int>(::SendMessageA(m_tab, TCM_GETCURSEL, 0, 0));
         SelectTab(tab);
         m_presenter.SSTab1_Click(tab);
         return true;
     }
-    if (header.code != static_cast<UINT>(LVN_ITEMCHANGED)) return false;
+    if (header.code != static_cast<UINT>(LVN_ITEMCHANGED))
+        return false;
     OnListItemChanged(reinterpret_cast<const NMLISTVIEW&>(header));
     return true;
 }
@@ -429,8 +462,10 @@ bool SetupWindowView::OnNotify(const NMHDR& header) {
 LRESULT SetupWindowView::OnCtlColorStatic(HDC dc, int control) {
     COLORREF text = ::GetSysColor(COLOR_BTNTEXT);
     const ControlLayout& layout = LayoutOf(control);
-    if (layout.kind == Kind::Hyperlink) text = kBlue;
-    if (layout.kind == Kind::LinkLabel && m_highlighted[static_cast<std::size_t>(LinkIndex(control))]) text = kBlue;
+    if (layout.kind == Kind::Hyperlink)
+        text = kBlue;
+    if (layout.kind == Kind::LinkLabel && m_highlighted[static_cast<std::size_t>(LinkIndex(control))])
+        text = kBlue;
     ::SetTextColor(dc, text);
     // The command row stands on the window itself, the rest on the tab control's body.
     if (layout.tab == kCommandRow || !m_bodyBrush) {
@@ -445,7 +480,8 @@ void SetupWindowView::TakeTabBodyColour() {
     m_bodyColour = TabBodyColour(m_tab);
     m_bodyBrush.reset(::CreateSolidBrush(m_bodyColour));
     for (HWND control : m_controls) {
-        if (control) ::InvalidateRect(control, nullptr, TRUE);
+        if (control)
+            ::InvalidateRect(control, nullptr, TRUE);
     }
 }
 
@@ -463,14 +499,17 @@ void SetupWindowView::OnSetCursor(HWND under) {
         return;
     }
     const int link = LinkIndex(ControlOf(under));
-    if (link >= 0) m_presenter.LinkLabel_MouseMove(static_cast<LinkLabel>(link));
+    if (link >= 0)
+        m_presenter.LinkLabel_MouseMove(static_cast<LinkLabel>(link));
 }
 
 void SetupWindowView::SetDefaultButton(int control) {
-    if (control == m_defaultButton) return;
+    if (control == m_defaultButton)
+        return;
     for (int button : {m_defaultButton, control}) {
         HWND window = m_controls[button];
-        if (!window) continue;
+        if (!window)
+            continue;
         const auto style = static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_STYLE));
         const DWORD type = button == control ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
         ::SendMessageA(window, BM_SETSTYLE, (style & ~static_cast<DWORD>(BS_TYPEMASK)) | type, TRUE);
@@ -480,7 +519,8 @@ void SetupWindowView::SetDefaultButton(int control) {
 
 void SetupWindowView::SyncList() {
     HWND list = m_controls[listwindows];
-    if (!list || m_syncing) return;
+    if (!list || m_syncing)
+        return;
     m_syncing = true;
     const std::vector<engine::ItemRow>& rows = m_presenter.Items().Rows();
     // Rows come and go one at a time (a load adds up to a thousand): keep the rows that are unchanged at both
@@ -488,7 +528,8 @@ void SetupWindowView::SyncList() {
     const std::size_t shown = m_shownRows.size();
     const std::size_t wanted = rows.size();
     std::size_t head = 0;
-    while (head < shown && head < wanted && m_shownRows[head].text == rows[head].text) ++head;
+    while (head < shown && head < wanted && m_shownRows[head].text == rows[head].text)
+        ++head;
     std::size_t tail = 0;
     while (tail < shown - head && tail < wanted - head &&
            m_shownRows[shown - 1 - tail].text == rows[wanted - 1 - tail].text)
@@ -496,7 +537,8 @@ void SetupWindowView::SyncList() {
     if (wanted == 0) {
         ::SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     } else {
-        for (std::size_t i = shown - tail; i > head; --i) ::SendMessageA(list, LVM_DELETEITEM, i - 1, 0);
+        for (std::size_t i = shown - tail; i > head; --i)
+            ::SendMessageA(list, LVM_DELETEITEM, i - 1, 0);
         for (std::size_t i = head; i < wanted - tail; ++i) {
             LVITEMA item{};
             item.mask = LVIF_TEXT | LVIF_STATE;
@@ -508,10 +550,10 @@ void SetupWindowView::SyncList() {
         }
     }
     for (std::size_t i = 0; i < wanted; ++i) {
-        const bool shownChecked = (i < head || i >= wanted - tail)
-                                      ? m_shownRows[i < head ? i : i + shown - wanted].checked
-                                      : rows[i].checked;
-        if (shownChecked == rows[i].checked) continue;
+        const bool shownChecked =
+            (i < head || i >= wanted - tail) ? m_shownRows[i < head ? i : i + shown - wanted].checked : rows[i].checked;
+        if (shownChecked == rows[i].checked)
+            continue;
         LVITEMA item{};
         item.state = CheckState(rows[i].checked);
         item.stateMask = LVIS_STATEIMAGEMASK;
@@ -520,11 +562,13 @@ void SetupWindowView::SyncList() {
     m_shownRows = rows;
 
     const int selected = m_presenter.Items().Selected();
-    const auto current = static_cast<int>(::SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    const auto current =
+        static_cast<int>(::SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     if (selected != current) {
         LVITEMA item{};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        if (current >= 0) ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(current), reinterpret_cast<LPARAM>(&item));
+        if (current >= 0)
+            ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(current), reinterpret_cast<LPARAM>(&item));
         if (selected >= 0 && selected < static_cast<int>(wanted)) {
             item.state = LVIS_SELECTED | LVIS_FOCUSED;
             ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&item));
@@ -535,11 +579,13 @@ void SetupWindowView::SyncList() {
 }
 
 void SetupWindowView::OnListItemChanged(const NMLISTVIEW& change) {
-    if (m_syncing || !(change.uChanged & LVIF_STATE)) return;
+    if (m_syncing || !(change.uChanged & LVIF_STATE))
+        return;
     engine::ItemList& items = m_presenter.Items();
     const UINT changed = change.uNewState ^ change.uOldState;
     const int row = change.iItem;
-    if (row < -1 || row >= static_cast<int>(m_shownRows.size())) return;
+    if (row < -1 || row >= static_cast<int>(m_shownRows.size()))
+        return;
     if ((changed & LVIS_STATEIMAGEMASK) && row >= 0) {
         const bool checked = ((change.uNewState & LVIS_STATEIMAGEMASK) >> 12) == 2;
         m_shownRows[static_cast<std::size_t>(row)].checked = checked;
@@ -547,7 +593,8 @@ void SetupWindowView::OnListItemChanged(const NMLISTVIEW& change) {
     }
     if (changed & LVIS_SELECTED) {
         if (change.uNewState & LVIS_SELECTED) {
-            if (row >= 0) items.Select(row);
+            if (row >= 0)
+                items.Select(row);
         } else if (row == -1 || items.Selected() == row) {
             items.Select(-1);
         }
@@ -562,7 +609,9 @@ void SetupWindowView::SyncOptions() {
     }
 }
 
-platform::WindowId SetupWindowView::Handle() const { return reinterpret_cast<platform::WindowId>(m_main); }
+platform::WindowId SetupWindowView::Handle() const {
+    return reinterpret_cast<platform::WindowId>(m_main);
+}
 
 void SetupWindowView::ShowWindow(bool centre) {
     if (centre) {
@@ -573,32 +622,43 @@ void SetupWindowView::ShowWindow(bool centre) {
     ::SetForegroundWindow(m_main);
 }
 
-void SetupWindowView::HideWindow() { ::ShowWindow(m_main, SW_HIDE); }
+void SetupWindowView::HideWindow() {
+    ::ShowWindow(m_main, SW_HIDE);
+}
 
-bool SetupWindowView::IsWindowVisible() const { return ::IsWindowVisible(m_main) != FALSE; }
+bool SetupWindowView::IsWindowVisible() const {
+    return ::IsWindowVisible(m_main) != FALSE;
+}
 
-void SetupWindowView::SetEnabled(bool enabled) { ::EnableWindow(m_main, enabled ? TRUE : FALSE); }
+void SetupWindowView::SetEnabled(bool enabled) {
+    ::EnableWindow(m_main, enabled ? TRUE : FALSE);
+}
 
 void SetupWindowView::SetAboutTexts(const std::string& programName, const std::string& version) {
-    if (HWND label = m_controls[lblprogramname]) ::SetWindowTextA(label, programName.c_str());
-    if (HWND label = m_controls[lblversion]) ::SetWindowTextA(label, version.c_str());
+    if (HWND label = m_controls[lblprogramname])
+        ::SetWindowTextA(label, programName.c_str());
+    if (HWND label = m_controls[lblversion])
+        ::SetWindowTextA(label, version.c_str());
 }
 
 void SetupWindowView::SetLinkHighlighted(LinkLabel label, bool highlighted) {
     const auto index = static_cast<std::size_t>(label);
     m_highlighted[index] = highlighted;
-    if (HWND window = m_controls[kLinkControls[index]]) ::InvalidateRect(window, nullptr, TRUE);
+    if (HWND window = m_controls[kLinkControls[index]])
+        ::InvalidateRect(window, nullptr, TRUE);
 }
 
 std::unique_ptr<setup::AddItemView> SetupWindowView::CreateAddItemView(AddItemDialog& presenter) {
     auto view = std::make_unique<AddItemView>(m_main, m_instance, presenter);
-    if (!view->Created()) return nullptr;
+    if (!view->Created())
+        return nullptr;
     return view;
 }
 
 std::unique_ptr<gate::SetPasswordView> SetupWindowView::CreateSetPasswordView(gate::SetPasswordDialog& presenter) {
     auto view = std::make_unique<gate::win32::SetPasswordView>(m_main, m_instance, presenter);
-    if (!view->Created()) return nullptr;
+    if (!view->Created())
+        return nullptr;
     return view;
 }
 

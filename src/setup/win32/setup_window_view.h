@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <array>
@@ -36,14 +37,16 @@ public:
     std::unique_ptr<gate::SetPasswordView> CreateSetPasswordView(gate::SetPasswordDialog& presenter) override;
 
     // The controls, in creation order (which is also the tab order).
+    // clang-format off
     enum Control {
-        Image2, Label1, listwindows, cmdadd, cmdremove, cmdchange,  // tab 0
-        cmdsetpassword, Label2,                                     // tab 1
-        chklockinstall, chkkestrel, chklockkeys, chkpopup,         // tab 2
-        Image1, lblprogramname, lblversion, Label10, Label5, Label7, Label8, cmdupdate, // tab 3
-        cmdapply, cmdcancel, cmdapply2, cmdhelp,                   // command row
+        Image2, Label1, listwindows, cmdadd, cmdremove, cmdchange,                       // tab 0
+        cmdsetpassword, Label2,                                                          // tab 1
+        chklockinstall, chkkestrel, chklockkeys, chkpopup,                               // tab 2
+        Image1, lblprogramname, lblversion, Label10, Label5, Label7, Label8, cmdupdate,  // tab 3
+        cmdapply, cmdcancel, cmdapply2, cmdhelp,                                         // command row
         kControlCount
     };
+    // clang-format on
 
 private:
     void CreateControls();

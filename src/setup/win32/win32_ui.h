@@ -12,7 +12,8 @@ namespace setup::win32 {
 template <class H, auto Close> struct CloseWith {
     using pointer = H;
     void operator()(H h) const noexcept {
-        if (h) Close(h);
+        if (h)
+            Close(h);
     }
 };
 template <class H, auto Close> using Unique = std::unique_ptr<std::remove_pointer_t<H>, CloseWith<H, Close>>;
@@ -25,16 +26,20 @@ using UniqueIcon = Unique<HICON, &::DestroyIcon>;
 inline int ScreenDpi() noexcept {
     HDC screen = ::GetDC(nullptr);
     const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ::ReleaseDC(nullptr, screen);
+    if (screen)
+        ::ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : 96;
 }
 
-inline int FromTwips(int twips, int dpi) noexcept { return ::MulDiv(twips, dpi, 1440); }
+inline int FromTwips(int twips, int dpi) noexcept {
+    return ::MulDiv(twips, dpi, 1440);
+}
 
 // The text of a window; "" when it has none.
 inline std::string WindowText(HWND window) {
     const int length = ::GetWindowTextLengthA(window);
-    if (length <= 0) return {};
+    if (length <= 0)
+        return {};
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
     const int copied = ::GetWindowTextA(window, text.data(), length + 1);
     text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
@@ -57,7 +62,8 @@ inline UniqueFont MakeFont(const char* face, int hundredthsOfPoint, int dpi, boo
 inline SIZE TextSize(HWND window, HFONT font, const char* text) noexcept {
     SIZE size{0, 0};
     HDC dc = ::GetDC(window);
-    if (!dc) return size;
+    if (!dc)
+        return size;
     HGDIOBJ old = ::SelectObject(dc, font);
     ::GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
     ::SelectObject(dc, old);
@@ -77,7 +83,8 @@ inline void SetClientSize(HWND window, int width, int height) noexcept {
 
 inline void CentreOnScreen(HWND window) noexcept {
     RECT rect{};
-    if (!::GetWindowRect(window, &rect)) return;
+    if (!::GetWindowRect(window, &rect))
+        return;
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
@@ -94,13 +101,14 @@ inline std::vector<WORD> EmptyDialogTemplate(DWORD style) {
         words.push_back(HIWORD(value));
     };
     dword(style | DS_SETFONT);
-    dword(0);                                  // extended style
+    dword(0);                                      // extended style
     words.insert(words.end(), {0, 0, 0, 100, 40}); // no items; position and size are set once created
-    words.push_back(0);                        // no menu
-    words.push_back(0);                        // the standard dialog class
-    words.push_back(0);                        // caption set later, in the ANSI code page
-    words.push_back(8);                        // point size
-    for (const char* face = "MS Shell Dlg"; *face; ++face) words.push_back(static_cast<WORD>(*face));
+    words.push_back(0);                            // no menu
+    words.push_back(0);                            // the standard dialog class
+    words.push_back(0);                            // caption set later, in the ANSI code page
+    words.push_back(8);                            // point size
+    for (const char* face = "MS Shell Dlg"; *face; ++face)
+        words.push_back(static_cast<WORD>(*face));
     words.push_back(0);
     return words;
 }
@@ -110,7 +118,8 @@ inline HWND MakeChild(HWND parent, HINSTANCE instance, const char* className, co
                       DWORD exStyle, int id, int x, int y, int width, int height, HFONT font) noexcept {
     HWND child = ::CreateWindowExA(exStyle, className, text, WS_CHILD | style, x, y, width, height, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-    if (child && font) ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (child && font)
+        ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return child;
 }
 
