@@ -4,6 +4,11 @@
 
 KESTREL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="${KESTREL_JOBS:-2}"
+# Wine keeps its user profile under $HOME; a bare CI environment may not set it.
+if [ -z "${HOME:-}" ]; then
+    HOME="$(getent passwd "$(id -u)" | cut -d: -f6)"
+    export HOME
+fi
 
 # Debian packages per purpose.
 PKGS_WINDOWS_BUILD=(cmake ninja-build g++-mingw-w64-x86-64-win32)
