@@ -1,0 +1,253 @@
+// The running lock's gate: the password prompt, the second-instance handshake, the tray menu and Exit,
+// driven through the real windows of kestrel.exe.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "e2e_framework.h"
+
+#include <shellapi.h>
+
+namespace {
+
+using Items = std::vector<std::pair<std::string, std::string>>;
+
+constexpr DWORD kLockWaitMs = 5000;
+constexpr const char* kOpeningNote = " - Note: Password's are case sensitve and the default password is PASSAGE.";
+constexpr const char* kTickNote = " - Note: Password's are case senstive and the default password is PASSAGE.";
+constexpr const char* kSettingsKey = "Software\\ORV\\Kestrel\\Settings";
+// The tray menu's command ids and the icon's callback, as the main window receives them.
+constexpr WORD kMenuSetup = 40001;
+constexpr WORD kMenuExit = 40003;
+
+DWORD Start(const Items& items) {
+    E2E_REQUIRE(e2e::SetLockedItems(items), "could not write the locked items");
+    DWORD pid = e2e::StartKestrelAndWait();
+    E2E_REQUIRE(pid != 0, "kestrel.exe did not start as the first instance");
+    return pid;
+}
+
+HWND MainWindow(DWORD pid) {
+    for (HWND window : e2e::TopWindowsOf(pid))
+        if (e2e::ClassName(window) == "KestrelMainWindow") return window;
+    return nullptr;
+}
+
+// The password prompt: the visible "Kestrel 2004" window of the process with a password box.
+HWND WaitForPrompt(DWORD pid, DWORD timeoutMs = kLockWaitMs) {
+    HWND prompt = nullptr;
+    e2e::WaitUntil(
+        [&] {
+            for (HWND window : e2e::TopWindowsOf(pid, true))
+                if (e2e::WindowText(window) == "Kestrel 2004" && e2e::ChildOfClass(window, "Edit")) prompt = window;
+            return prompt != nullptr;
+        },
+        timeoutMs);
+    return prompt;
+}
+
+std::string Label(HWND prompt) { return e2e::ControlText(e2e::ChildAt(prompt, "Static", 100, 20)); }
+
+// Types into the prompt's box and presses OK.
+void Answer(HWND prompt, const std::string& password) {
+    E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(prompt, "Edit"), password), "could not type into the prompt");
+    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(prompt, "Button", "OK")), "no OK button on the prompt");
+}
+
+HWND LockWindow(const std::string& title, const std::string& className = "KestrelE2EWindow") {
+    HWND window = e2e::CreateTestWindow(title, className);
+    E2E_REQUIRE(window && GetForegroundWindow() == window, "could not open \"" + title + "\" in the foreground");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return !IsWindowVisible(window); }, kLockWaitMs), "\"" + title + "\" not hidden");
+    return window;
+}
+
+bool Gone(HWND window) { return !IsWindow(window); }
+
+E2E_TEST(PromptShowsTheHeldTitleWithTheDefaultNote) {
+    DWORD pid = Start({{"Item0", "Crime,1"}});
+    LockWindow("Crime Stories - Browser");
+    HWND prompt = WaitForPrompt(pid);
+    E2E_REQUIRE(prompt, "no password prompt");
+    e2e::SaveScreenshot("prompt");
+    const std::string label = Label(prompt);
+    E2E_CHECK(label == std::string("Crime Stories - Browser") + kOpeningNote ||
+                  label == std::string("Crime Stories - Browser") + kTickNote,
+              "label reads \"" + label + "\"");
+    RECT client{};
+    GetClientRect(prompt, &client);
+    E2E_CHECK(client.right == 402 && client.bottom == 74, "client area is not 402 x 74 at 96 dpi");
+    E2E_CHECK(GetWindowLongA(prompt, GWL_EXSTYLE) & WS_EX_TOPMOST, "the prompt is not topmost");
+}
+
+E2E_TEST(WrongPasswordSaysSoUntilTheNextTick) {
+    DWORD pid = Start({{"Item0", "Crime,1"}});
+    HWND browser = LockWindow("Crime Stories - Browser");
+    HWND prompt = WaitForPrompt(pid);
+    E2E_REQUIRE(prompt, "no password prompt");
+    Answer(prompt, "passage"); // the default in lower case is wrong
+    E2E_CHECK(e2e::WaitUntil([&] { return Label(prompt) == "Wrong Password!"; }, 3000), "no \"Wrong Password!\"");
+    E2E_CHECK(e2e::WaitUntil([&] { return Label(prompt) == std::string("Crime Stories - Browser") + kTickNote; }, 4000),
+              "the label did not come back: \"" + Label(prompt) + "\"");
+    E2E_CHECK(e2e::ControlText(e2e::ChildOfClass(prompt, "Edit")) == "passage", "the typed text was not kept");
+    E2E_CHECK(!IsWindowVisible(browser), "the window came back for a wrong password");
+}
+
+E2E_TEST(RightPasswordGivesTheWindowBackAndLetsItsClassPass) {
+    DWORD pid = Start({{"Item0", "Crime,1"}});
+    HWND browser = LockWindow("Crime Stories - Browser", "E2EBrowser");
+    HWND prompt = WaitForPrompt(pid);
+    E2E_REQUIRE(prompt, "no password prompt");
+    Answer(prompt, "PASSAGE");
+    E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(browser) != FALSE; }), "the window was not given back");
+    E2E_CHECK(e2e::WaitUntil([&] { return Gone(prompt); }), "the prompt stayed");
+    // Another window of the same class passes now.
+    HWND second = e2e::CreateTestWindow("Crime Scene - Browser", "E2EBrowser");
+    E2E_CHECK(e2e::StaysTrue([&] { return IsWindowVisible(second) != FALSE; }, 3000), "the allowed class was locked");
+}
+
+E2E_TEST(CancelAsksTheHeldWindowToClose) {
+    DWORD pid = Start({{"Item0", "Crime,1"}});
+    HWND browser = LockWindow("Crime Stories - Browser");
+    HWND prompt = WaitForPrompt(pid);
+    E2E_REQUIRE(prompt, "no password prompt");
+    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(prompt, "Button", "Cancel")), "no Cancel button");
+    E2E_CHECK(e2e::WaitUntil([&] { return e2e::CloseRequests(browser) == 1; }), "the held window got no WM_CLOSE");
+    E2E_CHECK(e2e::WaitUntil([&] { return Gone(prompt); }), "the prompt stayed");
+}
+
+// The real keyboard: Enter in the box presses OK.
+E2E_TEST(EnterInThePasswordBoxPressesOk) {
+    DWORD pid = Start({{"Item0", "Crime,1"}});
+    HWND browser = LockWindow("Crime Stories - Browser");
+    HWND prompt = WaitForPrompt(pid);
+    E2E_REQUIRE(prompt, "no password prompt");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return GetForegroundWindow() == prompt; }), "the prompt is not in front");
+    std::vector<INPUT> keys;
+    auto press = [&](WORD vk, bool shift) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        if (shift) {
+            in.ki.wVk = VK_SHIFT;
+            keys.push_back(in);
+        }
+        in.ki.wVk = vk;
+        keys.push_back(in);
+        in.ki.dwFlags = KEYEVENTF_KEYUP;
+        keys.push_back(in);
+        if (shift) {
+            in.ki.wVk = VK_SHIFT;
+            keys.push_back(in);
+        }
+    };
+    for (char c : std::string("PASSAGE")) press(static_cast<WORD>(c), true);
+    press(VK_RETURN, false);
+    SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+    E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(browser) != FALSE; }), "Enter did not give the window back");
+}
+
+E2E_TEST(SecondCopyShowsItsNoticeEndsAndTheFirstAsksForTheSetupWindow) {
+    DWORD first = Start({});
+    DWORD second = e2e::StartKestrel();
+    E2E_REQUIRE(second != 0, "could not start a second copy");
+    HWND notice = nullptr;
+    E2E_CHECK(e2e::WaitUntil([&] { return (notice = e2e::FindWindowOf(second, "Kestrel 2004 Loading...", true)); }),
+              "no \"Kestrel 2004 Loading...\" notice");
+    if (notice) {
+        e2e::SaveScreenshot("loading-notice");
+        E2E_CHECK(!IsWindowVisible(e2e::ChildOfClass(notice, "Edit")), "the notice shows a password box");
+        E2E_CHECK(!IsWindowVisible(e2e::ChildWithText(notice, "Button", "OK")), "the notice shows OK");
+    }
+    E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(second); }, 10000), "the second copy did not end");
+    HWND prompt = WaitForPrompt(first);
+    E2E_REQUIRE(prompt, "the running copy did not ask for the password");
+    E2E_CHECK(Label(prompt).rfind("Password", 0) == 0, "the prompt does not read \"Password\"");
+    Answer(prompt, "PASSAGE");
+    HWND main = MainWindow(first);
+    E2E_CHECK(e2e::WaitUntil([&] { return main && IsWindowVisible(main); }), "the setup window did not open");
+    e2e::SaveScreenshot("setup-after-second-copy");
+}
+
+E2E_TEST(TrayRightClickOpensTheMenuAndSetupGoesThroughThePassword) {
+    DWORD pid = Start({});
+    HWND main = MainWindow(pid);
+    E2E_REQUIRE(main, "no main window");
+    // The icon's callback: WM_MOUSEMOVE with the mouse message that happened over the icon in lParam.
+    PostMessageA(main, WM_MOUSEMOVE, 1, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    E2E_CHECK(e2e::WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); }),
+              "the tray menu did not open");
+    e2e::SaveScreenshot("tray-menu");
+    PostMessageA(main, WM_CANCELMODE, 0, 0);
+    keybd_event(VK_ESCAPE, 0, 0, 0);
+    keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+    E2E_CHECK(e2e::WaitUntil([&] { return !IsWindowVisible(FindWindowA("#32768", nullptr)); }), "menu stayed open");
+    e2e::PostCommand(main, kMenuSetup, 0);
+    HWND prompt = WaitForPrompt(pid);
+    E2E_REQUIRE(prompt, "Setup... did not ask for the password");
+    Answer(prompt, "PASSAGE");
+    E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(main) != FALSE; }), "the setup window did not open");
+}
+
+E2E_TEST(ExitWithTheRightPasswordEndsTheProgramAndTakesTheIconAway) {
+    DWORD pid = Start({});
+    HWND main = MainWindow(pid);
+    E2E_REQUIRE(main, "no main window");
+    NOTIFYICONDATAA probe{};
+    probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    probe.hWnd = main;
+    probe.uID = 1;
+    // Modifying an icon succeeds only while it is shown.
+    E2E_CHECK(e2e::WaitUntil([&] { return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE; }), "no tray icon");
+    e2e::PostCommand(main, kMenuExit, 0);
+    HWND prompt = WaitForPrompt(pid);
+    E2E_REQUIRE(prompt, "Exit did not ask for the password");
+    Answer(prompt, "wrong");
+    E2E_CHECK(e2e::StaysTrue([&] { return e2e::IsRunning(pid); }, 1500), "a wrong password ended the program");
+    Answer(prompt, "PASSAGE");
+    E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(pid); }), "the program did not end");
+    E2E_CHECK(Shell_NotifyIconA(NIM_MODIFY, &probe) == FALSE, "the tray icon stayed");
+}
+
+E2E_TEST(EveryStartWritesTheFileTypeAssociation) {
+    Start({});
+    const std::string folder = e2e::ExeDir().substr(0, e2e::ExeDir().size() - 1);
+    const std::string quoted = "\"" + folder + "\\orv.exe\"";
+    auto text = [](const char* key) {
+        auto v = e2e::ReadRaw(HKEY_CLASSES_ROOT, key, "");
+        return std::string(v.data.begin(), v.data.end());
+    };
+    E2E_CHECK(text(".loc") == "ORV.Document", ".loc is \"" + text(".loc") + "\"");
+    E2E_CHECK(text("ORV.Document") == "ORV System Protect", "ORV.Document is \"" + text("ORV.Document") + "\"");
+    E2E_CHECK(text("ORV.Document\\shell\\open\\command") == quoted + " %1", "open command is wrong");
+    E2E_CHECK(text("ORV.Document\\DefaultIcon") == quoted, "icon entry is wrong");
+}
+
+// The stored password is a salted hash, never the text; a plain value from an earlier version still works
+// and is replaced by a hash at the next save.
+E2E_TEST(LegacyPlainPasswordWorksAndIsStoredAsAHashAfterASave) {
+    E2E_REQUIRE(e2e::CreateKey(HKEY_LOCAL_MACHINE, kSettingsKey), "no settings key");
+    E2E_REQUIRE(e2e::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1", "Falcon9"), "could not write Auth1");
+    DWORD pid = Start({});
+    HWND main = MainWindow(pid);
+    e2e::PostCommand(main, kMenuSetup, 0);
+    HWND prompt = WaitForPrompt(pid);
+    E2E_REQUIRE(prompt, "no prompt");
+    E2E_CHECK(Label(prompt) == "Password", "the default note shows for a non-default password");
+    Answer(prompt, "PASSAGE");
+    E2E_CHECK(e2e::WaitUntil([&] { return Label(prompt) == "Wrong Password!"; }, 3000), "PASSAGE was accepted");
+    Answer(prompt, "Falcon9");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return IsWindowVisible(main) != FALSE; }), "the setup window did not open");
+    e2e::PostCommand(main, IDOK); // the setup window's OK stores everything
+    E2E_CHECK(e2e::WaitUntil([&] {
+                  auto v = e2e::ReadRaw(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1");
+                  return std::string(v.data.begin(), v.data.end()).rfind("pbkdf2-sha256$", 0) == 0;
+              }, 10000),
+              "Auth1 holds no hash after OK");
+    auto stored = e2e::ReadRaw(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1");
+    E2E_CHECK(std::string(stored.data.begin(), stored.data.end()).find("Falcon9") == std::string::npos,
+              "Auth1 holds the plain password");
+}
+
+} // namespace
+
+E2E_MAIN()
