@@ -54,7 +54,10 @@ log "Kestrel runs hidden: it locks foreground windows whose titles hold an activ
 log "the tray of Wine's desktop (right-click it for Setup..., default password PASSAGE). Ctrl+C stops it."
 wine_env "$PREFIX"
 wineserver -p >/dev/null 2>&1
-(cd "$KESTREL_ROOT/build/windows" && wine kestrel.exe </dev/null)
+# In the background, because Wine ignores Ctrl+C for a GUI program: waiting here lets the INT trap run, and
+# the cleanup ends Kestrel with its Wine session.
+(cd "$KESTREL_ROOT/build/windows" && exec wine kestrel.exe </dev/null) &
+wait $!
 rc=$?
 log "kestrel.exe ended (exit code $rc)"
 exit "$rc"
