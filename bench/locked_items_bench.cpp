@@ -19,9 +19,8 @@ void BM_GetWindows(benchmark::State& state) {
         world.engine.GetWindows();
     }
     if (world.engine.listwindows().Count() != state.range(0)) state.SkipWithError("not every item loaded");
-    state.counters["items"] = static_cast<double>(state.range(0));
 }
-BENCHMARK(BM_GetWindows)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetWindows)->ArgName("items")->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 // Saves `count` rows: deletes and recreates the key, then writes every row.
 void BM_SaveWindows(benchmark::State& state) {
@@ -34,8 +33,7 @@ void BM_SaveWindows(benchmark::State& state) {
     if (world.api.ValueNames(platform::RegRoot::LocalMachine, engine::kLockedItemsKey).size() !=
         static_cast<std::size_t>(state.range(0)))
         state.SkipWithError("not every row was stored");
-    state.counters["items"] = static_cast<double>(state.range(0));
 }
-BENCHMARK(BM_SaveWindows)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveWindows)->ArgName("items")->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -36,10 +36,13 @@ void BM_TickNoMatch(benchmark::State& state) {
     }
     if (world.prompt.shown != 0) state.SkipWithError("a window was locked");
     if (world.engine.ListAllow().Count() != state.range(1)) state.SkipWithError("the allow list changed");
-    state.counters["rules"] = static_cast<double>(state.range(0));
-    state.counters["allow"] = static_cast<double>(state.range(1));
 }
-BENCHMARK(BM_TickNoMatch)->Args({20, 0})->Args({1000, 0})->Args({1000, 100})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TickNoMatch)
+    ->ArgNames({"rules", "allow"})
+    ->Args({20, 0})
+    ->Args({1000, 0})
+    ->Args({1000, 100})
+    ->Unit(benchmark::kMicrosecond);
 
 // A window that matches the last rule but whose class the password allowed: the walk goes on to the class
 // read and the allow-list search, and the window passes.
@@ -52,10 +55,8 @@ void BM_TickMatchAllowed(benchmark::State& state) {
         world.engine.TimerorvTick();
     }
     if (world.prompt.shown != 0) state.SkipWithError("the allowed window was locked");
-    state.counters["rules"] = static_cast<double>(state.range(0));
-    state.counters["allow"] = static_cast<double>(state.range(1) + 1);
 }
-BENCHMARK(BM_TickMatchAllowed)->Args({1000, 100})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TickMatchAllowed)->ArgNames({"rules", "allow"})->Args({1000, 100})->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

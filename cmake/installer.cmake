@@ -26,5 +26,5 @@ endif()
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/scripts/bench_wine.cpp)
     add_executable(bench_wine ${CMAKE_SOURCE_DIR}/scripts/bench_wine.cpp)
-    target_link_libraries(bench_wine PRIVATE user32 psapi)
+    target_link_libraries(bench_wine PRIVATE kestrel_win32_platform user32 psapi)
 endif()
