@@ -138,7 +138,7 @@ resources_row() { # label, figure prefix
 }
 
 {
-    echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') with \`$command\` (Kestrel $(sed -n 's/^project(kestrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt), commit $(git rev-parse --short HEAD 2>/dev/null || echo '?'))."
+    echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') with \`$command\` (Kestrel $(sed -n 's/^project(kestrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt), commit $(git describe --always --dirty 2>/dev/null || echo "?"))."
     echo
     echo "Machine: $(nproc) CPUs ($cpu_model), $mem_total memory, $(uname -sr), $wine_version, Xvfb."
     echo "Load average (1, 5, 15 min) before: $load_before; after: $load_after. The machine is shared with other"
