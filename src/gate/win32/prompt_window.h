@@ -2,21 +2,14 @@
 #include <windows.h>
 
 #include <memory>
-#include <type_traits>
 
 #include "gate/prompt_view.h"
+#include "platform/win32/win32_handles.h"
 
 namespace gate::win32 {
 
-template <class H, auto Close> struct CloseWith {
-    using pointer = H;
-    void operator()(H h) const noexcept {
-        if (h) Close(h);
-    }
-};
-template <class H, auto Close> using Unique = std::unique_ptr<std::remove_pointer_t<H>, CloseWith<H, Close>>;
-using UniqueHwnd = Unique<HWND, &::DestroyWindow>;
-using UniqueIcon = Unique<HICON, &::DestroyIcon>;
+using platform::win32::UniqueHwnd;
+using platform::win32::UniqueIcon;
 
 // One position of the layout, in pixels at 96 dots per inch.
 struct ControlLayout {

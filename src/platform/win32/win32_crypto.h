@@ -1,20 +1,11 @@
 #pragma once
-#include <memory>
-#include <type_traits>
-
 #include <windows.h>
 #include <bcrypt.h>
 
 #include "platform/crypto.h"
+#include "platform/win32/win32_handles.h"
 
 namespace platform::win32 {
-
-struct AlgorithmProviderCloser {
-    void operator()(BCRYPT_ALG_HANDLE h) const noexcept {
-        if (h) ::BCryptCloseAlgorithmProvider(h, 0);
-    }
-};
-using UniqueAlgorithmProvider = std::unique_ptr<std::remove_pointer_t<BCRYPT_ALG_HANDLE>, AlgorithmProviderCloser>;
 
 // The system's crypto (CNG). The HMAC-SHA256 provider is opened once, on first use, and kept.
 class Win32Crypto final : public Crypto {

@@ -1,21 +1,12 @@
 #pragma once
 #include <functional>
-#include <memory>
-#include <type_traits>
 
 #include <windows.h>
 
 #include "platform/desktop.h"
+#include "platform/win32/win32_handles.h"
 
 namespace platform::win32 {
-
-struct WinEventHookCloser {
-    void operator()(HWINEVENTHOOK hook) const noexcept {
-        if (hook)
-            ::UnhookWinEvent(hook);
-    }
-};
-using UniqueWinEventHook = std::unique_ptr<std::remove_pointer_t<HWINEVENTHOOK>, WinEventHookCloser>;
 
 // The window manager through user32's ANSI functions. A WindowId is the HWND's value.
 class Win32Desktop final : public Desktop {

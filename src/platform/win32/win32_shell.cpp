@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win32/win32_handles.h"
+
 namespace platform::win32 {
 namespace {
 

@@ -1,20 +1,10 @@
 #pragma once
-#include <memory>
-#include <type_traits>
-
 #include <windows.h>
 #include <shellapi.h>
 
 #include "platform/shell.h"
 
 namespace platform::win32 {
-
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept {
-        if (h && h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
-    }
-};
-using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
 // The shell, the help viewer and process start. Results are returned, never shown.
 class Win32Shell final : public Shell {

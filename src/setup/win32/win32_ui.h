@@ -2,25 +2,16 @@
 // Small Win32 helpers shared by the setup window's views: handle owners, units, text, fonts, dialog templates.
 #include <windows.h>
 
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
+
+#include "platform/win32/win32_handles.h"
 
 namespace setup::win32 {
 
-template <class H, auto Close> struct CloseWith {
-    using pointer = H;
-    void operator()(H h) const noexcept {
-        if (h)
-            Close(h);
-    }
-};
-template <class H, auto Close> using Unique = std::unique_ptr<std::remove_pointer_t<H>, CloseWith<H, Close>>;
-
-using UniqueFont = Unique<HFONT, &::DeleteObject>;
-using UniqueBrush = Unique<HBRUSH, &::DeleteObject>;
-using UniqueIcon = Unique<HICON, &::DestroyIcon>;
+using platform::win32::UniqueBrush;
+using platform::win32::UniqueFont;
+using platform::win32::UniqueIcon;
 
 // The screen's logical resolution (dots per inch); layouts in twips and in 96-dpi pixels scale with it.
 inline int ScreenDpi() noexcept {

@@ -2,9 +2,8 @@
 #include <windows.h>
 
 #include <functional>
-#include <memory>
-#include <type_traits>
 
+#include "platform/win32/win32_handles.h"
 #include "tray/tray_menu.h"
 
 namespace tray::win32 {
@@ -19,13 +18,6 @@ constexpr unsigned kMenuHide = 40004;   // mhide "Hide"
 // The message the shell broadcasts to every top-level window when it (re)starts: the tray icon must be put up
 // again then. 0 when it cannot be registered.
 UINT TaskbarCreatedMessage() noexcept;
-
-struct MenuDestroyer {
-    void operator()(HMENU menu) const noexcept {
-        if (menu) ::DestroyMenu(menu);
-    }
-};
-using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer>;
 
 // The pop-up menu of the tray icon (`frmmenu`'s `mfile`). It is shown on behalf of the owner window, which
 // receives the chosen item as WM_COMMAND and hands it to HandleCommand.
@@ -43,7 +35,7 @@ public:
 
 private:
     HWND m_owner;
-    UniqueMenu m_menu;
+    platform::win32::UniqueMenu m_menu;
     std::function<bool(TrayMenuItem)> m_choose;
 };
 
