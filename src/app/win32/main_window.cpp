@@ -1,5 +1,6 @@
 #include "app/win32/main_window.h"
 
+#include "platform/win32/win32_ui.h"
 #include "resource.h"
 
 namespace app::win32 {
@@ -11,13 +12,6 @@ constexpr int kClientWidthTwips = 6300;
 constexpr int kClientHeightTwips = 4335;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-
-int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
-}
 
 } // namespace
 
@@ -36,8 +30,9 @@ MainWindow::MainWindow(HINSTANCE instance) {
     wc.lpszClassName = kClassName;
     RegisterClassExA(&wc);
 
-    const int dpi = ScreenDpi();
-    RECT rect{0, 0, MulDiv(kClientWidthTwips, dpi, 1440), MulDiv(kClientHeightTwips, dpi, 1440)};
+    const int dpi = platform::win32::ScreenDpi();
+    RECT rect{0, 0, platform::win32::FromTwips(kClientWidthTwips, dpi),
+              platform::win32::FromTwips(kClientHeightTwips, dpi)};
     AdjustWindowRectEx(&rect, kStyle, FALSE, kExStyle);
     // Created hidden with the caption every copy starts with; start-up renames the first instance's.
     m_hwnd = CreateWindowExA(kExStyle, kClassName, engine::kStartingCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,

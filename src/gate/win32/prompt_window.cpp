@@ -5,23 +5,21 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_ui.h"
 #include "resource.h"
 
 namespace gate::win32 {
 namespace {
 
+using platform::win32::EmptyDialogTemplate;
+using platform::win32::FromPixels96;
+using platform::win32::MakeChild;
+using platform::win32::ScreenDpi;
+using platform::win32::WindowText;
+
 // Posted by a closing prompt to itself: the window goes once the handler that closed it has returned.
 constexpr UINT kMsgDestroySelf = WM_APP + 1;
 constexpr const char* kOwnerClass = "KestrelPromptOwner";
-
-int ScreenDpi() noexcept {
-    HDC screen = ::GetDC(nullptr);
-    const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ::ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
-}
-
-int Scale(int pixels, int dpi) noexcept { return ::MulDiv(pixels, dpi, 96); }
 
 const ControlLayout& LayoutOf(int id) noexcept {
     for (const auto& c : kPromptLayout)
@@ -29,25 +27,10 @@ const ControlLayout& LayoutOf(int id) noexcept {
     return kPromptLayout[0];
 }
 
-// An empty dialog with the standard dialog font; the controls are made from the layout table once it exists.
-// Fixed dialog border, caption with a close box only, topmost.
-std::vector<WORD> DialogTemplate() {
-    std::vector<WORD> words;
-    auto dword = [&](DWORD value) {
-        words.push_back(LOWORD(value));
-        words.push_back(HIWORD(value));
-    };
-    dword(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_NOIDLEMSG);
-    dword(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST);
-    words.insert(words.end(), {0, 0, 0, 100, 40}); // no items; size and place are set in pixels later
-    words.push_back(0);                            // no menu
-    words.push_back(0);                            // the standard dialog class
-    words.push_back(0);                            // caption set by the presenter
-    words.push_back(8);                            // point size
-    for (const char* face = "MS Shell Dlg"; *face; ++face) words.push_back(static_cast<WORD>(*face));
-    words.push_back(0);
-    return words;
-}
+// The prompt's empty dialog: fixed dialog border, caption with a close box only, topmost. The controls are made
+// from the layout table once the window exists.
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_NOIDLEMSG;
+constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
 
 // Typing a password must not go through an input-method editor's composition window. imm32 is loaded with
 // user32 in every GUI process; where it is not, there is no editor to switch off.
@@ -59,27 +42,18 @@ void SwitchImeOff(HWND edit) noexcept {
     if (proc) reinterpret_cast<AssociateFn>(reinterpret_cast<void*>(proc))(edit, nullptr);
 }
 
-std::string TextOf(HWND window) {
-    const int length = ::GetWindowTextLengthA(window);
-    if (length <= 0) return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = ::GetWindowTextA(window, text.data(), length + 1);
-    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
-}
-
 } // namespace
 
 Win32PromptView::Win32PromptView(HINSTANCE instance, HWND owner, PromptViewEvents& events)
     : m_instance(instance), m_events(&events) {
     const int dpi = ScreenDpi();
-    const int iconSize = Scale(LayoutOf(kIdImage1).width, dpi);
+    const int iconSize = FromPixels96(LayoutOf(kIdImage1).width, dpi);
     m_globe.reset(static_cast<HICON>(
         ::LoadImageA(instance, MAKEINTRESOURCEA(IDI_GLOBE), IMAGE_ICON, iconSize, iconSize, LR_DEFAULTCOLOR)));
 
     // WM_INITDIALOG takes the new window into m_dialog; when creation fails it stays empty and every
     // call on this view does nothing.
-    const std::vector<WORD> dialogTemplate = DialogTemplate();
+    const std::vector<WORD> dialogTemplate = EmptyDialogTemplate(kDialogStyle, kDialogExStyle);
     ::CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), owner,
                                  &DialogProc, reinterpret_cast<LPARAM>(this));
 }
@@ -153,11 +127,9 @@ void Win32PromptView::OnInitDialog(HWND dialog) noexcept {
     HFONT font = reinterpret_cast<HFONT>(::SendMessageA(dialog, WM_GETFONT, 0, 0));
     auto make = [&](const char* className, const char* text, DWORD style, DWORD exStyle, int id) noexcept {
         const ControlLayout& c = LayoutOf(id);
-        HWND child = ::CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, Scale(c.left, dpi),
-                                       Scale(c.top, dpi), Scale(c.width, dpi), Scale(c.height, dpi), dialog,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance, nullptr);
-        if (child && font) ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        return child;
+        return MakeChild(dialog, m_instance, className, text, WS_VISIBLE | style, exStyle, id,
+                         FromPixels96(c.left, dpi), FromPixels96(c.top, dpi), FromPixels96(c.width, dpi),
+                         FromPixels96(c.height, dpi), font);
     };
 
     // Made in tab order (txtpassword, OK, Cancel); the picture and the label take no focus.
@@ -175,14 +147,14 @@ void Win32PromptView::OnInitDialog(HWND dialog) noexcept {
     if (m_image && m_globe) {
         ::SendMessageA(m_image, STM_SETICON, reinterpret_cast<WPARAM>(m_globe.get()), 0);
         const ControlLayout& c = LayoutOf(kIdImage1); // setting an icon may resize the picture: put it back
-        ::SetWindowPos(m_image, nullptr, Scale(c.left, dpi), Scale(c.top, dpi), Scale(c.width, dpi),
-                       Scale(c.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(m_image, nullptr, FromPixels96(c.left, dpi), FromPixels96(c.top, dpi),
+                       FromPixels96(c.width, dpi), FromPixels96(c.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ::SendMessageA(dialog, DM_SETDEFID, IDOK, 0);
     AddTooltip();
 
     // Client area in pixels, centred on the screen.
-    RECT rect{0, 0, Scale(kPromptClientWidth, dpi), Scale(kPromptClientHeight, dpi)};
+    RECT rect{0, 0, FromPixels96(kPromptClientWidth, dpi), FromPixels96(kPromptClientHeight, dpi)};
     ::AdjustWindowRectEx(&rect, static_cast<DWORD>(::GetWindowLongPtrA(dialog, GWL_STYLE)), FALSE,
                          static_cast<DWORD>(::GetWindowLongPtrA(dialog, GWL_EXSTYLE)));
     const int width = rect.right - rect.left;
@@ -230,7 +202,9 @@ void Win32PromptView::SetLabel(const std::string& text) {
     if (m_label) ::SetWindowTextA(m_label, text.c_str());
 }
 
-std::string Win32PromptView::PasswordText() { return m_password ? TextOf(m_password) : std::string(); }
+std::string Win32PromptView::PasswordText() {
+    return m_password ? WindowText(m_password) : std::string();
+}
 
 void Win32PromptView::HideControl(PromptControl control) {
     if (HWND h = Control(control)) ::ShowWindow(h, SW_HIDE);

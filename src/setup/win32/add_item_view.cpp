@@ -1,10 +1,18 @@
 #include "setup/win32/add_item_view.h"
 
-#include "setup/win32/win32_ui.h"
+#include "platform/win32/win32_ui.h"
 
 namespace setup::win32 {
 
 namespace {
+
+using platform::win32::CentreOnScreen;
+using platform::win32::EmptyDialogTemplate;
+using platform::win32::FromTwips;
+using platform::win32::MakeChild;
+using platform::win32::ScreenDpi;
+using platform::win32::SetClientSize;
+using platform::win32::WindowText;
 
 constexpr int kIdLabel2 = 1001;
 constexpr int kIdTxtwindow = 1002;

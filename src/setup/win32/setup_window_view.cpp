@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "gate/win32/set_password_view.h"
+#include "platform/win32/win32_ui.h"
 #include "resource.h"
 #include "setup/vendor.h"
 #include "setup/win32/add_item_view.h"
@@ -10,6 +11,13 @@
 namespace setup::win32 {
 
 namespace {
+
+using platform::win32::CentreOnScreen;
+using platform::win32::FromTwips;
+using platform::win32::MakeChild;
+using platform::win32::MakeFont;
+using platform::win32::ScreenDpi;
+using platform::win32::TextSize;
 
 using View = SetupWindowView;
 

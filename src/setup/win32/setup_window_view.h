@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/win32/win32_handles.h"
 #include "setup/setup_window.h"
-#include "setup/win32/win32_ui.h"
 
 namespace setup::win32 {
 
@@ -68,12 +68,12 @@ private:
     HINSTANCE m_instance;
     SetupWindow& m_presenter;
     int m_dpi;
-    UniqueFont m_font;     // the window's normal font
-    UniqueFont m_linkFont; // Label7, Label8: MS Sans Serif 8.25 pt, underlined
-    UniqueIcon m_logo;
+    platform::win32::UniqueFont m_font;     // the window's normal font
+    platform::win32::UniqueFont m_linkFont; // Label7, Label8: MS Sans Serif 8.25 pt, underlined
+    platform::win32::UniqueIcon m_logo;
     // The controls stand on the tab control's body; their background is its colour (plain or themed).
     COLORREF m_bodyColour = 0;
-    UniqueBrush m_bodyBrush;
+    platform::win32::UniqueBrush m_bodyBrush;
     // Children of the main window; the main window owns them, this view destroys them when it goes first.
     HWND m_tab = nullptr;
     HWND m_tooltip = nullptr;

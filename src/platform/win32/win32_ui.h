@@ -1,5 +1,5 @@
 #pragma once
-// Small Win32 helpers shared by the setup window's views: handle owners, units, text, fonts, dialog templates.
+// Small Win32 helpers shared by the program's windows: screen units, text, fonts, sizes, dialog templates.
 #include <windows.h>
 
 #include <string>
@@ -7,11 +7,7 @@
 
 #include "platform/win32/win32_handles.h"
 
-namespace setup::win32 {
-
-using platform::win32::UniqueBrush;
-using platform::win32::UniqueFont;
-using platform::win32::UniqueIcon;
+namespace platform::win32 {
 
 // The screen's logical resolution (dots per inch); layouts in twips and in 96-dpi pixels scale with it.
 inline int ScreenDpi() noexcept {
@@ -26,7 +22,13 @@ inline int FromTwips(int twips, int dpi) noexcept {
     return ::MulDiv(twips, dpi, 1440);
 }
 
-// The text of a window; "" when it has none.
+// Pixels of a layout drawn at 96 dots per inch, on this screen.
+inline int FromPixels96(int pixels, int dpi) noexcept {
+    return ::MulDiv(pixels, dpi, 96);
+}
+
+// The text of a window; "" when it has none. Read straight into the string that is handed out, so that a
+// password read this way leaves no other copy to wipe.
 inline std::string WindowText(HWND window) {
     const int length = ::GetWindowTextLengthA(window);
     if (length <= 0)
@@ -83,16 +85,16 @@ inline void CentreOnScreen(HWND window) noexcept {
     ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// An in-memory template of an empty dialog with the standard dialog font; the views create their controls
+// An in-memory template of an empty dialog with the standard dialog font; the windows create their controls
 // themselves from their layout tables. DLGTEMPLATE wants DWORD alignment, which vector storage gives.
-inline std::vector<WORD> EmptyDialogTemplate(DWORD style) {
+inline std::vector<WORD> EmptyDialogTemplate(DWORD style, DWORD exStyle = 0) {
     std::vector<WORD> words;
     auto dword = [&](DWORD value) {
         words.push_back(LOWORD(value));
         words.push_back(HIWORD(value));
     };
     dword(style | DS_SETFONT);
-    dword(0);                                      // extended style
+    dword(exStyle);
     words.insert(words.end(), {0, 0, 0, 100, 40}); // no items; position and size are set once created
     words.push_back(0);                            // no menu
     words.push_back(0);                            // the standard dialog class
@@ -114,4 +116,4 @@ inline HWND MakeChild(HWND parent, HINSTANCE instance, const char* className, co
     return child;
 }
 
-} // namespace setup::win32
+} // namespace platform::win32
