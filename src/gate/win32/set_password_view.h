@@ -2,19 +2,15 @@
 #include <windows.h>
 
 #include "gate/set_password_dialog.h"
+#include "platform/win32/win32_dialog.h"
 
 namespace gate::win32 {
 
 // The set-password dialog `frmsetpassword` as a modeless dialog of the one message loop, owned by the setup
 // window.
-class SetPasswordView final : public gate::SetPasswordView {
+class SetPasswordView final : public gate::SetPasswordView, public platform::win32::ModelessDialog {
 public:
     SetPasswordView(HWND owner, HINSTANCE instance, SetPasswordDialog& presenter);
-    ~SetPasswordView() override;
-    SetPasswordView(const SetPasswordView&) = delete;
-    SetPasswordView& operator=(const SetPasswordView&) = delete;
-
-    bool Created() const { return m_window != nullptr; }
 
     std::string Text1() const override;
     std::string Text2() const override;
@@ -25,14 +21,13 @@ public:
     void Close() override;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    void CreateControls() noexcept;
+    void OnCreated() override;
+    bool OnCommand(int id, int code) override;
+    void OnCloseBox() override;
+    void OnDestroy() override;
 
-    HINSTANCE m_instance;
-    SetPasswordDialog* m_presenter; // null once the view lets go of it
-    HWND m_window = nullptr;        // destroyed by Close or by the owner; this object outlives it
-    HWND m_label1 = nullptr;
+    SetPasswordDialog& m_presenter;
+    HWND m_label1 = nullptr; // the children belong to the dialog
     HWND m_text1 = nullptr;
     HWND m_text2 = nullptr;
 };

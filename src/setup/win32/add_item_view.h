@@ -1,19 +1,15 @@
 #pragma once
 #include <windows.h>
 
+#include "platform/win32/win32_dialog.h"
 #include "setup/add_item_dialog.h"
 
 namespace setup::win32 {
 
 // The add-item dialog `frmadd` as a modeless dialog of the one message loop, owned by the setup window.
-class AddItemView final : public setup::AddItemView {
+class AddItemView final : public setup::AddItemView, public platform::win32::ModelessDialog {
 public:
     AddItemView(HWND owner, HINSTANCE instance, AddItemDialog& presenter);
-    ~AddItemView() override;
-    AddItemView(const AddItemView&) = delete;
-    AddItemView& operator=(const AddItemView&) = delete;
-
-    bool Created() const { return m_window != nullptr; }
 
     platform::WindowId Handle() const override;
     std::string Text() const override;
@@ -25,14 +21,13 @@ public:
     void Close() override;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    void CreateControls() noexcept;
+    void OnCreated() override;
+    bool OnCommand(int id, int code) override;
+    void OnCloseBox() override;
+    void OnDestroy() override;
 
-    HINSTANCE m_instance;
-    AddItemDialog* m_presenter; // null once the view lets go of it
-    HWND m_window = nullptr;    // destroyed by Close or by the owner; this object outlives it
-    HWND m_label2 = nullptr;
+    AddItemDialog& m_presenter;
+    HWND m_label2 = nullptr; // the children belong to the dialog
     HWND m_txtwindow = nullptr;
     HWND m_chkconvert = nullptr;
 };
