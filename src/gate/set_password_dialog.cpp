@@ -34,29 +34,21 @@ private:
 } // namespace
 
 SetPasswordDialog::SetPasswordDialog(Password& password, std::function<void(bool)> setOwnerEnabled)
-    : m_password(password), m_setOwnerEnabled(std::move(setOwnerEnabled)) {}
-
-SetPasswordDialog::~SetPasswordDialog() {
-    if (m_open && m_setOwnerEnabled)
-        m_setOwnerEnabled(true);
-}
+    : m_password(password), m_modal(std::move(setOwnerEnabled)) {}
 
 void SetPasswordDialog::Create(std::unique_ptr<SetPasswordView> view) {
     m_view = std::move(view);
-    if (!m_view)
-        return;
-    m_open = true;
-    if (m_setOwnerEnabled)
-        m_setOwnerEnabled(false);
+    if (m_view)
+        m_modal.Open();
 }
 
 void SetPasswordDialog::Show() {
-    if (m_open)
+    if (m_modal.IsOpen())
         m_view->Show();
 }
 
 void SetPasswordDialog::OKButton_Click() {
-    if (!m_open)
+    if (!m_modal.IsOpen())
         return;
     const Wiped text1(m_view->Text1());
     const Wiped text2(m_view->Text2());
@@ -76,23 +68,17 @@ void SetPasswordDialog::OKButton_Click() {
 }
 
 void SetPasswordDialog::CancelButton_Click() {
-    if (m_open)
+    if (m_modal.IsOpen())
         CloseDialog();
 }
 
 void SetPasswordDialog::Form_Unload() {
-    if (!m_open)
-        return;
-    m_open = false;
-    if (m_setOwnerEnabled)
-        m_setOwnerEnabled(true);
+    m_modal.Close();
 }
 
 void SetPasswordDialog::CloseDialog() {
     // Enable the setup window before the dialog goes, so that the system activates it rather than another program.
-    m_open = false;
-    if (m_setOwnerEnabled)
-        m_setOwnerEnabled(true);
+    m_modal.Close();
     m_view->Close();
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/modal_state.h"
 #include "gate/password.h"
 
 namespace gate {
@@ -32,14 +33,13 @@ public:
 class SetPasswordDialog {
 public:
     SetPasswordDialog(Password& password, std::function<void(bool)> setOwnerEnabled);
-    ~SetPasswordDialog();
     SetPasswordDialog(const SetPasswordDialog&) = delete;
     SetPasswordDialog& operator=(const SetPasswordDialog&) = delete;
 
     // Creating the dialog disables the setup window.
     void Create(std::unique_ptr<SetPasswordView> view);
     void Show();
-    bool IsOpen() const { return m_open; }
+    bool IsOpen() const { return m_modal.IsOpen(); }
 
     void OKButton_Click();
     void CancelButton_Click(); // also Escape and the close box
@@ -49,9 +49,9 @@ private:
     void CloseDialog();
 
     Password& m_password;
-    std::function<void(bool)> m_setOwnerEnabled;
     std::unique_ptr<SetPasswordView> m_view;
-    bool m_open = false;
+    // After the view: a dialog destroyed while open gives the setup window back before its window goes.
+    app::ModalState m_modal;
 };
 
 } // namespace gate

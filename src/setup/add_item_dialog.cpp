@@ -11,34 +11,26 @@ namespace setup {
 AddItemDialog::AddItemDialog(engine::ItemList& listwindows, platform::Timer& timerorv,
                              platform::MessageBoxes& messageBoxes, std::function<void(bool)> setOwnerEnabled)
     : m_listwindows(listwindows), m_timerorv(timerorv), m_messageBoxes(messageBoxes),
-      m_setOwnerEnabled(std::move(setOwnerEnabled)) {}
-
-AddItemDialog::~AddItemDialog() {
-    if (m_open && m_setOwnerEnabled)
-        m_setOwnerEnabled(true);
-}
+      m_modal(std::move(setOwnerEnabled)) {}
 
 void AddItemDialog::Create(std::unique_ptr<AddItemView> view) {
     m_view = std::move(view);
-    if (!m_view)
-        return;
-    m_open = true;
-    if (m_setOwnerEnabled)
-        m_setOwnerEnabled(false);
+    if (m_view)
+        m_modal.Open();
 }
 
 void AddItemDialog::SetText(const std::string& text) {
-    if (m_open)
+    if (m_modal.IsOpen())
         m_view->SetText(text);
 }
 
 void AddItemDialog::Show() {
-    if (m_open)
+    if (m_modal.IsOpen())
         m_view->Show();
 }
 
 void AddItemDialog::cmdok_Click() {
-    if (!m_open)
+    if (!m_modal.IsOpen())
         return;
     const std::string text = m_view->Text();
     // Only the exact caption of the running copy is refused: the watcher finds the setup window by it.
@@ -55,12 +47,12 @@ void AddItemDialog::cmdok_Click() {
 }
 
 void AddItemDialog::cmdexit_Click() {
-    if (m_open)
+    if (m_modal.IsOpen())
         CloseDialog();
 }
 
 void AddItemDialog::chkconvert_Click() {
-    if (!m_open)
+    if (!m_modal.IsOpen())
         return;
     try {
         if (m_view->ConvertChecked())
@@ -71,7 +63,7 @@ void AddItemDialog::chkconvert_Click() {
 }
 
 void AddItemDialog::txtwindow_Change() {
-    if (!m_open || m_converting)
+    if (!m_modal.IsOpen() || m_converting)
         return;
     try {
         if (m_view->ConvertChecked())
@@ -82,11 +74,7 @@ void AddItemDialog::txtwindow_Change() {
 }
 
 void AddItemDialog::Form_Unload() {
-    if (!m_open)
-        return;
-    m_open = false;
-    if (m_setOwnerEnabled)
-        m_setOwnerEnabled(true);
+    m_modal.Close();
 }
 
 void AddItemDialog::Convert() {
@@ -111,9 +99,7 @@ void AddItemDialog::ReportFailure(const char* description) {
 
 void AddItemDialog::CloseDialog() {
     // The setup window is enabled before the dialog goes, so that the system activates it, not another program.
-    m_open = false;
-    if (m_setOwnerEnabled)
-        m_setOwnerEnabled(true);
+    m_modal.Close();
     m_view->Close();
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/modal_state.h"
 #include "engine/locked_items.h"
 #include "platform/message_box.h"
 #include "platform/timer.h"
@@ -35,8 +36,6 @@ class AddItemDialog {
 public:
     AddItemDialog(engine::ItemList& listwindows, platform::Timer& timerorv, platform::MessageBoxes& messageBoxes,
                   std::function<void(bool)> setOwnerEnabled);
-    // A dialog destroyed while open still gives the setup window back.
-    ~AddItemDialog();
     AddItemDialog(const AddItemDialog&) = delete;
     AddItemDialog& operator=(const AddItemDialog&) = delete;
 
@@ -45,7 +44,7 @@ public:
     void Create(std::unique_ptr<AddItemView> view);
     void SetText(const std::string& text);
     void Show();
-    bool IsOpen() const { return m_open; }
+    bool IsOpen() const { return m_modal.IsOpen(); }
 
     // Handlers of the dialog's controls.
     void cmdok_Click();
@@ -63,9 +62,9 @@ private:
     engine::ItemList& m_listwindows;
     platform::Timer& m_timerorv;
     platform::MessageBoxes& m_messageBoxes;
-    std::function<void(bool)> m_setOwnerEnabled;
     std::unique_ptr<AddItemView> m_view;
-    bool m_open = false;
+    // After the view: a dialog destroyed while open still gives the setup window back, before its window goes.
+    app::ModalState m_modal;
     bool m_converting = false; // writing the converted text back raises the change handler again
 };
 
