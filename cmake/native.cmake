@@ -16,6 +16,8 @@ enable_testing()
 file(GLOB KESTREL_UNIT_TESTS CONFIGURE_DEPENDS tests/unit/*.cpp)
 add_executable(kestrel_tests ${KESTREL_UNIT_TESTS})
 target_link_libraries(kestrel_tests PRIVATE kestrel_fake GTest::gtest GTest::gtest_main GTest::gmock)
+# Test data shared with the e2e programs lives in tests/common.
+target_include_directories(kestrel_tests PRIVATE tests)
 include(GoogleTest)
 gtest_discover_tests(kestrel_tests DISCOVERY_TIMEOUT 60)
 

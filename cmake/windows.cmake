@@ -20,6 +20,7 @@ foreach(src ${KESTREL_E2E_PROGRAMS})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src})
     target_link_libraries(${name} PRIVATE kestrel_win32_platform user32 gdi32 advapi32 shell32)
+    target_include_directories(${name} PRIVATE tests)
 endforeach()
 
 # The installer and the Wine-side measuring program.
