@@ -1,5 +1,6 @@
 #pragma once
 // The lock engine wired to the fake platform, as the main window wires it to the real one, for measuring.
+#include <algorithm>
 #include <string>
 
 #include "app/shared_state.h"
