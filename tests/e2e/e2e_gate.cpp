@@ -177,10 +177,11 @@ E2E_TEST(TrayRightClickOpensTheMenuAndSetupGoesThroughThePassword) {
     E2E_CHECK(e2e::WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); }),
               "the tray menu did not open");
     e2e::SaveScreenshot("tray-menu");
-    PostMessageA(main, WM_CANCELMODE, 0, 0);
+    // Escape closes the menu; only then may the prompt come, or a late Escape would cancel it.
     keybd_event(VK_ESCAPE, 0, 0, 0);
     keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
     E2E_CHECK(e2e::WaitUntil([&] { return !IsWindowVisible(FindWindowA("#32768", nullptr)); }), "menu stayed open");
+    e2e::Pause(500);
     e2e::PostCommand(main, kMenuSetup, 0);
     HWND prompt = WaitForPrompt(pid);
     E2E_REQUIRE(prompt, "Setup... did not ask for the password");
