@@ -27,8 +27,9 @@ struct EngineWorld {
 
     // Stores count active items "Locked item 0000" ... as Item0 ... (what a load turns into rules).
     void StoreItems(int count) {
-        for (int i = 0; i < count; ++i) api.PutString(platform::RegRoot::LocalMachine, engine::kLockedItemsKey,
-                                                      "Item" + std::to_string(i), ItemText(i) + ",1");
+        for (int i = 0; i < count; ++i)
+            api.PutString(platform::RegRoot::LocalMachine, engine::kLockedItemsKey, "Item" + std::to_string(i),
+                          ItemText(i) + ",1");
     }
     static std::string ItemText(int i) {
         std::string number = std::to_string(i);

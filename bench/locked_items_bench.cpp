@@ -18,7 +18,8 @@ void BM_GetWindows(benchmark::State& state) {
         state.ResumeTiming();
         world.engine.GetWindows();
     }
-    if (world.engine.listwindows().Count() != state.range(0)) state.SkipWithError("not every item loaded");
+    if (world.engine.listwindows().Count() != state.range(0))
+        state.SkipWithError("not every item loaded");
 }
 BENCHMARK(BM_GetWindows)->ArgName("items")->Arg(1000)->Unit(benchmark::kMicrosecond);
 

@@ -34,8 +34,10 @@ void BM_TickNoMatch(benchmark::State& state) {
     for (auto _ : state) {
         world.engine.TimerorvTick();
     }
-    if (world.prompt.shown != 0) state.SkipWithError("a window was locked");
-    if (world.engine.ListAllow().Count() != state.range(1)) state.SkipWithError("the allow list changed");
+    if (world.prompt.shown != 0)
+        state.SkipWithError("a window was locked");
+    if (world.engine.ListAllow().Count() != state.range(1))
+        state.SkipWithError("the allow list changed");
 }
 BENCHMARK(BM_TickNoMatch)
     ->ArgNames({"rules", "allow"})
@@ -54,7 +56,8 @@ void BM_TickMatchAllowed(benchmark::State& state) {
     for (auto _ : state) {
         world.engine.TimerorvTick();
     }
-    if (world.prompt.shown != 0) state.SkipWithError("the allowed window was locked");
+    if (world.prompt.shown != 0)
+        state.SkipWithError("the allowed window was locked");
 }
 BENCHMARK(BM_TickMatchAllowed)->ArgNames({"rules", "allow"})->Args({1000, 100})->Unit(benchmark::kMicrosecond);
 

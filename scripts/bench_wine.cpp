@@ -74,7 +74,8 @@ void Result(const std::string& name, double value) {
 
 // Nearest-rank percentile of a sorted sample.
 double Percentile(const std::vector<double>& sorted, double p) {
-    if (sorted.empty()) return 0;
+    if (sorted.empty())
+        return 0;
     std::size_t rank = static_cast<std::size_t>(std::ceil(p / 100.0 * static_cast<double>(sorted.size())));
     return sorted[std::min(sorted.size(), std::max<std::size_t>(rank, 1)) - 1];
 }
@@ -82,7 +83,8 @@ double Percentile(const std::vector<double>& sorted, double p) {
 void ResultStats(const std::string& name, std::vector<double> sample) {
     std::sort(sample.begin(), sample.end());
     Result(name + "_n", static_cast<double>(sample.size()));
-    if (sample.empty()) return;
+    if (sample.empty())
+        return;
     Result(name + "_min", sample.front());
     Result(name + "_median", Percentile(sample, 50));
     Result(name + "_p95", Percentile(sample, 95));
@@ -107,13 +109,17 @@ double PollUntil(const std::function<bool()>& cond, double timeoutMs) {
     for (;;) {
         Pump();
         const double now = NowMs();
-        if (cond()) return now;
-        if (now > end) return -1;
+        if (cond())
+            return now;
+        if (now > end)
+            return -1;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
     }
 }
 
-void Wait(double ms) { PollUntil([] { return false; }, ms); }
+void Wait(double ms) {
+    PollUntil([] { return false; }, ms);
+}
 
 // A top-level window of this process, each with a class of its own, so that an allowance the password gives
 // one window (its class on kestrel's allow list) does not let the next one pass.
@@ -129,9 +135,10 @@ HWND MakeWindow(const std::string& className, const std::string& title, bool sho
         wc.lpszClassName = className.c_str();
         RegisterClassA(&wc);
     }
-    HWND window = CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, 80, 80, 420, 200,
-                                  nullptr, nullptr, instance, nullptr);
-    if (window && show) ShowWindow(window, SW_SHOW);
+    HWND window = CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, 80, 80, 420, 200, nullptr,
+                                  nullptr, instance, nullptr);
+    if (window && show)
+        ShowWindow(window, SW_SHOW);
     Pump();
     return window;
 }
@@ -139,7 +146,8 @@ HWND MakeWindow(const std::string& className, const std::string& title, bool sho
 bool BringToForeground(HWND window) {
     return PollUntil(
                [window] {
-                   if (GetForegroundWindow() == window) return true;
+                   if (GetForegroundWindow() == window)
+                       return true;
                    ShowWindow(window, SW_SHOW);
                    SetForegroundWindow(window);
                    return GetForegroundWindow() == window;
@@ -159,8 +167,8 @@ void DeleteTree(const char* path) {
 bool StoreItems(int count) {
     DeleteTree(kLockedItemsKey);
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLockedItemsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLockedItemsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         return false;
     bool ok = true;
     for (int i = 0; i < count; ++i) {
@@ -189,9 +197,11 @@ bool StoreItems(int count) {
 std::string ReadWholeFile(const std::string& path) {
     std::string text;
     FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return text;
+    if (!file)
+        return text;
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
     std::fclose(file);
     return text;
 }
@@ -201,8 +211,10 @@ std::string WinePrefixEntry(const std::string& procDir) {
     const std::string environment = ReadWholeFile(procDir + "\\environ");
     for (std::size_t start = 0; start < environment.size();) {
         std::size_t end = environment.find('\0', start);
-        if (end == std::string::npos) end = environment.size();
-        if (environment.compare(start, 11, "WINEPREFIX=") == 0) return environment.substr(start, end - start);
+        if (end == std::string::npos)
+            end = environment.size();
+        if (environment.compare(start, 11, "WINEPREFIX=") == 0)
+            return environment.substr(start, end - start);
         start = end + 1;
     }
     return "";
@@ -212,24 +224,30 @@ std::string WinePrefixEntry(const std::string& procDir) {
 // 0 when there is none or this is not Wine.
 int LinuxPidOf(const std::string& image) {
     const std::string prefix = WinePrefixEntry("Z:\\proc\\self");
-    if (prefix.empty()) return 0;
+    if (prefix.empty())
+        return 0;
     auto lower = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : s)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return s;
     };
     const std::string wanted = lower(image);
     WIN32_FIND_DATAA entry{};
     HANDLE find = FindFirstFileA("Z:\\proc\\*", &entry);
-    if (find == INVALID_HANDLE_VALUE) return 0;
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
     int found = 0;
     do {
         const char* name = entry.cFileName;
-        if (!std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+        if (!std::isdigit(static_cast<unsigned char>(name[0])))
+            continue;
         const std::string dir = std::string("Z:\\proc\\") + name;
         std::string cmdline = ReadWholeFile(dir + "\\cmdline");
         std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
-        if (lower(cmdline).find(wanted) == std::string::npos) continue;
-        if (WinePrefixEntry(dir) != prefix) continue;
+        if (lower(cmdline).find(wanted) == std::string::npos)
+            continue;
+        if (WinePrefixEntry(dir) != prefix)
+            continue;
         found = std::atoi(name);
     } while (!found && FindNextFileA(find, &entry));
     FindClose(find);
@@ -240,16 +258,19 @@ int LinuxPidOf(const std::string& image) {
 double LinuxCpuMs(int pid) {
     const std::string stat = ReadWholeFile("Z:\\proc\\" + std::to_string(pid) + "\\stat");
     const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos) return -1;
+    if (close == std::string::npos)
+        return -1;
     // After the command in parentheses: state, ppid, ... utime is the 12th field and stime the 13th.
     std::vector<std::string> fields;
     for (std::size_t i = close + 2; i < stat.size();) {
         std::size_t end = stat.find(' ', i);
-        if (end == std::string::npos) end = stat.size();
+        if (end == std::string::npos)
+            end = stat.size();
         fields.push_back(stat.substr(i, end - i));
         i = end + 1;
     }
-    if (fields.size() < 13) return -1;
+    if (fields.size() < 13)
+        return -1;
     constexpr double kMsPerTick = 10.0; // USER_HZ is 100 on Linux
     return (std::atof(fields[11].c_str()) + std::atof(fields[12].c_str())) * kMsPerTick;
 }
@@ -268,7 +289,8 @@ std::string ExeDir() {
 void KillAllKestrel() {
     for (int round = 0; round < 5; ++round) {
         HWND main = FindWindowA(kMainWindowClass, nullptr);
-        if (!main) return;
+        if (!main)
+            return;
         DWORD pid = 0;
         GetWindowThreadProcessId(main, &pid);
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
@@ -304,7 +326,8 @@ public:
     }
 
     void Stop() {
-        if (!m_process) return;
+        if (!m_process)
+            return;
         TerminateProcess(m_process, 1);
         WaitForSingleObject(m_process, 5000);
         CloseHandle(m_process);
@@ -321,7 +344,8 @@ public:
     HWND MainWindow() const {
         for (HWND w = FindWindowExA(nullptr, nullptr, kMainWindowClass, kRunningCaption); w;
              w = FindWindowExA(nullptr, w, kMainWindowClass, kRunningCaption)) {
-            if (Owns(w)) return w;
+            if (Owns(w))
+                return w;
         }
         return nullptr;
     }
@@ -330,7 +354,8 @@ public:
     HWND Prompt() const {
         for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, kRunningCaption); w;
              w = FindWindowExA(nullptr, w, nullptr, kRunningCaption)) {
-            if (Owns(w) && IsWindowVisible(w) && FindWindowExA(w, nullptr, "Edit", nullptr)) return w;
+            if (Owns(w) && IsWindowVisible(w) && FindWindowExA(w, nullptr, "Edit", nullptr))
+                return w;
         }
         return nullptr;
     }
@@ -343,15 +368,18 @@ public:
 
     // Its Linux process under Wine, 0 on Windows.
     int LinuxPid() {
-        if (m_linuxPid == 0 && m_process) m_linuxPid = LinuxPidOf("kestrel.exe");
+        if (m_linuxPid == 0 && m_process)
+            m_linuxPid = LinuxPidOf("kestrel.exe");
         return m_linuxPid;
     }
 
     // User plus kernel time so far, in ms.
     double CpuMs() {
-        if (LinuxPid() != 0) return LinuxCpuMs(m_linuxPid);
+        if (LinuxPid() != 0)
+            return LinuxCpuMs(m_linuxPid);
         FILETIME created, exited, kernel, user;
-        if (!GetProcessTimes(m_process, &created, &exited, &kernel, &user)) return -1;
+        if (!GetProcessTimes(m_process, &created, &exited, &kernel, &user))
+            return -1;
         auto ms = [](const FILETIME& t) {
             return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
                    10000.0;
@@ -372,7 +400,8 @@ private:
 // it keeps the system's handle list (SystemExtendedHandleInformation), which names each handle's process.
 double HandleCount(HANDLE process, DWORD pid) {
     DWORD count = 0;
-    if (GetProcessHandleCount(process, &count) && count > 0) return count;
+    if (GetProcessHandleCount(process, &count) && count > 0)
+        return count;
 
     struct Entry {
         PVOID object;
@@ -392,17 +421,20 @@ double HandleCount(HANDLE process, DWORD pid) {
     using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
     auto query = reinterpret_cast<QueryFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query) return -1;
+    if (!query)
+        return -1;
     constexpr ULONG kSystemExtendedHandleInformation = 64;
     std::vector<char> buffer(1 << 20);
     for (int attempt = 0; attempt < 6; ++attempt) {
         ULONG needed = 0;
-        LONG status = query(kSystemExtendedHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        LONG status =
+            query(kSystemExtendedHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
         if (status == 0) {
             const auto* info = reinterpret_cast<const Info*>(buffer.data());
             double mine = 0;
             for (ULONG_PTR i = 0; i < info->count; ++i)
-                if (info->handles[i].pid == pid) ++mine;
+                if (info->handles[i].pid == pid)
+                    ++mine;
             return mine;
         }
         buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed + 4096));
@@ -421,7 +453,8 @@ double WindowCount(DWORD pid) {
             auto* q = reinterpret_cast<Query*>(param);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner != q->pid) return TRUE;
+            if (owner != q->pid)
+                return TRUE;
             q->count += 1;
             EnumChildWindows(
                 window,
@@ -516,7 +549,8 @@ void MeasureEngineInProcess() {
 
         // One window search as the pruning does it (two per allow entry), for a title that no window has.
         const double t0 = NowMs();
-        for (int i = 0; i < 1000; ++i) FindWindowA(nullptr, "No window has this title");
+        for (int i = 0; i < 1000; ++i)
+            FindWindowA(nullptr, "No window has this title");
         Result("findwindow_us", NowMs() - t0); // 1000 calls: the total in ms is the time of one in us
         // Wine's FindWindowA reads the title of every top-level window from the wine server, one request each.
         int topLevel = 0;
@@ -524,7 +558,8 @@ void MeasureEngineInProcess() {
                     reinterpret_cast<LPARAM>(&topLevel));
         Result("findwindow_top_level_windows", topLevel);
 
-        for (HWND w : windows) DestroyWindow(w);
+        for (HWND w : windows)
+            DestroyWindow(w);
         Pump();
     }
     DeleteTree(kLockedItemsKey);
@@ -539,16 +574,18 @@ int g_foregroundEvents = 0;
 int g_nameEvents = 0;
 
 void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND, LONG idObject, LONG, DWORD, DWORD) {
-    if (event == EVENT_SYSTEM_FOREGROUND) ++g_foregroundEvents;
-    if (event == EVENT_OBJECT_NAMECHANGE && idObject == OBJID_WINDOW) ++g_nameEvents;
+    if (event == EVENT_SYSTEM_FOREGROUND)
+        ++g_foregroundEvents;
+    if (event == EVENT_OBJECT_NAMECHANGE && idObject == OBJID_WINDOW)
+        ++g_nameEvents;
 }
 
 void MeasureWinEvents() {
     Progress("win-events: 20 foreground changes and 20 title changes");
-    HWINEVENTHOOK foregroundHook =
-        SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
-    HWINEVENTHOOK nameHook =
-        SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
+    HWINEVENTHOOK foregroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                                   OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
+    HWINEVENTHOOK nameHook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, OnWinEvent, 0,
+                                             0, WINEVENT_OUTOFCONTEXT);
     HWND a = MakeWindow("BenchEventsA", "Events A", true);
     HWND b = MakeWindow("BenchEventsB", "Events B", true);
     Wait(200);
@@ -564,8 +601,10 @@ void MeasureWinEvents() {
     Result("winevent_foreground_events", g_foregroundEvents);
     Result("winevent_title_changes", 20);
     Result("winevent_title_events", g_nameEvents);
-    if (foregroundHook) UnhookWinEvent(foregroundHook);
-    if (nameHook) UnhookWinEvent(nameHook);
+    if (foregroundHook)
+        UnhookWinEvent(foregroundHook);
+    if (nameHook)
+        UnhookWinEvent(nameHook);
     DestroyWindow(a);
     DestroyWindow(b);
     Pump();
@@ -595,12 +634,15 @@ void MeasureStartup(int runs) {
         double mainAt = -1;
         const double lockAt = PollUntil(
             [&] {
-                if (mainAt < 0 && kestrel.MainWindow()) mainAt = NowMs();
+                if (mainAt < 0 && kestrel.MainWindow())
+                    mainAt = NowMs();
                 return !IsWindowVisible(window);
             },
             15000);
-        if (mainAt >= 0) toMainWindow.push_back(mainAt - t0);
-        if (lockAt >= 0) toFirstLock.push_back(lockAt - t0);
+        if (mainAt >= 0)
+            toMainWindow.push_back(mainAt - t0);
+        if (lockAt >= 0)
+            toFirstLock.push_back(lockAt - t0);
         kestrel.Stop();
         DestroyWindow(window);
         Pump();
@@ -624,8 +666,8 @@ void MeasureCycles(Kestrel& kestrel, int cycles) {
     std::uniform_int_distribution<int> pause(0, 999);
     for (int i = 0; i < cycles; ++i) {
         Wait(pause(random));
-        HWND window = MakeWindow("BenchLock" + std::to_string(i), "Crime Stories " + std::to_string(i) + " - Browser",
-                                 false);
+        HWND window =
+            MakeWindow("BenchLock" + std::to_string(i), "Crime Stories " + std::to_string(i) + " - Browser", false);
         bool ok = BringToForeground(window);
         const double t0 = NowMs();
         const double hiddenAt = ok ? PollUntil([&] { return !IsWindowVisible(window); }, 5000) : -1;
@@ -643,17 +685,20 @@ void MeasureCycles(Kestrel& kestrel, int cycles) {
             const double t1 = NowMs();
             PostMessageA(okButton, BM_CLICK, 0, 0);
             const double shownAt = PollUntil([&] { return IsWindowVisible(window) != FALSE; }, 5000);
-            if (shownAt >= 0) unlocks.push_back(shownAt - t1);
+            if (shownAt >= 0)
+                unlocks.push_back(shownAt - t1);
             ok = shownAt >= 0;
             // The next cycle starts with the prompt gone, as a user's next locked window would find it.
             PollUntil([&] { return kestrel.Prompt() == nullptr; }, 3000);
         } else {
             ok = false;
         }
-        if (!ok) ++failures;
+        if (!ok)
+            ++failures;
         DestroyWindow(window);
         Pump();
-        if ((i + 1) % 50 == 0) Progress("  " + std::to_string(i + 1) + " cycles");
+        if ((i + 1) % 50 == 0)
+            Progress("  " + std::to_string(i + 1) + " cycles");
         // The first cycles make what the lock keeps for later (the prompt window); growth after them is a leak.
         if (i + 1 == kWarmCycles) {
             Wait(1500);
@@ -669,7 +714,8 @@ void MeasureCycles(Kestrel& kestrel, int cycles) {
 
 int ArgValue(int argc, char** argv, const char* name, int fallback) {
     for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0) return std::atoi(argv[i + 1]);
+        if (std::strcmp(argv[i], name) == 0)
+            return std::atoi(argv[i + 1]);
     return fallback;
 }
 
@@ -723,7 +769,8 @@ int main(int argc, char** argv) {
     Result("idle_cpu_ms", cpu1 - cpu0);
     Result("idle_cpu_percent", 100.0 * (cpu1 - cpu0) / (t1 - t0));
     Result("idle_cpu_source_linux", kestrel.LinuxPid() != 0 ? 1 : 0);
-    if (serverPid) Result("idle_wineserver_cpu_ms", LinuxCpuMs(serverPid) - server0);
+    if (serverPid)
+        Result("idle_wineserver_cpu_ms", LinuxCpuMs(serverPid) - server0);
     ResultResources(kestrel, "after_idle");
     DestroyWindow(idleWindow);
 

@@ -27,28 +27,39 @@ std::string InstallDir() {
     char buf[MAX_PATH] = {};
     // The 64-bit Program Files, whatever view this process has.
     DWORD n = GetEnvironmentVariableA("ProgramW6432", buf, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) n = GetEnvironmentVariableA("ProgramFiles", buf, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        n = GetEnvironmentVariableA("ProgramFiles", buf, MAX_PATH);
     return std::string(buf, n < MAX_PATH ? n : 0) + "\\Kestrel";
 }
 
-std::string InstalledExe() { return InstallDir() + "\\kestrel.exe"; }
-std::string InstalledUninstaller() { return InstallDir() + "\\uninstall.exe"; }
+std::string InstalledExe() {
+    return InstallDir() + "\\kestrel.exe";
+}
+std::string InstalledUninstaller() {
+    return InstallDir() + "\\uninstall.exe";
+}
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 long long FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 // A REG_SZ as text (without the terminating NUL); "<missing>" when there is none, "<type N>" for other types.
 std::string ReadText(HKEY root, const std::string& path, const std::string& name) {
     e2e::RawValue value = e2e::ReadRaw(root, path, name);
-    if (!value.exists) return "<missing>";
-    if (value.type != REG_SZ) return "<type " + std::to_string(value.type) + ">";
+    if (!value.exists)
+        return "<missing>";
+    if (value.type != REG_SZ)
+        return "<type " + std::to_string(value.type) + ">";
     std::string text(value.data.begin(), value.data.end());
-    while (!text.empty() && text.back() == '\0') text.pop_back();
+    while (!text.empty() && text.back() == '\0')
+        text.pop_back();
     return text;
 }
 
@@ -73,7 +84,8 @@ long RunAndWait(const std::string& commandLine, DWORD timeoutMs = kSetupTimeoutM
         e2e::PumpMessages();
         done = WaitForSingleObject(info.hProcess, 50) == WAIT_OBJECT_0;
     }
-    if (done) GetExitCodeProcess(info.hProcess, &code);
+    if (done)
+        GetExitCodeProcess(info.hProcess, &code);
     CloseHandle(info.hProcess);
     return done ? static_cast<long>(code) : -1;
 }
@@ -145,7 +157,8 @@ using Snapshot = std::vector<std::pair<std::string, e2e::RawValue>>;
 
 Snapshot TakeSnapshot(const std::vector<std::pair<std::string, std::string>>& values) {
     Snapshot snapshot;
-    for (const auto& [key, name] : values) snapshot.emplace_back(key + "\\" + name, e2e::ReadRaw(HKEY_LOCAL_MACHINE, key, name));
+    for (const auto& [key, name] : values)
+        snapshot.emplace_back(key + "\\" + name, e2e::ReadRaw(HKEY_LOCAL_MACHINE, key, name));
     return snapshot;
 }
 
@@ -185,7 +198,8 @@ E2E_TEST(SilentInstallPutsKestrelInProgramFilesAndStartsItAtLogon) {
     }
     const e2e::RawValue size = e2e::ReadRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize");
     DWORD kb = 0;
-    if (size.exists && size.type == REG_DWORD && size.data.size() == sizeof kb) std::memcpy(&kb, size.data.data(), 4);
+    if (size.exists && size.type == REG_DWORD && size.data.size() == sizeof kb)
+        std::memcpy(&kb, size.data.data(), 4);
     E2E_CHECK(kb >= FileSize(InstalledExe()) / 1024, "EstimatedSize is not the size in KB: " + e2e::Hex(size.data));
 
     // A silent install leaves the start to the next logon.
@@ -213,7 +227,8 @@ E2E_TEST(SilentUninstallStopsKestrelAndRemovesIt) {
 E2E_TEST(StoredItemsSurviveSilentUninstallAndReinstall) {
     CleanInstallation clean;
     E2E_REQUIRE(e2e::SetLockedItems({{"Item0", "Crime,1"}, {"Item1", "Poker, Texas,0"}}), "could not store items");
-    E2E_REQUIRE(e2e::WriteString(HKEY_LOCAL_MACHINE, e2e::kSettingsKey, "LockInstall", "1"), "could not store a setting");
+    E2E_REQUIRE(e2e::WriteString(HKEY_LOCAL_MACHINE, e2e::kSettingsKey, "LockInstall", "1"),
+                "could not store a setting");
     const std::vector<std::pair<std::string, std::string>> stored = {
         {e2e::kLockedItemsKey, "Item0"}, {e2e::kLockedItemsKey, "Item1"}, {e2e::kSettingsKey, "LockInstall"}};
     const Snapshot before = TakeSnapshot(stored);
