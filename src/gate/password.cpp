@@ -74,13 +74,15 @@ Password::Password(platform::Crypto& crypto, std::uint32_t iterations)
     : m_crypto(crypto),
       // Kept within what Parse accepts, so that every hash made here can be read back.
       m_iterations(iterations == 0 ? 1 : (iterations > kMaxIterations ? kMaxIterations : iterations)) {
-    TakePlain(kDefault);
-    m_knownStored = std::string(); // an empty stored value means exactly this
+    // Nothing is in force until the settings are loaded: a second copy of the program never loads them, and its
+    // notice shows no default-password note.
+    m_isDefault = false;
 }
 
 Password::~Password() { WipeString(m_pendingPlain); }
 
 void Password::TakePlain(const std::string& plain) {
+    m_loaded = true;
     m_hash.reset();
     WipeString(m_pendingPlain);
     m_pendingPlain = plain;
@@ -95,6 +97,7 @@ void Password::LoadStored(const std::string& stored) {
         TakePlain(kDefault);
     } else if (auto hash = Parse(stored)) {
         WipeString(m_pendingPlain);
+        m_loaded = true;
         m_hash = std::move(hash);
         m_isDefault = Verify(*m_hash, kDefault);
     } else {
@@ -106,6 +109,7 @@ void Password::LoadStored(const std::string& stored) {
 void Password::Set(const std::string& plain) {
     if (auto hash = MakeHash(plain)) {
         WipeString(m_pendingPlain);
+        m_loaded = true;
         m_hash = std::move(hash);
         m_isDefault = plain == kDefault;
         m_knownStored = Format(*m_hash);
@@ -116,11 +120,13 @@ void Password::Set(const std::string& plain) {
 }
 
 bool Password::Matches(const std::string& typed) const {
+    if (!m_loaded) return false;
     if (m_hash) return Verify(*m_hash, typed);
     return EqualConstantTime(typed, m_pendingPlain);
 }
 
 std::string Password::StoredForm() {
+    if (!m_loaded) TakePlain(kDefault);
     if (!m_hash) {
         auto hash = MakeHash(m_pendingPlain);
         if (!hash) return m_pendingPlain; // read back later as a legacy plain value; hashing is tried again

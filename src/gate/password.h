@@ -78,7 +78,9 @@ private:
     // not been hashed yet (the default, or a legacy stored value, both readable in the store anyway).
     std::optional<Hash> m_hash;
     std::string m_pendingPlain;
-    bool m_isDefault = true;
+    bool m_isDefault = false;
+    // False until a stored text is loaded or a password set: then nothing matches.
+    bool m_loaded = false;
     // The stored text that describes exactly the password in force (last loaded or produced), so that
     // loading it again costs nothing; nullopt when no such text is known.
     std::optional<std::string> m_knownStored;

@@ -98,7 +98,13 @@ TEST_F(PasswordTest, LegacyPlainTextIsAcceptedAndWrittenBackAsHash) {
 }
 
 TEST_F(PasswordTest, IsDefaultFollowsEveryKindOfChange) {
-    EXPECT_TRUE(password.IsDefault()); // nothing loaded yet: the default is in force
+    // Nothing loaded yet (a second copy never loads): no password is in force, so no note and no match.
+    EXPECT_FALSE(password.IsDefault());
+    EXPECT_FALSE(password.Matches("PASSAGE"));
+    EXPECT_FALSE(password.Matches(""));
+    password.LoadStored("");
+    EXPECT_TRUE(password.IsDefault());
+    EXPECT_TRUE(password.Matches("PASSAGE"));
     password.Set("Other");
     EXPECT_FALSE(password.IsDefault());
     password.Set("PASSAGE");

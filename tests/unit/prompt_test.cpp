@@ -21,6 +21,9 @@ const std::string kTickNote = " - Note: Password's are case senstive and the def
 
 class PromptTest : public ::testing::Test {
 protected:
+    // The first instance has loaded its settings before any prompt opens: the default password is in force.
+    void SetUp() override { state.Password.LoadStored(""); }
+
     platform::native::OpenSslCrypto crypto;
     app::SharedState state{gate::Password(crypto, 10)};
     platform::fake::FakeDesktop desktop;
@@ -227,7 +230,16 @@ TEST_F(PromptTest, ReopeningOnlyBringsToTheFront) {
     EXPECT_EQ(views.Last().label, "Password" + kOpeningNote);
 }
 
-TEST_F(PromptTest, LoadingNoticeTurnsIntoPasswordAtTheFirstTick) {
+// A second copy never loads the settings: no password is in force, so its notice turns into "Password" alone.
+TEST(PromptLoadingNotice, TurnsIntoPasswordAtTheFirstTick) {
+    platform::native::OpenSslCrypto crypto;
+    app::SharedState state{gate::Password(crypto, 10)};
+    platform::fake::FakeDesktop desktop;
+    std::vector<std::string> log;
+    FakePromptHost host{log};
+    FakePromptViewFactory views{log};
+    gate::PromptService prompt{state, desktop, host, views};
+
     prompt.ShowLoadingNotice();
     auto& window = views.Last();
     EXPECT_EQ(window.caption, "Kestrel 2004 Loading...");
@@ -236,7 +248,7 @@ TEST_F(PromptTest, LoadingNoticeTurnsIntoPasswordAtTheFirstTick) {
                                                       PromptControl::CancelButton}));
     EXPECT_EQ(window.showCalls, 1);
     views.Tick();
-    EXPECT_EQ(window.label, "Password" + kTickNote);
+    EXPECT_EQ(window.label, "Password");
 
     prompt.CloseNotice();
     EXPECT_FALSE(prompt.IsOpen());
@@ -277,6 +289,7 @@ public:
 TEST(PromptServiceReentry, OpeningFromInsideAHandlerIsSafe) {
     platform::native::OpenSslCrypto crypto;
     app::SharedState state{gate::Password(crypto, 10)};
+    state.Password.LoadStored("");
     platform::fake::FakeDesktop desktop;
     std::vector<std::string> log;
     FakePromptViewFactory views{log};

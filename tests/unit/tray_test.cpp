@@ -89,6 +89,7 @@ TEST(SysTrayModule, RepeatedLoadsLeaveExactlyOneIconAndAShellRestartGetsItBack) 
 // The menu together with the real prompt service, the icon and a fake shell.
 class TrayMenuTest : public ::testing::Test, public tray::TrayMenuView, public gate::PromptHost {
 protected:
+
     platform::native::OpenSslCrypto crypto;
     app::SharedState state{gate::Password(crypto, 10)};
     platform::fake::FakeDesktop desktop;
@@ -111,7 +112,10 @@ protected:
     void ShowSetupWindow() override { log.push_back("show setup window"); }
     void EndProcess() override { log.push_back("end process"); }
 
-    void SetUp() override { icon.AddTrayIcon(); }
+    void SetUp() override {
+        state.Password.LoadStored("");
+        icon.AddTrayIcon();
+    }
 };
 
 TEST(TrayMenuLifetime, APresenterGoneLeavesTheViewWithoutChooser) {
