@@ -156,6 +156,10 @@ E2E_TEST(SecondCopyShowsItsNoticeEndsAndTheFirstAsksForTheSetupWindow) {
         e2e::SaveScreenshot("loading-notice");
         E2E_CHECK(!IsWindowVisible(e2e::ChildOfClass(notice, "Edit")), "the notice shows a password box");
         E2E_CHECK(!IsWindowVisible(e2e::ChildWithText(notice, "Button", "OK")), "the notice shows OK");
+        // Its refresh tick replaces "Loading..." after a second; a copy that loaded no settings adds no note.
+        std::string label;
+        e2e::WaitUntil([&] { return (label = Label(notice)) != "Loading..." || !IsWindow(notice); }, 5000);
+        E2E_CHECK(label == "Password" || !IsWindow(notice), "the notice then read \"" + label + "\"");
     }
     E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(second); }, 10000), "the second copy did not end");
     HWND prompt = WaitForPrompt(first);
@@ -207,6 +211,22 @@ E2E_TEST(ExitWithTheRightPasswordEndsTheProgramAndTakesTheIconAway) {
     Answer(prompt, "PASSAGE");
     E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(pid); }), "the program did not end");
     E2E_CHECK(Shell_NotifyIconA(NIM_MODIFY, &probe) == FALSE, "the tray icon stayed");
+}
+
+// A restarted shell has forgotten every icon and announces itself with "TaskbarCreated": the icon comes back.
+E2E_TEST(TrayIconComesBackWhenTheShellRestarts) {
+    DWORD pid = Start({});
+    HWND main = MainWindow(pid);
+    E2E_REQUIRE(main, "no main window");
+    NOTIFYICONDATAA probe{};
+    probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    probe.hWnd = main;
+    probe.uID = 1;
+    E2E_REQUIRE(e2e::WaitUntil([&] { return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE; }), "no tray icon");
+    E2E_REQUIRE(Shell_NotifyIconA(NIM_DELETE, &probe) != FALSE, "could not take the icon away");
+    E2E_REQUIRE(Shell_NotifyIconA(NIM_MODIFY, &probe) == FALSE, "the icon is still there");
+    PostMessageA(main, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    E2E_CHECK(e2e::WaitUntil([&] { return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE; }), "the icon did not come back");
 }
 
 E2E_TEST(EveryStartWritesTheFileTypeAssociation) {
