@@ -21,6 +21,17 @@ foreach(src ${KESTREL_E2E_PROGRAMS})
     add_executable(${name} ${src})
     target_link_libraries(${name} PRIVATE kestrel_win32_platform user32 gdi32 advapi32 shell32)
     target_include_directories(${name} PRIVATE tests)
+    list(APPEND KESTREL_E2E_TARGETS ${name})
+endforeach()
+# The tests start helper_*.exe programs as stand-ins: building a test builds its helpers.
+foreach(name ${KESTREL_E2E_TARGETS})
+    if(NOT name MATCHES "^helper_")
+        foreach(helper ${KESTREL_E2E_TARGETS})
+            if(helper MATCHES "^helper_")
+                add_dependencies(${name} ${helper})
+            endif()
+        endforeach()
+    endif()
 endforeach()
 
 # The installer and the Wine-side measuring program.

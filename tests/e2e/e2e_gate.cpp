@@ -229,6 +229,36 @@ E2E_TEST(TrayIconComesBackWhenTheShellRestarts) {
     E2E_CHECK(e2e::WaitUntil([&] { return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE; }), "the icon did not come back");
 }
 
+// A close from outside (the task manager, say) hands over to the companion orv.exe, started hidden; the
+// program then ends. Without orv.exe the close goes ahead all the same.
+E2E_TEST(CloseFromOutsideStartsTheCompanionHiddenAndEnds) {
+    const std::string orv = e2e::ExeDir() + "orv.exe";
+    struct Cleanup {
+        std::string file;
+        ~Cleanup() {
+            e2e::KillKestrel();
+            DeleteFileA(file.c_str());
+            e2e::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E");
+        }
+    } cleanup{orv};
+    e2e::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E");
+    E2E_REQUIRE(CopyFileA((e2e::ExeDir() + "helper_orv.exe").c_str(), orv.c_str(), FALSE), "could not place orv.exe");
+    DWORD pid = Start({});
+    HWND main = MainWindow(pid);
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(pid); }), "the program did not end");
+    auto shown = [] { return e2e::ReadRaw(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E", "OrvShow"); };
+    E2E_CHECK(e2e::WaitUntil([&] { return shown().data.size() == 4; }), "orv.exe was not started");
+    E2E_CHECK(shown().data.size() == 4 && shown().data[0] == SW_HIDE, "orv.exe was not started hidden");
+    e2e::KillKestrel();
+    DeleteFileA(orv.c_str());
+    e2e::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E");
+
+    pid = Start({}); // no orv.exe now
+    PostMessageA(MainWindow(pid), WM_CLOSE, 0, 0);
+    E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(pid); }), "without orv.exe the program did not end");
+}
+
 E2E_TEST(EveryStartWritesTheFileTypeAssociation) {
     Start({});
     const std::string folder = e2e::ExeDir().substr(0, e2e::ExeDir().size() - 1);
