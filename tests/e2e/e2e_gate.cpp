@@ -63,6 +63,21 @@ HWND LockWindow(const std::string& title, const std::string& className = "Kestre
 
 bool Gone(HWND window) { return !IsWindow(window); }
 
+// Kestrel's icon in the notification area, as the shell knows it: by window and id.
+NOTIFYICONDATAA KestrelIcon(HWND main) {
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = main;
+    icon.uID = 1;
+    return icon;
+}
+
+// Modifying an icon succeeds only while it is shown.
+bool HasTrayIcon(HWND main) {
+    NOTIFYICONDATAA icon = KestrelIcon(main);
+    return Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE;
+}
+
 E2E_TEST(PromptShowsTheHeldTitleWithTheDefaultNote) {
     DWORD pid = Start({{"Item0", "Crime,1"}});
     LockWindow("Crime Stories - Browser");
@@ -197,12 +212,7 @@ E2E_TEST(ExitWithTheRightPasswordEndsTheProgramAndTakesTheIconAway) {
     DWORD pid = Start({});
     HWND main = MainWindow(pid);
     E2E_REQUIRE(main, "no main window");
-    NOTIFYICONDATAA probe{};
-    probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    probe.hWnd = main;
-    probe.uID = 1;
-    // Modifying an icon succeeds only while it is shown.
-    E2E_CHECK(e2e::WaitUntil([&] { return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE; }), "no tray icon");
+    E2E_CHECK(e2e::WaitUntil([&] { return HasTrayIcon(main); }), "no tray icon");
     e2e::PostCommand(main, kMenuExit, 0);
     HWND prompt = WaitForPrompt(pid);
     E2E_REQUIRE(prompt, "Exit did not ask for the password");
@@ -210,7 +220,7 @@ E2E_TEST(ExitWithTheRightPasswordEndsTheProgramAndTakesTheIconAway) {
     E2E_CHECK(e2e::StaysTrue([&] { return e2e::IsRunning(pid); }, 1500), "a wrong password ended the program");
     Answer(prompt, "PASSAGE");
     E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(pid); }), "the program did not end");
-    E2E_CHECK(Shell_NotifyIconA(NIM_MODIFY, &probe) == FALSE, "the tray icon stayed");
+    E2E_CHECK(!HasTrayIcon(main), "the tray icon stayed");
 }
 
 // A restarted shell has forgotten every icon and announces itself with "TaskbarCreated": the icon comes back.
@@ -218,15 +228,12 @@ E2E_TEST(TrayIconComesBackWhenTheShellRestarts) {
     DWORD pid = Start({});
     HWND main = MainWindow(pid);
     E2E_REQUIRE(main, "no main window");
-    NOTIFYICONDATAA probe{};
-    probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    probe.hWnd = main;
-    probe.uID = 1;
-    E2E_REQUIRE(e2e::WaitUntil([&] { return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE; }), "no tray icon");
-    E2E_REQUIRE(Shell_NotifyIconA(NIM_DELETE, &probe) != FALSE, "could not take the icon away");
-    E2E_REQUIRE(Shell_NotifyIconA(NIM_MODIFY, &probe) == FALSE, "the icon is still there");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return HasTrayIcon(main); }), "no tray icon");
+    NOTIFYICONDATAA icon = KestrelIcon(main);
+    E2E_REQUIRE(Shell_NotifyIconA(NIM_DELETE, &icon) != FALSE, "could not take the icon away");
+    E2E_REQUIRE(!HasTrayIcon(main), "the icon is still there");
     PostMessageA(main, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    E2E_CHECK(e2e::WaitUntil([&] { return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE; }), "the icon did not come back");
+    E2E_CHECK(e2e::WaitUntil([&] { return HasTrayIcon(main); }), "the icon did not come back");
 }
 
 // A close from outside (the task manager, say) hands over to the companion orv.exe, started hidden; the
