@@ -12,7 +12,7 @@ target_link_libraries(kestrel_win32_platform PUBLIC kestrel_core advapi32 user32
 list(FILTER KESTREL_WIN32_SOURCES EXCLUDE REGEX "/platform/win32/")
 add_executable(kestrel WIN32 ${KESTREL_WIN32_SOURCES} res/kestrel.rc)
 target_include_directories(kestrel PRIVATE res)
-target_link_libraries(kestrel PRIVATE kestrel_win32_platform comctl32 gdi32 user32 shell32 advapi32 bcrypt)
+target_link_libraries(kestrel PRIVATE kestrel_win32_platform comctl32 uxtheme gdi32 user32 shell32 advapi32 bcrypt)
 
 # End-to-end test programs: each .cpp directly under tests/e2e is one console program.
 file(GLOB KESTREL_E2E_PROGRAMS CONFIGURE_DEPENDS tests/e2e/*.cpp)

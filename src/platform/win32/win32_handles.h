@@ -7,6 +7,8 @@
 #include <bcrypt.h>
 #include <windows.h>
 
+#include <uxtheme.h>
+
 namespace platform::win32 {
 
 template <class H, auto Close> struct CloseWith {
@@ -37,6 +39,7 @@ using UniqueMenu = Unique<HMENU, &::DestroyMenu>;
 using UniqueHkey = Unique<HKEY, &::RegCloseKey>;
 using UniqueHandle = Unique<HANDLE, &detail::CloseKernelHandle>;
 using UniqueWinEventHook = Unique<HWINEVENTHOOK, &::UnhookWinEvent>;
+using UniqueTheme = Unique<HTHEME, &::CloseThemeData>;
 using UniqueAlgorithmProvider = Unique<BCRYPT_ALG_HANDLE, &detail::CloseAlgorithmProvider>;
 
 } // namespace platform::win32

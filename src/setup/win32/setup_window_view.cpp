@@ -1,6 +1,10 @@
 #include "setup/win32/setup_window_view.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
+#include <vssym32.h>
+
+#include <algorithm>
 
 #include "gate/win32/set_password_view.h"
 #include "platform/win32/win32_ui.h"
@@ -13,6 +17,7 @@ namespace setup::win32 {
 namespace {
 
 using platform::win32::CentreOnScreen;
+using platform::win32::FromPixels96;
 using platform::win32::FromTwips;
 using platform::win32::MakeChild;
 using platform::win32::MakeFont;
@@ -58,14 +63,16 @@ constexpr DWORD kLabel = SS_LEFT;
 constexpr DWORD kLink = SS_LEFT | SS_NOTIFY;
 constexpr DWORD kCheckBox = WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
-constexpr DWORD kList = WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+// No LBS_SORT: the model keeps the rows in their sorted order and the view inserts them in that order.
+constexpr DWORD kList =
+    WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
 
 constexpr ControlLayout kLayout[] = {
     {View::Image2, 0, "STATIC", "", SS_ICON, 0, 240, 540, 480, 480, nullptr, Kind::Icon},
     {View::Label1, 0, "STATIC",
      "Your password protected web pages are shown here. To add your own select 'Add an Item'.", kLabel, 0, 840, 540,
      4890, 435, nullptr, Kind::Plain},
-    {View::listwindows, 0, WC_LISTVIEWA, "", kList, WS_EX_CLIENTEDGE, 240, 1140, 5535, 1890, nullptr, Kind::Plain},
+    {View::listwindows, 0, "LISTBOX", "", kList, WS_EX_CLIENTEDGE, 240, 1140, 5535, 1890, nullptr, Kind::Plain},
     {View::cmdadd, 0, "STATIC", "Add an Item", kLink, 0, 240, 3180, 0, 195,
      "Click to add a new program for password protection", Kind::LinkLabel},
     {View::cmdremove, 0, "STATIC", "Remove Item", kLink, 0, 1320, 3180, 0, 195,
@@ -153,9 +160,26 @@ constexpr OptionBox kOptionBoxes[] = {
 
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
-UINT CheckState(bool checked) {
-    return INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-}
+constexpr UINT_PTR kListSubclassId = 1;
+
+// A row, in pixels at 96 dpi: the tick box, a square at the row's left end; a gap; then the text part, which
+// carries the selection highlight, with the text a little way in.
+constexpr int kTickBoxSize = 13;
+constexpr int kTickBoxMargin = 2;
+constexpr int kTextGap = 3;
+constexpr int kTextIndent = 2;
+
+// Keeps a flag raised for the time of a scope, however the scope ends.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlagScope() { m_flag = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& m_flag;
+};
 
 // The colour of the tab control's body as it draws itself (button face in the classic look, lighter under a
 // theme), taken from a drawing into memory; button face when that cannot be done.
@@ -193,7 +217,7 @@ COLORREF TabBodyColour(HWND tab) {
 SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindow& presenter)
     : m_main(mainWindow), m_instance(instance), m_presenter(presenter), m_dpi(ScreenDpi()),
       m_font(MakeFont("MS Shell Dlg", 800, m_dpi)), m_linkFont(MakeFont("MS Sans Serif", 825, m_dpi, true)) {
-    INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&classes);
     m_restoreFocusMessage = ::RegisterWindowMessageA("Kestrel.SetupWindow.RestoreFocus");
     const int logoSize = FromTwips(480, m_dpi);
@@ -219,6 +243,8 @@ SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindo
 SetupWindowView::~SetupWindowView() {
     m_alive.reset();
     m_presenter.AttachView(nullptr);
+    if (HWND list = m_controls[listwindows]; list && ::IsWindow(list))
+        ::RemoveWindowSubclass(list, &ListProc, kListSubclassId);
     for (HWND control : m_controls) {
         if (control && ::IsWindow(control))
             ::DestroyWindow(control);
@@ -274,15 +300,12 @@ void SetupWindowView::CreateControls() {
     ::SetWindowPos(m_tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     if (HWND list = m_controls[listwindows]) {
-        ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
-                       LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-        RECT client{};
-        ::GetClientRect(list, &client);
-        LVCOLUMNA column{};
-        column.mask = LVCF_WIDTH;
-        // One column as wide as the list, less the scroll bar that a long list shows.
-        column.cx = client.right - ::GetSystemMetrics(SM_CXVSCROLL);
-        ::SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+        // The list box asked its owner for the row height while it was being made, before this view took the
+        // main window's messages; an owner-drawn list box keeps that height through WM_SETFONT, so set it now.
+        ::SendMessageA(list, LB_SETITEMHEIGHT, 0, MAKELPARAM(RowHeight(), 0));
+        // Ticking by mouse and keyboard happens in the list box itself.
+        ::SetWindowSubclass(list, &ListProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(this));
+        OpenCheckTheme();
     }
 }
 
@@ -344,10 +367,26 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         }
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (!header || (header->hwndFrom != m_tab && header->hwndFrom != m_controls[listwindows]))
+            if (!header || header->hwndFrom != m_tab)
                 return false;
             result = 0;
             return OnNotify(*header);
+        }
+        case WM_MEASUREITEM: {
+            auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+            if (!item || item->CtlType != ODT_LISTBOX || static_cast<int>(item->CtlID) != IdOf(listwindows))
+                return false;
+            item->itemHeight = static_cast<UINT>(RowHeight());
+            result = TRUE;
+            return true;
+        }
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (!item || item->CtlType != ODT_LISTBOX || item->hwndItem != m_controls[listwindows])
+                return false;
+            DrawRow(*item);
+            result = TRUE;
+            return true;
         }
         case WM_CTLCOLORSTATIC: {
             const int control = ControlOf(reinterpret_cast<HWND>(lParam));
@@ -360,6 +399,7 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         case WM_SYSCOLORCHANGE:
             // Observed only: the main window and the controls handle these too.
             TakeTabBodyColour();
+            OpenCheckTheme();
             return false;
         case WM_SETCURSOR:
             // Only watched: the cursor itself is the main window's default.
@@ -394,11 +434,16 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
     } catch (...) {
         // A failing handler ends quietly; the window keeps working.
         result = 0;
-        return message == WM_COMMAND || message == WM_NOTIFY;
+        return message == WM_COMMAND || message == WM_NOTIFY || message == WM_DRAWITEM;
     }
 }
 
 bool SetupWindowView::OnCommand(int control, int code) {
+    if (control == listwindows) {
+        if (code == LBN_SELCHANGE)
+            TakeSelectionFromList();
+        return true;
+    }
     if (IsPushButton(control) && (code == BN_SETFOCUS || code == BN_KILLFOCUS)) {
         SetDefaultButton(code == BN_SETFOCUS ? control : cmdapply);
         return true;
@@ -420,12 +465,18 @@ bool SetupWindowView::OnCommand(int control, int code) {
         m_presenter.cmdhelp_Click();
         break;
     case cmdadd:
+        // The new row moves the selected one down: the model must know which one the list shows selected.
+        TakeSelectionFromList();
         m_presenter.cmdadd_Click();
         break;
     case cmdremove:
+        // Another program may have selected a row (LB_SETCURSEL), which the list box does not announce: the
+        // row that the list shows selected now is the one the command acts on.
+        TakeSelectionFromList();
         m_presenter.cmdremove_Click();
         break;
     case cmdchange:
+        TakeSelectionFromList();
         m_presenter.cmdchange_Click();
         break;
     case cmdsetpassword:
@@ -461,10 +512,7 @@ bool SetupWindowView::OnNotify(const NMHDR& header) {
         m_presenter.SSTab1_Click(tab);
         return true;
     }
-    if (header.code != static_cast<UINT>(LVN_ITEMCHANGED))
-        return false;
-    OnListItemChanged(reinterpret_cast<const NMLISTVIEW&>(header));
-    return true;
+    return false;
 }
 
 LRESULT SetupWindowView::OnCtlColorStatic(HDC dc, int control) {
@@ -529,7 +577,7 @@ void SetupWindowView::SyncList() {
     HWND list = m_controls[listwindows];
     if (!list || m_syncing)
         return;
-    m_syncing = true;
+    FlagScope syncing(m_syncing);
     const std::vector<engine::ItemRow>& rows = m_presenter.Items().Rows();
     // Rows come and go one at a time (a load adds up to a thousand): keep the rows that are unchanged at both
     // ends and replace only the middle.
@@ -542,71 +590,227 @@ void SetupWindowView::SyncList() {
     while (tail < shown - head && tail < wanted - head &&
            m_shownRows[shown - 1 - tail].text == rows[wanted - 1 - tail].text)
         ++tail;
+    // A thousand rows drawn one by one would keep the window busy for seconds under Wine: draw once at the end.
+    // Only a list in view is held (WM_SETREDRAW, where a control leaves it to the default handling, turns the
+    // window visible again, and the list may stand on a hidden tab).
+    const bool reshaping = head + tail < shown || head + tail < wanted;
+    const bool holdDrawing = reshaping && ::IsWindowVisible(list);
+    if (holdDrawing)
+        ::SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     if (wanted == 0) {
-        ::SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+        ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
     } else {
         for (std::size_t i = shown - tail; i > head; --i)
-            ::SendMessageA(list, LVM_DELETEITEM, i - 1, 0);
+            ::SendMessageA(list, LB_DELETESTRING, i - 1, 0);
         for (std::size_t i = head; i < wanted - tail; ++i) {
-            LVITEMA item{};
-            item.mask = LVIF_TEXT | LVIF_STATE;
-            item.iItem = static_cast<int>(i);
-            item.pszText = const_cast<char*>(rows[i].text.c_str());
-            item.state = CheckState(rows[i].checked);
-            item.stateMask = LVIS_STATEIMAGEMASK;
-            ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+            const auto index = static_cast<LRESULT>(
+                ::SendMessageA(list, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(rows[i].text.c_str())));
+            if (index >= 0)
+                ::SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(index), rows[i].checked ? 1 : 0);
         }
     }
     for (std::size_t i = 0; i < wanted; ++i) {
-        const bool shownChecked =
-            (i < head || i >= wanted - tail) ? m_shownRows[i < head ? i : i + shown - wanted].checked : rows[i].checked;
-        if (shownChecked == rows[i].checked)
+        const bool kept = i < head || i >= wanted - tail;
+        if (!kept || m_shownRows[i < head ? i : i + shown - wanted].checked == rows[i].checked)
             continue;
-        LVITEMA item{};
-        item.state = CheckState(rows[i].checked);
-        item.stateMask = LVIS_STATEIMAGEMASK;
-        ::SendMessageA(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+        ::SendMessageA(list, LB_SETITEMDATA, i, rows[i].checked ? 1 : 0);
+        RECT row{};
+        if (!reshaping && ::SendMessageA(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&row)) != LB_ERR)
+            ::InvalidateRect(list, &row, TRUE);
     }
     m_shownRows = rows;
 
     const int selected = m_presenter.Items().Selected();
-    const auto current =
-        static_cast<int>(::SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    const auto current = static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0));
     if (selected != current) {
-        LVITEMA item{};
-        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        if (current >= 0)
-            ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(current), reinterpret_cast<LPARAM>(&item));
-        if (selected >= 0 && selected < static_cast<int>(wanted)) {
-            item.state = LVIS_SELECTED | LVIS_FOCUSED;
-            ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&item));
-            ::SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(selected), FALSE);
-        }
+        // -1 takes the selection away; LB_SETCURSEL also scrolls the row into view.
+        const bool inRange = selected >= 0 && selected < static_cast<int>(wanted);
+        ::SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(inRange ? selected : -1), 0);
     }
-    m_syncing = false;
+    if (holdDrawing) {
+        ::SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(list, nullptr, TRUE);
+    }
 }
 
-void SetupWindowView::OnListItemChanged(const NMLISTVIEW& change) {
-    if (m_syncing || !(change.uChanged & LVIF_STATE))
+void SetupWindowView::TakeSelectionFromList() {
+    HWND list = m_controls[listwindows];
+    if (!list || m_syncing)
         return;
+    const auto current = static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0));
+    m_presenter.Items().Select(current >= 0 ? current : -1);
+}
+
+void SetupWindowView::ToggleRow(int row) {
     engine::ItemList& items = m_presenter.Items();
-    const UINT changed = change.uNewState ^ change.uOldState;
-    const int row = change.iItem;
-    if (row < -1 || row >= static_cast<int>(m_shownRows.size()))
+    if (m_syncing || row < 0 || row >= items.Count())
         return;
-    if ((changed & LVIS_STATEIMAGEMASK) && row >= 0) {
-        const bool checked = ((change.uNewState & LVIS_STATEIMAGEMASK) >> 12) == 2;
-        m_shownRows[static_cast<std::size_t>(row)].checked = checked;
-        items.SetChecked(row, checked);
+    // The list box moves its selection on the button going down but tells only when it comes up: the model
+    // learns it first, or the repaint below would put the model's older selection back.
+    TakeSelectionFromList();
+    // The model repaints the row through SyncList, which also puts the new tick into the item data.
+    items.SetChecked(row, !items.Rows()[static_cast<std::size_t>(row)].checked);
+}
+
+int SetupWindowView::RowAt(LPARAM point, bool onTickBoxOnly) const noexcept {
+    HWND list = m_controls[listwindows];
+    if (!list)
+        return -1;
+    const POINT at{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
+    const auto found = ::SendMessageA(list, LB_ITEMFROMPOINT, 0, point);
+    const int row = LOWORD(found);
+    // The list box names the nearest row even for a point below the last one: only a point on the row counts.
+    RECT rect{};
+    if (HIWORD(found) != 0 || ::SendMessageA(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect)) == LB_ERR ||
+        !::PtInRect(&rect, at))
+        return -1;
+    if (onTickBoxOnly) {
+        // The box and a little room around it, as a hand aims.
+        RECT box = TickBoxRect(rect);
+        box.left = rect.left;
+        box.right += FromPixels96(kTickBoxMargin, m_dpi);
+        box.top = rect.top;
+        box.bottom = rect.bottom;
+        if (!::PtInRect(&box, at))
+            return -1;
     }
-    if (changed & LVIS_SELECTED) {
-        if (change.uNewState & LVIS_SELECTED) {
-            if (row >= 0)
-                items.Select(row);
-        } else if (row == -1 || items.Selected() == row) {
-            items.Select(-1);
+    return row;
+}
+
+int SetupWindowView::RowHeight() const {
+    int textHeight = 0;
+    HWND list = m_controls[listwindows];
+    if (HDC dc = ::GetDC(list ? list : m_main)) {
+        HGDIOBJ old = ::SelectObject(dc, m_font.get());
+        TEXTMETRICA metrics{};
+        if (::GetTextMetricsA(dc, &metrics))
+            textHeight = metrics.tmHeight;
+        ::SelectObject(dc, old);
+        ::ReleaseDC(list ? list : m_main, dc);
+    }
+    return std::max(textHeight, FromPixels96(kTickBoxSize, m_dpi)) + FromPixels96(2, m_dpi);
+}
+
+RECT SetupWindowView::TickBoxRect(const RECT& row) const noexcept {
+    const int height = row.bottom - row.top;
+    const int size = std::min(FromPixels96(kTickBoxSize, m_dpi), std::max(height - 2, 1));
+    RECT box{};
+    box.left = row.left + FromPixels96(kTickBoxMargin, m_dpi);
+    box.top = row.top + (height - size) / 2;
+    box.right = box.left + size;
+    box.bottom = box.top + size;
+    return box;
+}
+
+void SetupWindowView::DrawRow(const DRAWITEMSTRUCT& item) const {
+    HDC dc = item.hDC;
+    RECT row = item.rcItem;
+    const bool focus = (item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT);
+    if (item.itemID == static_cast<UINT>(-1)) {
+        // An empty list that has the focus shows only the focus rectangle.
+        if (focus)
+            ::DrawFocusRect(dc, &row);
+        return;
+    }
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    const bool ticked = item.itemData != 0;
+
+    // The whole row is drawn every time, whatever part of it changed (selection, focus or all of it).
+    ::FillRect(dc, &row, ::GetSysColorBrush(COLOR_WINDOW));
+    RECT box = TickBoxRect(row);
+    if (m_checkTheme) {
+        const int state = disabled ? (ticked ? CBS_CHECKEDDISABLED : CBS_UNCHECKEDDISABLED)
+                                   : (ticked ? CBS_CHECKEDNORMAL : CBS_UNCHECKEDNORMAL);
+        ::DrawThemeBackground(m_checkTheme.get(), dc, BP_CHECKBOX, state, &box, nullptr);
+    } else {
+        UINT state = DFCS_BUTTONCHECK | DFCS_FLAT;
+        if (ticked)
+            state |= DFCS_CHECKED;
+        if (disabled)
+            state |= DFCS_INACTIVE;
+        ::DrawFrameControl(dc, &box, DFC_BUTTON, state);
+    }
+
+    // The text part carries the selection, as in a list with tick boxes the box itself stays plain.
+    RECT label = row;
+    label.left = box.right + FromPixels96(kTextGap, m_dpi);
+    if (selected)
+        ::FillRect(dc, &label, ::GetSysColorBrush(COLOR_HIGHLIGHT));
+    std::string text;
+    HWND list = item.hwndItem;
+    const auto length = ::SendMessageA(list, LB_GETTEXTLEN, item.itemID, 0);
+    if (length > 0) {
+        text.resize(static_cast<std::size_t>(length) + 1);
+        const auto copied = ::SendMessageA(list, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    }
+    HGDIOBJ oldFont = ::SelectObject(dc, m_font.get());
+    const int oldMode = ::SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColour = ::SetTextColor(
+        dc, ::GetSysColor(disabled ? COLOR_GRAYTEXT : (selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT)));
+    RECT textRect = label;
+    textRect.left += FromPixels96(kTextIndent, m_dpi);
+    ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
+                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    ::SetTextColor(dc, oldColour);
+    ::SetBkMode(dc, oldMode);
+    ::SelectObject(dc, oldFont);
+    if (focus)
+        ::DrawFocusRect(dc, &label);
+}
+
+void SetupWindowView::OpenCheckTheme() {
+    m_checkTheme.reset();
+    HWND list = m_controls[listwindows];
+    if (list && ::IsAppThemed())
+        m_checkTheme.reset(::OpenThemeData(list, L"BUTTON"));
+    if (list)
+        ::InvalidateRect(list, nullptr, TRUE);
+}
+
+// The list box's own procedure, in front of the standard one: the user's ways of ticking a row.
+LRESULT CALLBACK SetupWindowView::ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                           DWORD_PTR data) noexcept {
+    auto* self = reinterpret_cast<SetupWindowView*>(data);
+    // A tick that fails is lost; the list keeps working.
+    auto toggle = [self](int row) noexcept {
+        try {
+            self->ToggleRow(row);
+        } catch (...) {
         }
+    };
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        // A click on a row's box ticks or unticks it; a double-click anywhere on a row does too. The list box
+        // selects the row first, as for any click.
+        const int row = self->RowAt(lParam, message == WM_LBUTTONDOWN);
+        const LRESULT result = ::DefSubclassProc(list, message, wParam, lParam);
+        if (row >= 0)
+            toggle(row);
+        return result;
     }
+    case WM_KEYDOWN:
+        // Space ticks or unticks the selected row; held down, it does so once.
+        if (wParam == VK_SPACE) {
+            if (!(lParam & (1 << 30)))
+                toggle(static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0)));
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        // The list box would take the space as the start of a row's text and jump to such a row.
+        if (wParam == ' ')
+            return 0;
+        break;
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(list, &ListProc, kListSubclassId);
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(list, message, wParam, lParam);
 }
 
 void SetupWindowView::SyncOptions() {
