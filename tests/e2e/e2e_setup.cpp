@@ -1,6 +1,7 @@
 // The setup window through the real windows of kestrel.exe: opened with the tray menu's Setup... and the
 // password, its tabs, the add-item and set-password dialogs, OK, Apply, Cancel and Remove, and what each leaves
 // in the store and in the running lock. Screenshots of every tab and dialog go to build/e2e-artifacts/.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +49,12 @@ std::string PromptLabel(HWND prompt) {
 void Answer(HWND prompt, const std::string& password) {
     E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(prompt, "Edit"), password), "could not type into the prompt");
     E2E_REQUIRE(e2e::Click(e2e::ChildWithText(prompt, "Button", "OK")), "no OK button on the prompt");
+}
+
+// True once the window's thread has finished what it was doing (a handler of a posted click) and answers.
+bool Settled(HWND window) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result) != 0;
 }
 
 // A visible top-level window of the process with this caption (a dialog); nullptr when none came.
@@ -108,65 +115,38 @@ bool EnabledNow(HWND window) {
 }
 
 // ---------------------------------------------------------------------------------------------------------
-// The check-box list of another process: its items live in that process, so the item records go through
-// memory allocated there.
+// The locked-item list of another process: a list box, whose rows any program can read (the system carries the
+// row texts across), with the tick of each row in its item data (1 = ticked, 0 = not).
 
-class RemoteMemory {
-public:
-    RemoteMemory(HWND window, std::size_t size) : m_size(size) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        m_process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-        if (m_process)
-            m_address = VirtualAllocEx(m_process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    }
-    ~RemoteMemory() {
-        if (m_address)
-            VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE);
-        if (m_process)
-            CloseHandle(m_process);
-    }
-    RemoteMemory(const RemoteMemory&) = delete;
-    RemoteMemory& operator=(const RemoteMemory&) = delete;
-
-    bool Ok() const { return m_address != nullptr; }
-    char* Address() const { return static_cast<char*>(m_address); }
-    bool Write(const void* data, std::size_t size, std::size_t offset = 0) const {
-        return WriteProcessMemory(m_process, Address() + offset, data, size, nullptr) != FALSE;
-    }
-    bool Read(void* data, std::size_t size, std::size_t offset = 0) const {
-        return ReadProcessMemory(m_process, Address() + offset, data, size, nullptr) != FALSE;
-    }
-
-private:
-    HANDLE m_process = nullptr;
-    void* m_address = nullptr;
-    std::size_t m_size;
-};
+LRESULT Ask(HWND list, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = static_cast<DWORD_PTR>(LB_ERR);
+    if (!SendMessageTimeoutW(list, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
+        return LB_ERR;
+    return static_cast<LRESULT>(result);
+}
 
 HWND ItemList(HWND main) {
-    HWND list = e2e::ChildOfClass(main, WC_LISTVIEWA);
+    HWND list = e2e::ChildOfClass(main, "ListBox");
     E2E_REQUIRE(list, "no locked-item list");
     return list;
 }
 
+// The rows' texts, asked as a reading tool asks: in UTF-16 (Wine 8 hands the ANSI form of LB_GETTEXT to another
+// process as UTF-16 too), then in the ANSI code page the program works in.
 std::vector<std::string> ListTexts(HWND list) {
     std::vector<std::string> texts;
-    constexpr std::size_t kTextMax = 1024;
-    RemoteMemory memory(list, sizeof(LVITEMA) + kTextMax);
-    if (!memory.Ok())
-        return texts;
-    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        LVITEMA item{};
-        item.iSubItem = 0;
-        item.pszText = memory.Address() + sizeof(LVITEMA);
-        item.cchTextMax = static_cast<int>(kTextMax);
-        memory.Write(&item, sizeof item);
-        const auto length = static_cast<std::size_t>(
-            SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(memory.Address())));
-        std::string text(std::min(length, kTextMax), '\0');
-        memory.Read(text.data(), text.size(), sizeof(LVITEMA));
+    const LRESULT count = Ask(list, LB_GETCOUNT);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = Ask(list, LB_GETTEXTLEN, static_cast<WPARAM>(i));
+        if (length < 0)
+            return texts;
+        std::vector<wchar_t> wide(static_cast<std::size_t>(length) + 1, L'\0');
+        const LRESULT copied = Ask(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide.data()));
+        const int chars = static_cast<int>(std::clamp<LRESULT>(copied, 0, length));
+        std::string text(static_cast<std::size_t>(chars) * 2, '\0');
+        const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, text.data(), static_cast<int>(text.size()),
+                                              nullptr, nullptr);
+        text.resize(static_cast<std::size_t>(std::max(bytes, 0)));
         texts.push_back(text);
     }
     return texts;
@@ -180,37 +160,83 @@ int RowOf(HWND list, const std::string& text) {
     return -1;
 }
 
-// Changes a row's state as the user's click would: the list tells the main window.
-bool SetRowState(HWND list, int row, UINT state, UINT mask) {
-    RemoteMemory memory(list, sizeof(LVITEMA));
-    LVITEMA item{};
-    item.state = state;
-    item.stateMask = mask;
-    if (!memory.Ok() || !memory.Write(&item, sizeof item))
-        return false;
-    return SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(memory.Address())) !=
-           FALSE;
-}
-
-void TickRow(HWND list, const std::string& text) {
+bool RowTicked(HWND list, const std::string& text) {
     const int row = RowOf(list, text);
-    E2E_REQUIRE(row >= 0, "no row \"" + text + "\"");
-    E2E_REQUIRE(SetRowState(list, row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK), "could not tick " + text);
+    return row >= 0 && Ask(list, LB_GETITEMDATA, static_cast<WPARAM>(row)) == 1;
 }
 
+int SelectedRow(HWND list) {
+    return static_cast<int>(Ask(list, LB_GETCURSEL));
+}
+
+// Selects a row as a test tool does: LB_SETCURSEL, which the list box announces to nobody.
 void SelectRow(HWND list, const std::string& text) {
     const int row = RowOf(list, text);
     E2E_REQUIRE(row >= 0, "no row \"" + text + "\"");
-    E2E_REQUIRE(SetRowState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED),
-                "could not select " + text);
+    E2E_REQUIRE(Ask(list, LB_SETCURSEL, static_cast<WPARAM>(row)) == row, "could not select " + text);
 }
 
-bool RowTicked(HWND list, const std::string& text) {
+// Real input, as the user's hand gives it.
+
+// The screen point of a row of the list: on its tick box (a square about a row high at the row's left end),
+// or on its text.
+enum class RowPart { TickBox, Text };
+POINT PointOn(HWND list, const std::string& text, RowPart part) {
     const int row = RowOf(list, text);
-    if (row < 0)
-        return false;
-    const auto state = static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
-    return (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+    E2E_REQUIRE(row >= 0, "no row \"" + text + "\"");
+    const auto top = static_cast<int>(Ask(list, LB_GETTOPINDEX));
+    const auto height = static_cast<int>(Ask(list, LB_GETITEMHEIGHT));
+    RECT client{};
+    GetClientRect(list, &client);
+    E2E_REQUIRE(height > 0 && row >= top && (row - top + 1) * height <= client.bottom,
+                "row " + text + " is not in view");
+    POINT point{part == RowPart::TickBox ? height / 2 : height * 3, (row - top) * height + height / 2};
+    ClientToScreen(list, &point);
+    return point;
+}
+
+void MouseClicks(POINT at, int clicks) {
+    SetCursorPos(at.x, at.y);
+    std::vector<INPUT> inputs;
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    move.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs.push_back(move);
+    for (int i = 0; i < clicks; ++i) {
+        INPUT button{};
+        button.type = INPUT_MOUSE;
+        button.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        inputs.push_back(button);
+        button.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        inputs.push_back(button);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void PressKey(WORD key) {
+    INPUT keys[2]{};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = key;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
+
+// The setup window in front, so that the real input reaches it.
+void BringSetupToFront(const Kestrel& k) {
+    E2E_REQUIRE(e2e::WaitUntil([&] { return EnabledNow(k.main) && GetForegroundWindow() == k.main; }),
+                "the setup window is not in front");
+}
+
+// Ticks (or unticks) a row with a real click on its tick box.
+void ClickTickBox(const Kestrel& k, const std::string& text) {
+    HWND list = ItemList(k.main);
+    BringSetupToFront(k);
+    const bool before = RowTicked(list, text);
+    MouseClicks(PointOn(list, text, RowPart::TickBox), 1);
+    E2E_REQUIRE(e2e::WaitUntil([&] { return RowTicked(list, text) != before; }),
+                "a click on the box of " + text + " did not change its tick");
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -290,7 +316,7 @@ E2E_TEST(AddedAndTickedItemLocksAtOnceAfterOk) {
     E2E_CHECK(ListTexts(list) == (std::vector<std::string>{"Crime", "Online Gambling"}),
               "rows are " + Joined(ListTexts(list)));
     E2E_CHECK(!RowTicked(list, "Online Gambling"), "the new row came ticked");
-    TickRow(list, "Online Gambling");
+    ClickTickBox(k, "Online Gambling");
     E2E_CHECK(StoredItems() == (std::vector<std::string>{"Crime,1"}), "stored before OK: " + Joined(StoredItems()));
 
     Press(k.main, "Button", "OK");
@@ -337,6 +363,45 @@ E2E_TEST(RemoveStoresAtOnceAndLockingGoesOn) {
     E2E_CHECK(ListTexts(list) == std::vector<std::string>{"Crime"}, "rows are " + Joined(ListTexts(list)));
     E2E_CHECK(IsWindowVisible(k.main), "Remove hid the setup window");
     E2E_CHECK(Locks("Crime Stories - Browser"), "nothing locks after Remove");
+}
+
+// The user's three ways of turning a tick over: a click on the row's box, Space on the selected row and a
+// double-click on the row. A click on the text only selects. What the list shows is what Apply stores.
+E2E_TEST(RowsAreTickedByTheirBoxBySpaceAndByADoubleClick) {
+    Kestrel k = Start({{"Item0", "Crime,0"}, {"Item1", "Poker,1"}, {"Item2", "Dice,0"}});
+    OpenSetup(k);
+    HWND list = ItemList(k.main);
+    E2E_REQUIRE(e2e::WaitUntil([&] { return ListTexts(list).size() == 3; }), "rows are " + Joined(ListTexts(list)));
+    E2E_CHECK(ListTexts(list) == (std::vector<std::string>{"Crime", "Dice", "Poker"}),
+              "rows are " + Joined(ListTexts(list)));
+    E2E_CHECK(!RowTicked(list, "Crime") && RowTicked(list, "Poker"), "the ticks were not loaded");
+    E2E_CHECK(SelectedRow(list) == -1, "a row is selected before any click");
+
+    ClickTickBox(k, "Crime");
+    E2E_CHECK(RowTicked(list, "Crime"), "the click on the box did not tick Crime");
+    E2E_CHECK(SelectedRow(list) == RowOf(list, "Crime"), "the click on the box did not select Crime");
+    PressKey(VK_SPACE);
+    E2E_CHECK(e2e::WaitUntil([&] { return !RowTicked(list, "Crime"); }), "Space did not untick the selected row");
+    PressKey(VK_SPACE);
+    E2E_CHECK(e2e::WaitUntil([&] { return RowTicked(list, "Crime"); }), "Space did not tick it again");
+    E2E_CHECK(SelectedRow(list) == RowOf(list, "Crime"), "Space moved the selection");
+
+    MouseClicks(PointOn(list, "Dice", RowPart::Text), 1);
+    E2E_CHECK(e2e::WaitUntil([&] { return SelectedRow(list) == RowOf(list, "Dice"); }), "a click did not select Dice");
+    // Longer than a double-click's time, so that the next click starts afresh.
+    E2E_CHECK(e2e::StaysTrue([&] { return !RowTicked(list, "Dice"); }, 1000), "a click on the text ticked Dice");
+    MouseClicks(PointOn(list, "Poker", RowPart::Text), 2);
+    E2E_CHECK(e2e::WaitUntil([&] { return !RowTicked(list, "Poker"); }), "a double-click did not untick Poker");
+    E2E_CHECK(SelectedRow(list) == RowOf(list, "Poker"), "the double-click did not select Poker");
+    e2e::Pause(300);
+    // Crime ticked, Dice not, Poker not and selected.
+    e2e::SaveScreenshot("setup-tab0-ticks");
+
+    Press(k.main, "Button", "Apply");
+    E2E_CHECK(e2e::WaitUntil([] {
+                  return StoredItems() == std::vector<std::string>{"Crime,1", "Dice,0", "Poker,0"};
+              }),
+              "stored after Apply: " + Joined(StoredItems()));
 }
 
 E2E_TEST(NewPasswordIsInForceAtOnceAndStoredAsAHashByOk) {
@@ -406,7 +471,9 @@ E2E_TEST(CancelKeepsEditsInMemoryButNotInTheStore) {
     E2E_CHECK(IsWindowVisible(lockKeys), "the window did not reopen on the tab last shown");
     Press(k.main, "Button", "Apply");
     E2E_CHECK(e2e::WaitUntil([] { return Stored(kSettingsKey, "LockKeys") == "1"; }), "Apply did not store LockKeys");
+    E2E_CHECK(Settled(k.main), "the setup window does not answer");
     E2E_CHECK(IsWindowVisible(k.main), "Apply hid the setup window");
+    E2E_CHECK(!IsWindowVisible(ItemList(k.main)), "the reload brought the item list onto the Advanced tab");
 }
 
 E2E_TEST(PopupAddOnIsOfferedAndCancelUnticks) {
