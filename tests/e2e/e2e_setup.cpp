@@ -198,22 +198,29 @@ POINT PointOn(HWND list, const std::string& text, RowPart part) {
     return point;
 }
 
+// Clicks (clicks = 2: a double-click) at a screen point. Under Wine a button event sent right after the cursor
+// was moved can still go off where the cursor was before; so the cursor is first brought there and seen to stay,
+// and every event carries the point itself.
 void MouseClicks(POINT at, int clicks) {
+    INPUT event{};
+    event.type = INPUT_MOUSE;
+    event.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    event.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    event.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    auto there = [&] {
+        POINT now{};
+        return GetCursorPos(&now) && now.x == at.x && now.y == at.y;
+    };
     SetCursorPos(at.x, at.y);
+    SendInput(1, &event, sizeof(INPUT));
+    E2E_REQUIRE(e2e::WaitUntil([&] { return there() && e2e::StaysTrue(there, 200); }),
+                "the mouse pointer did not stay on the point");
     std::vector<INPUT> inputs;
-    INPUT move{};
-    move.type = INPUT_MOUSE;
-    move.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    move.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs.push_back(move);
     for (int i = 0; i < clicks; ++i) {
-        INPUT button{};
-        button.type = INPUT_MOUSE;
-        button.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        inputs.push_back(button);
-        button.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        inputs.push_back(button);
+        for (DWORD button : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+            event.mi.dwFlags = button | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+            inputs.push_back(event);
+        }
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
