@@ -78,8 +78,11 @@ void PasswordPrompt::OKButton_Click() {
     const bool right = m_state.Password.Matches(typed);
     WipeString(typed);
     if (!right) {
-        // Nothing else changes: the text stays in the box and the word and the held window stay.
+        // Nothing else changes: the text stays in the box and the word and the held window stay. Checking a
+        // hashed password can take most of a second; the tick that fell due meanwhile must not wipe the answer
+        // before it has been seen, so the period starts again here.
         m_view->SetLabel(kWrongPassword);
+        m_view->RestartRefreshTimer();
         return;
     }
 

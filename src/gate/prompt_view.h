@@ -30,6 +30,8 @@ public:
     virtual void HideControl(PromptControl control) = 0;
     // Shows the window modeless; when it is shown already, only brings it to the front.
     virtual void Show() = 0;
+    // Starts Timer1's period afresh, so that what the label shows now stays for a whole period.
+    virtual void RestartRefreshTimer() = 0;
     // Discards the window (its typed text wiped). No event arrives afterwards. Safe to call from inside an event.
     virtual void Close() = 0;
 };

@@ -17,6 +17,7 @@ struct PromptWindowRecord {
     std::set<gate::PromptControl> hidden;
     int topmostCalls = 0;
     int showCalls = 0;
+    int timerRestarts = 0;
     bool closed = false;
     bool destroyed = false;
     gate::PromptViewEvents* events = nullptr;
@@ -33,6 +34,7 @@ public:
     std::string PasswordText() override { return m_record.typed; }
     void HideControl(gate::PromptControl control) override { m_record.hidden.insert(control); }
     void Show() override { ++m_record.showCalls; }
+    void RestartRefreshTimer() override { ++m_record.timerRestarts; }
     void Close() override {
         m_record.closed = true;
         m_record.events = nullptr;

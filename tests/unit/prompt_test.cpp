@@ -93,6 +93,8 @@ TEST_F(PromptTest, WrongPasswordsChangeNothingButTheLabel) {
         EXPECT_EQ(state.PendingAction, "");
         EXPECT_TRUE(log.empty());
     }
+    // Each answer starts the refresh period again, so a slow check cannot let a due tick wipe it unseen.
+    EXPECT_EQ(views.Last().timerRestarts, 5);
     views.Tick(); // about a second later the title is back, the wrong text still in the box
     EXPECT_EQ(views.Last().label, "Poker Night" + kTickNote);
     EXPECT_EQ(views.Last().typed, "PASSAG");

@@ -166,6 +166,11 @@ void Win32PromptView::OnInitDialog(HWND dialog) noexcept {
     ::SetTimer(dialog, kTimer1, kTimer1Ms, nullptr);
 }
 
+void Win32PromptView::RestartRefreshTimer() {
+    // Setting a timer that runs already starts its period again.
+    if (m_dialog) ::SetTimer(m_dialog.get(), kTimer1, kTimer1Ms, nullptr);
+}
+
 void Win32PromptView::AddTooltip() noexcept {
     if (!m_password) return;
     m_tooltip.reset(::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,

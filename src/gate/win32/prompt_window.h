@@ -55,6 +55,7 @@ public:
     std::string PasswordText() override;
     void HideControl(PromptControl control) override;
     void Show() override;
+    void RestartRefreshTimer() override;
     void Close() override;
 
 private:
