@@ -52,19 +52,17 @@ void AddItemDialog::cmdexit_Click() {
 }
 
 void AddItemDialog::chkconvert_Click() {
-    if (!m_modal.IsOpen())
-        return;
-    try {
-        if (m_view->ConvertChecked())
-            Convert();
-    } catch (const std::exception& e) {
-        ReportFailure(e.what());
-    }
+    if (m_modal.IsOpen())
+        ConvertIfTicked();
 }
 
 void AddItemDialog::txtwindow_Change() {
-    if (!m_modal.IsOpen() || m_converting)
-        return;
+    if (m_modal.IsOpen() && !m_converting)
+        ConvertIfTicked();
+}
+
+void AddItemDialog::ConvertIfTicked() {
+    // The two title-case handlers report their own failures; the text stays as it was when one happened.
     try {
         if (m_view->ConvertChecked())
             Convert();

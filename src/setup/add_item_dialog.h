@@ -55,6 +55,7 @@ public:
     void Form_Unload();
 
 private:
+    void ConvertIfTicked();
     void Convert();
     void ReportFailure(const char* description);
     void CloseDialog();
