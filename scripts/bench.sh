@@ -44,14 +44,7 @@ fi
 
 ensure_packages "${PKGS_NATIVE_BUILD[@]}" "${PKGS_WINDOWS_BUILD[@]}" "${PKGS_WINE[@]}" "${PKGS_INSTALLER[@]}"
 
-cleanup() {
-    if [ -n "${WINEPREFIX:-}" ]; then
-        wineserver -k >/dev/null 2>&1
-        wineserver -w >/dev/null 2>&1
-    fi
-    stop_xvfb
-}
-trap cleanup EXIT
+trap stop_wine_and_xvfb EXIT
 trap 'exit 130' INT TERM
 
 rm -rf "$OUT"

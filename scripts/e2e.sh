@@ -38,14 +38,7 @@ fail() { # a failure the harness itself found
     failed=$((failed + 1))
 }
 
-cleanup() {
-    if [ -n "${WINEPREFIX:-}" ]; then
-        wineserver -k >/dev/null 2>&1
-        wineserver -w >/dev/null 2>&1
-    fi
-    stop_xvfb
-}
-trap cleanup EXIT
+trap stop_wine_and_xvfb EXIT
 trap 'exit 130' INT TERM
 
 rm -rf "$ARTIFACTS"

@@ -139,3 +139,12 @@ stop_xvfb() {
         XVFB_PID=
     fi
 }
+
+# Ends the Wine session of $WINEPREFIX (every program in it) and our Xvfb: what a script leaves behind at exit.
+stop_wine_and_xvfb() {
+    if [ -n "${WINEPREFIX:-}" ]; then
+        wineserver -k >/dev/null 2>&1
+        wineserver -w >/dev/null 2>&1
+    fi
+    stop_xvfb
+}
