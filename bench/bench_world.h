@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "app/shared_state.h"
+#include "common/prompt_opener.h"
+#include "common/shared_state.h"
 #include "engine/lock_engine.h"
-#include "gate/prompt_opener.h"
 #include "platform/fake/fake_desktop.h"
 #include "platform/fake/fake_registry.h"
 #include "platform/fake/fake_timer.h"
@@ -16,7 +16,7 @@
 namespace bench {
 
 // The prompt only counts how often it was asked for: showing it is not the watcher's cost.
-class CountingPrompt : public gate::PromptOpener {
+class CountingPrompt : public common::PromptOpener {
 public:
     void ShowPrompt() override { ++shown; }
     long shown = 0;
@@ -41,7 +41,7 @@ struct EngineWorld {
     platform::fake::FakeDesktop desktop;
     platform::fake::FakeTimerFactory timers;
     platform::native::OpenSslCrypto crypto;
-    app::SharedState state{gate::Password(crypto, 1000)};
+    common::SharedState state{common::Password(crypto, 1000)};
     store::Options options;
     CountingPrompt prompt;
     engine::LockEngine engine{registry, desktop, timers, state, options, prompt};

@@ -28,9 +28,9 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "common/prompt_opener.h"
+#include "common/shared_state.h"
 #include "engine/lock_engine.h"
-#include "gate/prompt_opener.h"
 #include "platform/win32/win32_crypto.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_registry.h"
@@ -490,7 +490,7 @@ void ResultResources(const Kestrel& kestrel, const std::string& prefix) {
 // ---------------------------------------------------------------------------------------------------------
 // In this process: the engine with the real registry and desktop
 
-class CountingPrompt : public gate::PromptOpener {
+class CountingPrompt : public common::PromptOpener {
 public:
     void ShowPrompt() override { ++shown; }
     long shown = 0;
@@ -503,7 +503,7 @@ void MeasureEngineInProcess() {
     platform::win32::Win32Desktop desktop;
     platform::win32::Win32TimerFactory timers;
     platform::win32::Win32Crypto crypto;
-    app::SharedState state(crypto);
+    common::SharedState state(crypto);
     store::Options options;
     CountingPrompt prompt;
     std::vector<double> loads, saves;

@@ -6,7 +6,7 @@ namespace app {
 
 Lifecycle::Lifecycle(store::Registry& registry, platform::Desktop& desktop, platform::Shell& shell,
                      platform::TimerFactory& timers, engine::LockEngine& engine, store::Settings& settings,
-                     LoadingNotice& notice, MainWindowView& view)
+                     common::LoadingNotice& notice, MainWindowView& view)
     : m_registry(registry), m_desktop(desktop), m_shell(shell), m_engine(engine), m_settings(settings),
       m_notice(notice), m_view(view), m_timerdelay(timers.MakeTimer(kDelayMs, [this] { TimerdelayTick(); })) {}
 

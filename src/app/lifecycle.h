@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "common/prompt_opener.h"
 #include "engine/lock_engine.h"
 #include "platform/desktop.h"
 #include "platform/shell.h"
@@ -33,14 +34,6 @@ public:
     virtual void EndProcess() = 0;
 };
 
-// The second-instance use of the password prompt.
-class LoadingNotice {
-public:
-    virtual ~LoadingNotice() = default;
-    virtual void ShowLoadingNotice() = 0;
-    virtual void CloseNotice() = 0;
-};
-
 // The main window's load and close handlers and the `timerdelay` of a second instance.
 class Lifecycle {
 public:
@@ -48,7 +41,7 @@ public:
 
     Lifecycle(store::Registry& registry, platform::Desktop& desktop, platform::Shell& shell,
               platform::TimerFactory& timers, engine::LockEngine& engine, store::Settings& settings,
-              LoadingNotice& notice, MainWindowView& view);
+              common::LoadingNotice& notice, MainWindowView& view);
 
     // The load handler; returns true when this copy is the first instance and keeps running.
     bool Form_Load();
@@ -65,7 +58,7 @@ private:
     platform::Shell& m_shell;
     engine::LockEngine& m_engine;
     store::Settings& m_settings;
-    LoadingNotice& m_notice;
+    common::LoadingNotice& m_notice;
     MainWindowView& m_view;
     std::unique_ptr<platform::Timer> m_timerdelay;
     bool m_firstInstance = false;

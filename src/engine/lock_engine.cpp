@@ -19,22 +19,10 @@ bool IsPermanentAllowEntry(const std::string& entry) {
     return entry == "Print Setup" || entry == "Page Setup";
 }
 
-// Switches the watcher off for the lifetime of the guard and on at its end, whatever its state before.
-class WatcherPause {
-public:
-    explicit WatcherPause(platform::Timer& timer) : m_timer(timer) { m_timer.SetEnabled(false); }
-    ~WatcherPause() { m_timer.SetEnabled(true); }
-    WatcherPause(const WatcherPause&) = delete;
-    WatcherPause& operator=(const WatcherPause&) = delete;
-
-private:
-    platform::Timer& m_timer;
-};
-
 } // namespace
 
 LockEngine::LockEngine(store::Registry& registry, platform::Desktop& desktop, platform::TimerFactory& timers,
-                       app::SharedState& state, const store::Options& options, gate::PromptOpener& prompt)
+                       common::SharedState& state, const store::Options& options, common::PromptOpener& prompt)
     : m_registry(registry), m_desktop(desktop), m_state(state), m_options(options), m_prompt(prompt),
       m_timerorv(timers.MakeTimer(kTickMs, [this] { TimerorvTick(); })) {
     // Off until the first instance's start-up switches it on.

@@ -2,9 +2,9 @@
 #include <memory>
 #include <string>
 
-#include "app/shared_state.h"
+#include "common/prompt_opener.h"
+#include "common/shared_state.h"
 #include "engine/locked_items.h"
-#include "gate/prompt_opener.h"
 #include "platform/desktop.h"
 #include "platform/timer.h"
 #include "store/options.h"
@@ -17,12 +17,25 @@ constexpr const char* kRunningCaption = "Kestrel 2004";     // the first instanc
 constexpr const char* kStartingCaption = "*** Kestrel ***"; // every main window at creation
 constexpr const char* kClosingCaption = "crumbs!";          // a main window while it closes
 
+// The one way to pause the watcher: `timerorv` is off for the lifetime of the guard and on at its end, whatever
+// its state before (saving the items, removing one, adding one from the add-item dialog).
+class WatcherPause {
+public:
+    explicit WatcherPause(platform::Timer& timerorv) : m_timer(timerorv) { m_timer.SetEnabled(false); }
+    ~WatcherPause() { m_timer.SetEnabled(true); }
+    WatcherPause(const WatcherPause&) = delete;
+    WatcherPause& operator=(const WatcherPause&) = delete;
+
+private:
+    platform::Timer& m_timer;
+};
+
 // The lock engine of the main window: the three lists, their load and save, and the once-a-second
 // watcher `timerorv` with its two sub-steps.
 class LockEngine {
 public:
     LockEngine(store::Registry& registry, platform::Desktop& desktop, platform::TimerFactory& timers,
-               app::SharedState& state, const store::Options& options, gate::PromptOpener& prompt);
+               common::SharedState& state, const store::Options& options, common::PromptOpener& prompt);
     ~LockEngine();
     LockEngine(const LockEngine&) = delete;
     LockEngine& operator=(const LockEngine&) = delete;
@@ -59,9 +72,9 @@ private:
 
     store::Registry& m_registry;
     platform::Desktop& m_desktop;
-    app::SharedState& m_state;
+    common::SharedState& m_state;
     const store::Options& m_options;
-    gate::PromptOpener& m_prompt;
+    common::PromptOpener& m_prompt;
     std::unique_ptr<platform::Timer> m_timerorv;
     ItemList m_listwindows;
     std::vector<std::string> m_lockedItems;

@@ -1,6 +1,6 @@
 #include "gate/password_prompt.h"
 
-#include "gate/secure_wipe.h"
+#include "common/secure_wipe.h"
 
 namespace gate {
 namespace {
@@ -20,7 +20,7 @@ private:
 
 } // namespace
 
-PasswordPrompt::PasswordPrompt(app::SharedState& state, platform::Desktop& desktop, PromptHost& host,
+PasswordPrompt::PasswordPrompt(common::SharedState& state, platform::Desktop& desktop, PromptHost& host,
                                PromptViewFactory& views)
     : m_state(state), m_desktop(desktop), m_host(host), m_view(views.CreatePromptView(*this)) {
     Form_Load();
@@ -76,7 +76,7 @@ void PasswordPrompt::OKButton_Click() {
 
     std::string typed = m_view->PasswordText();
     const bool right = m_state.Password.Matches(typed);
-    WipeString(typed);
+    common::WipeString(typed);
     if (!right) {
         // Nothing else changes: the text stays in the box and the word and the held window stay. Checking a
         // hashed password can take most of a second; the tick that fell due meanwhile must not wipe the answer

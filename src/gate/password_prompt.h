@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 #include "gate/prompt_host.h"
 #include "gate/prompt_view.h"
 #include "platform/desktop.h"
@@ -26,7 +26,7 @@ constexpr const char* kActionExit = "exit";
 // with and the next opening builds a new one.
 class PasswordPrompt final : private PromptViewEvents {
 public:
-    PasswordPrompt(app::SharedState& state, platform::Desktop& desktop, PromptHost& host,
+    PasswordPrompt(common::SharedState& state, platform::Desktop& desktop, PromptHost& host,
                    PromptViewFactory& views);
     ~PasswordPrompt() override;
     PasswordPrompt(const PasswordPrompt&) = delete;
@@ -53,7 +53,7 @@ private:
     void Form_Load();
     std::string LabelText(const char* note) const;
 
-    app::SharedState& m_state;
+    common::SharedState& m_state;
     platform::Desktop& m_desktop;
     PromptHost& m_host;
     std::unique_ptr<PromptView> m_view;

@@ -4,7 +4,7 @@
 
 namespace gate {
 
-PromptService::PromptService(app::SharedState& state, platform::Desktop& desktop, PromptHost& host,
+PromptService::PromptService(common::SharedState& state, platform::Desktop& desktop, PromptHost& host,
                              PromptViewFactory& views)
     : m_state(state), m_desktop(desktop), m_host(host), m_views(views) {}
 

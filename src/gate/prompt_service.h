@@ -2,11 +2,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/lifecycle.h"
-#include "app/shared_state.h"
+#include "common/prompt_opener.h"
+#include "common/shared_state.h"
 #include "gate/password_prompt.h"
 #include "gate/prompt_host.h"
-#include "gate/prompt_opener.h"
 #include "gate/prompt_view.h"
 #include "platform/desktop.h"
 
@@ -15,9 +14,9 @@ namespace gate {
 // The one password prompt of the program, shared by every opener: the watcher, the tray menu and the
 // second-instance check. Opening it while it is open only brings it to the front; after it closes, the next
 // opening builds a fresh one with an empty box.
-class PromptService final : public PromptOpener, public app::LoadingNotice {
+class PromptService final : public common::PromptOpener, public common::LoadingNotice {
 public:
-    PromptService(app::SharedState& state, platform::Desktop& desktop, PromptHost& host, PromptViewFactory& views);
+    PromptService(common::SharedState& state, platform::Desktop& desktop, PromptHost& host, PromptViewFactory& views);
     ~PromptService() override;
     PromptService(const PromptService&) = delete;
     PromptService& operator=(const PromptService&) = delete;
@@ -38,7 +37,7 @@ private:
     // Frees closed prompts whose handlers have returned.
     void DropClosed();
 
-    app::SharedState& m_state;
+    common::SharedState& m_state;
     platform::Desktop& m_desktop;
     PromptHost& m_host;
     PromptViewFactory& m_views;

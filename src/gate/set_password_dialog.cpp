@@ -1,6 +1,6 @@
 #include "gate/set_password_dialog.h"
 
-#include "gate/secure_wipe.h"
+#include "common/secure_wipe.h"
 
 namespace gate {
 
@@ -22,7 +22,7 @@ std::string Lowered(const std::string& text) {
 class Wiped {
 public:
     explicit Wiped(std::string text) : m_text(std::move(text)) {}
-    ~Wiped() { WipeString(m_text); }
+    ~Wiped() { common::WipeString(m_text); }
     Wiped(const Wiped&) = delete;
     Wiped& operator=(const Wiped&) = delete;
     const std::string& operator*() const { return m_text; }
@@ -33,7 +33,7 @@ private:
 
 } // namespace
 
-SetPasswordDialog::SetPasswordDialog(Password& password, std::function<void(bool)> setOwnerEnabled)
+SetPasswordDialog::SetPasswordDialog(common::Password& password, std::function<void(bool)> setOwnerEnabled)
     : m_password(password), m_modal(std::move(setOwnerEnabled)) {}
 
 void SetPasswordDialog::Create(std::unique_ptr<SetPasswordView> view) {

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "app/modal_state.h"
-#include "gate/password.h"
+#include "common/modal_state.h"
+#include "common/password.h"
 
 namespace gate {
 
@@ -32,7 +32,7 @@ public:
 // window while it exists and enables it on every way it closes.
 class SetPasswordDialog {
 public:
-    SetPasswordDialog(Password& password, std::function<void(bool)> setOwnerEnabled);
+    SetPasswordDialog(common::Password& password, std::function<void(bool)> setOwnerEnabled);
     SetPasswordDialog(const SetPasswordDialog&) = delete;
     SetPasswordDialog& operator=(const SetPasswordDialog&) = delete;
 
@@ -48,10 +48,10 @@ public:
 private:
     void CloseDialog();
 
-    Password& m_password;
+    common::Password& m_password;
     std::unique_ptr<SetPasswordView> m_view;
     // After the view: a dialog destroyed while open gives the setup window back before its window goes.
-    app::ModalState m_modal;
+    common::ModalState m_modal;
 };
 
 } // namespace gate

@@ -40,9 +40,10 @@ void AddItemDialog::cmdok_Click() {
     }
     if (text.empty())
         return;
-    m_timerorv.SetEnabled(false);
-    m_listwindows.Add(text, false);
-    m_timerorv.SetEnabled(true);
+    {
+        engine::WatcherPause pause(m_timerorv);
+        m_listwindows.Add(text, false);
+    }
     CloseDialog();
 }
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/modal_state.h"
+#include "common/modal_state.h"
 #include "engine/locked_items.h"
 #include "platform/message_box.h"
 #include "platform/timer.h"
@@ -65,7 +65,7 @@ private:
     platform::MessageBoxes& m_messageBoxes;
     std::unique_ptr<AddItemView> m_view;
     // After the view: a dialog destroyed while open still gives the setup window back, before its window goes.
-    app::ModalState m_modal;
+    common::ModalState m_modal;
     bool m_converting = false; // writing the converted text back raises the change handler again
 };
 

@@ -1,6 +1,8 @@
 // The editing commands under the locked-item list of the setup window: Add, Change and Remove.
 #include "setup/setup_window.h"
 
+#include <optional>
+
 namespace setup {
 
 namespace {
@@ -37,9 +39,9 @@ void SetupWindow::cmdchange_Click() {
 }
 
 void SetupWindow::cmdremove_Click() {
-    platform::Timer& timer = m_engine.timerorv();
     engine::ItemList& items = Items();
-    SkipOnFailure([&] { timer.SetEnabled(false); });
+    std::optional<engine::WatcherPause> pause;
+    SkipOnFailure([&] { pause.emplace(m_engine.timerorv()); });
     SkipOnFailure([&] {
         const int selected = items.Selected();
         if (selected >= 0)
@@ -48,7 +50,7 @@ void SetupWindow::cmdremove_Click() {
     SkipOnFailure([&] { m_engine.SaveWindows(); });
     // The save empties the rule list; loading straight away keeps locking going while the window is open.
     SkipOnFailure([&] { m_engine.GetWindows(); });
-    SkipOnFailure([&] { timer.SetEnabled(true); });
+    // The watcher runs again when the pause ends, whichever steps failed.
 }
 
 void SetupWindow::OpenAddItemDialog(const std::string& text, bool skipFailures) {

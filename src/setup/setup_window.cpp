@@ -14,7 +14,7 @@ std::string AboutVersion(int major, int minor, int patch) {
 }
 
 SetupWindow::SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options,
-                         app::SharedState& state, store::Registry& registry, platform::Shell& shell,
+                         common::SharedState& state, store::Registry& registry, platform::Shell& shell,
                          platform::MessageBoxes& messageBoxes)
     : m_engine(engine), m_settings(settings), m_options(options), m_state(state), m_registry(registry), m_shell(shell),
       m_messageBoxes(messageBoxes) {

@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 #include "engine/lock_engine.h"
 #include "gate/set_password_dialog.h"
 #include "platform/message_box.h"
@@ -50,7 +50,7 @@ public:
 // locked items, help and links, and the popup add-on offer.
 class SetupWindow {
 public:
-    SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options, app::SharedState& state,
+    SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options, common::SharedState& state,
                 store::Registry& registry, platform::Shell& shell, platform::MessageBoxes& messageBoxes);
     ~SetupWindow();
     SetupWindow(const SetupWindow&) = delete;
@@ -110,7 +110,7 @@ private:
     engine::LockEngine& m_engine;
     store::Settings& m_settings;
     store::Options& m_options;
-    app::SharedState& m_state;
+    common::SharedState& m_state;
     store::Registry& m_registry;
     platform::Shell& m_shell;
     platform::MessageBoxes& m_messageBoxes;

@@ -27,8 +27,8 @@ private:
 
 } // namespace
 
-Settings::Settings(Registry& registry, app::SharedState& state, Options& options, platform::TaskKeys& taskKeys,
-                   tray::TrayIcon& trayIcon)
+Settings::Settings(Registry& registry, common::SharedState& state, Options& options, platform::TaskKeys& taskKeys,
+                   common::TrayIcon& trayIcon)
     : m_registry(registry), m_state(state), m_options(options), m_taskKeys(taskKeys), m_trayIcon(trayIcon) {}
 
 void Settings::GetSettings() {

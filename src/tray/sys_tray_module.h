@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <string>
 
+#include "common/tray_icon.h"
 #include "platform/shell.h"
 #include "platform/types.h"
-#include "tray/tray_icon.h"
 
 namespace tray {
 
@@ -17,7 +17,7 @@ constexpr std::uint32_t kIconDataSize = 88;
 
 // `SysTrayModule`: the program's one notification-area icon, owned by the main window, which receives its
 // mouse messages. Each operation builds a fresh record; nothing is kept between calls.
-class SysTrayModule final : public TrayIcon {
+class SysTrayModule final : public common::TrayIcon {
 public:
     SysTrayModule(platform::Shell& shell, platform::WindowId mainWindow, std::uint64_t iconHandle);
 

@@ -2,7 +2,7 @@
 
 namespace tray {
 
-TrayMenu::TrayMenu(app::SharedState& state, gate::PromptOpener& prompt, TrayMenuView& view)
+TrayMenu::TrayMenu(common::SharedState& state, common::PromptOpener& prompt, TrayMenuView& view)
     : m_state(state), m_prompt(prompt), m_view(view) {
     m_view.SetChooser([this](TrayMenuItem item) { return Choose(item); });
 }

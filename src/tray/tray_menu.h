@@ -2,8 +2,8 @@
 #include <array>
 #include <functional>
 
-#include "app/shared_state.h"
-#include "gate/prompt_opener.h"
+#include "common/prompt_opener.h"
+#include "common/shared_state.h"
 
 namespace tray {
 
@@ -43,7 +43,7 @@ public:
 // The tray menu: the icon's right-click pops it up, and "Setup..." and "Exit" go through the password prompt.
 class TrayMenu {
 public:
-    TrayMenu(app::SharedState& state, gate::PromptOpener& prompt, TrayMenuView& view);
+    TrayMenu(common::SharedState& state, common::PromptOpener& prompt, TrayMenuView& view);
     ~TrayMenu();
     TrayMenu(const TrayMenu&) = delete;
     TrayMenu& operator=(const TrayMenu&) = delete;
@@ -60,8 +60,8 @@ public:
     void mhide_Click() {} // choosing it only closes the menu
 
 private:
-    app::SharedState& m_state;
-    gate::PromptOpener& m_prompt;
+    common::SharedState& m_state;
+    common::PromptOpener& m_prompt;
     TrayMenuView& m_view;
 };
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/password.h"
 #include "common/pbkdf2_vectors.h"
-#include "gate/password.h"
 #include "platform/win32/win32_crypto.h"
 
 namespace {
@@ -43,12 +43,12 @@ int main() {
     Report(crypto.RandomBytes(16, a) && crypto.RandomBytes(16, b) && a.size() == 16 && a != b, "random bytes");
 
     // The password as the program keeps it, end to end on the system's crypto (at the real cost).
-    gate::Password password(crypto);
+    common::Password password(crypto);
     password.Set("Secret");
     std::string stored = password.StoredForm();
-    gate::Password reloaded(crypto);
+    common::Password reloaded(crypto);
     reloaded.LoadStored(stored);
-    Report(gate::Password::Parse(stored).has_value() && reloaded.Matches("Secret") && !reloaded.Matches("secret") &&
+    Report(common::Password::Parse(stored).has_value() && reloaded.Matches("Secret") && !reloaded.Matches("secret") &&
                !reloaded.IsDefault(),
            "password hash round trip " + stored.substr(0, 22) + "...");
 

@@ -138,7 +138,7 @@ struct StillTimers : platform::TimerFactory {
     }
 };
 
-struct NoPrompt : gate::PromptOpener {
+struct NoPrompt : common::PromptOpener {
     void ShowPrompt() override {}
 };
 
@@ -155,7 +155,7 @@ struct Engine {
     QuietDesktop desktop;
     StillTimers timers;
     NoCrypto crypto;
-    app::SharedState state{crypto};
+    common::SharedState state{crypto};
     store::Options options;
     NoPrompt prompt;
     engine::LockEngine engine{layer.registry, desktop, timers, state, options, prompt};

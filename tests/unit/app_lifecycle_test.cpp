@@ -35,7 +35,7 @@ private:
     std::function<void()> m_onPump;
 };
 
-class FakeNotice : public app::LoadingNotice {
+class FakeNotice : public common::LoadingNotice {
 public:
     void ShowLoadingNotice() override { events.push_back("show"); }
     void CloseNotice() override { events.push_back("close"); }

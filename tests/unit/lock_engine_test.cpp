@@ -14,7 +14,7 @@ protected:
     testworld::World world;
     engine::LockEngine& engine = world.engine;
     platform::fake::FakeDesktop& desktop = world.desktop;
-    app::SharedState& state = world.state;
+    common::SharedState& state = world.state;
 
     // What the prompt does when the right password is given for a held window.
     void AcceptPassword() {

@@ -3,7 +3,7 @@
 #include <regex>
 #include <string>
 
-#include "gate/password.h"
+#include "common/password.h"
 #include "platform/native/openssl_crypto.h"
 
 namespace {
@@ -33,11 +33,11 @@ constexpr std::uint32_t kFewIterations = 10;
 class PasswordTest : public ::testing::Test {
 protected:
     CountingCrypto crypto;
-    gate::Password password{crypto, kFewIterations};
+    common::Password password{crypto, kFewIterations};
 
     // A stored hash of plain, made by another Password as an earlier save would have.
     std::string StoredHashOf(const std::string& plain) {
-        gate::Password other(crypto, kFewIterations);
+        common::Password other(crypto, kFewIterations);
         other.Set(plain);
         return other.StoredForm();
     }
@@ -48,8 +48,8 @@ TEST_F(PasswordTest, StoredFormIsTheDocumentedHashText) {
     const std::string stored = password.StoredForm();
     EXPECT_TRUE(std::regex_match(stored, std::regex(R"(pbkdf2-sha256\$10\$[0-9a-f]{32}\$[0-9a-f]{64})"))) << stored;
     EXPECT_EQ(stored.find("Secret"), std::string::npos);
-    ASSERT_TRUE(gate::Password::Parse(stored));
-    EXPECT_EQ(gate::Password::Parse(stored)->iterations, 10u);
+    ASSERT_TRUE(common::Password::Parse(stored));
+    EXPECT_EQ(common::Password::Parse(stored)->iterations, 10u);
 }
 
 TEST_F(PasswordTest, SamePasswordGetsADifferentSaltEachTime) {
@@ -89,9 +89,9 @@ TEST_F(PasswordTest, LegacyPlainTextIsAcceptedAndWrittenBackAsHash) {
     EXPECT_TRUE(password.Matches("letmein"));
     EXPECT_FALSE(password.IsDefault());
     const std::string stored = password.StoredForm();
-    ASSERT_TRUE(gate::Password::Parse(stored));
+    ASSERT_TRUE(common::Password::Parse(stored));
 
-    gate::Password reloaded(crypto, kFewIterations);
+    common::Password reloaded(crypto, kFewIterations);
     reloaded.LoadStored(stored);
     EXPECT_TRUE(reloaded.Matches("letmein"));
     EXPECT_FALSE(reloaded.Matches("letmeinx"));
@@ -122,7 +122,7 @@ TEST_F(PasswordTest, IsDefaultFollowsEveryKindOfChange) {
 TEST_F(PasswordTest, StoredFormRoundTripsThroughLoad) {
     for (const std::string plain : {"PASSAGE", "Secret", "with space", "x", "\xe9t\xe9"}) {
         password.Set(plain);
-        gate::Password reloaded(crypto, kFewIterations);
+        common::Password reloaded(crypto, kFewIterations);
         reloaded.LoadStored(password.StoredForm());
         EXPECT_TRUE(reloaded.Matches(plain)) << plain;
         EXPECT_EQ(reloaded.IsDefault(), plain == "PASSAGE") << plain;
@@ -182,11 +182,11 @@ TEST_F(PasswordTest, MalformedHashTextIsTakenAsPlainText) {
         "PBKDF2-SHA256$10$" + salt + "$" + hash,
     };
     for (const auto& text : malformed) {
-        EXPECT_FALSE(gate::Password::Parse(text)) << text;
+        EXPECT_FALSE(common::Password::Parse(text)) << text;
         password.LoadStored(text);
         EXPECT_TRUE(password.Matches(text)) << text;
         EXPECT_FALSE(password.IsDefault()) << text;
-        EXPECT_TRUE(gate::Password::Parse(password.StoredForm())) << "repaired at the next save: " << text;
+        EXPECT_TRUE(common::Password::Parse(password.StoredForm())) << "repaired at the next save: " << text;
     }
 }
 
@@ -205,15 +205,15 @@ TEST_F(PasswordTest, RefusingSystemKeepsThePasswordUsable) {
     EXPECT_EQ(password.StoredForm(), "Secret"); // stored as legacy text rather than lost
 
     crypto.refuse = false;
-    EXPECT_TRUE(gate::Password::Parse(password.StoredForm()));
+    EXPECT_TRUE(common::Password::Parse(password.StoredForm()));
     EXPECT_TRUE(password.Matches("Secret"));
 }
 
 TEST_F(PasswordTest, CopyKeepsThePasswordInForce) {
     password.Set("Secret");
-    gate::Password copy(password);
+    common::Password copy(password);
     EXPECT_TRUE(copy.Matches("Secret"));
-    gate::Password moved(std::move(copy));
+    common::Password moved(std::move(copy));
     EXPECT_TRUE(moved.Matches("Secret"));
 }
 

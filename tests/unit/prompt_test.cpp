@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 #include "fake_prompt_view.h"
 #include "gate/password_prompt.h"
 #include "gate/prompt_service.h"
@@ -25,7 +25,7 @@ protected:
     void SetUp() override { state.Password.LoadStored(""); }
 
     platform::native::OpenSslCrypto crypto;
-    app::SharedState state{gate::Password(crypto, 10)};
+    common::SharedState state{common::Password(crypto, 10)};
     platform::fake::FakeDesktop desktop;
     std::vector<std::string> log;
     FakePromptHost host{log};
@@ -235,7 +235,7 @@ TEST_F(PromptTest, ReopeningOnlyBringsToTheFront) {
 // A second copy never loads the settings: no password is in force, so its notice turns into "Password" alone.
 TEST(PromptLoadingNotice, TurnsIntoPasswordAtTheFirstTick) {
     platform::native::OpenSslCrypto crypto;
-    app::SharedState state{gate::Password(crypto, 10)};
+    common::SharedState state{common::Password(crypto, 10)};
     platform::fake::FakeDesktop desktop;
     std::vector<std::string> log;
     FakePromptHost host{log};
@@ -275,7 +275,7 @@ TEST_F(PromptTest, ClosedPromptIgnoresLateEvents) {
 class ReopeningHost final : public gate::PromptHost {
 public:
     gate::PromptService* service = nullptr;
-    app::SharedState* state = nullptr;
+    common::SharedState* state = nullptr;
     void StopWatcher() override {}
     void AllowClass(const std::string&) override {}
     void DeleteTrayIcon() override {}
@@ -290,7 +290,7 @@ public:
 
 TEST(PromptServiceReentry, OpeningFromInsideAHandlerIsSafe) {
     platform::native::OpenSslCrypto crypto;
-    app::SharedState state{gate::Password(crypto, 10)};
+    common::SharedState state{common::Password(crypto, 10)};
     state.Password.LoadStored("");
     platform::fake::FakeDesktop desktop;
     std::vector<std::string> log;

@@ -80,7 +80,7 @@ TEST_F(SetPasswordTest, NewPasswordReachesTheStoreAsAHashOnlyWithOk) {
     presenter.cmdapply_Click();
     const auto stored = Stored(store::kSettingsKey, "Auth1");
     ASSERT_TRUE(stored.has_value());
-    EXPECT_TRUE(gate::Password::Parse(*stored).has_value());
+    EXPECT_TRUE(common::Password::Parse(*stored).has_value());
     EXPECT_EQ(stored->find("Falcon"), std::string::npos);
     EXPECT_TRUE(world.state.Password.Matches("Falcon")); // the reload keeps it
 }

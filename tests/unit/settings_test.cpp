@@ -10,7 +10,7 @@ namespace {
 using platform::RegRoot;
 using store::Option;
 
-class TrayIconCount : public tray::TrayIcon {
+class TrayIconCount : public common::TrayIcon {
 public:
     void AddTrayIcon() override { ++added; }
     void DeleteTrayIcon() override {}
@@ -111,7 +111,7 @@ TEST_F(SettingsTest, SaveStoresStringsAHashedPasswordAndTheEdition) {
     EXPECT_EQ(Stored("LockInstall"), "1");
     const std::string auth = *Stored("Auth1");
     EXPECT_EQ(auth.find("Secret1"), std::string::npos);
-    EXPECT_TRUE(gate::Password::Parse(auth));
+    EXPECT_TRUE(common::Password::Parse(auth));
 
     // What was stored is what the next load works from.
     options.Set(Option::LockInstall, false);

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "common/prompt_opener.h"
+#include "common/shared_state.h"
 #include "engine/lock_engine.h"
-#include "gate/prompt_opener.h"
 #include "platform/fake/fake_desktop.h"
 #include "platform/fake/fake_registry.h"
 #include "platform/fake/fake_timer.h"
@@ -17,14 +17,14 @@
 namespace testworld {
 
 // The password prompt as the watcher sees it: how often it was asked to show, and for which pending action.
-class PromptSpy : public gate::PromptOpener {
+class PromptSpy : public common::PromptOpener {
 public:
-    explicit PromptSpy(const app::SharedState& state) : m_state(state) {}
+    explicit PromptSpy(const common::SharedState& state) : m_state(state) {}
     void ShowPrompt() override { actions.push_back(m_state.PendingAction); }
     std::vector<std::string> actions;
 
 private:
-    const app::SharedState& m_state;
+    const common::SharedState& m_state;
 };
 
 struct World {
@@ -54,7 +54,7 @@ struct World {
     platform::fake::FakeDesktop desktop;
     platform::fake::FakeTimerFactory timers;
     platform::native::OpenSslCrypto crypto;
-    app::SharedState state{gate::Password(crypto, 1000)};
+    common::SharedState state{common::Password(crypto, 1000)};
     store::Options options;
     PromptSpy prompt{state};
     engine::LockEngine engine{registry, desktop, timers, state, options, prompt};

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 #include "fake_prompt_view.h"
 #include "gate/prompt_service.h"
 #include "platform/fake/fake_desktop.h"
@@ -91,7 +91,7 @@ class TrayMenuTest : public ::testing::Test, public tray::TrayMenuView, public g
 protected:
 
     platform::native::OpenSslCrypto crypto;
-    app::SharedState state{gate::Password(crypto, 10)};
+    common::SharedState state{common::Password(crypto, 10)};
     platform::fake::FakeDesktop desktop;
     FakeShell shell;
     SysTrayModule icon{shell, kMainWindow, kIcon};
@@ -125,8 +125,8 @@ TEST(TrayMenuLifetime, APresenterGoneLeavesTheViewWithoutChooser) {
         void SetChooser(std::function<bool(TrayMenuItem)> choose) override { chooser = std::move(choose); }
     } view;
     platform::native::OpenSslCrypto crypto;
-    app::SharedState state{gate::Password(crypto, 10)};
-    struct NoPrompt : gate::PromptOpener {
+    common::SharedState state{common::Password(crypto, 10)};
+    struct NoPrompt : common::PromptOpener {
         void ShowPrompt() override {}
     } opener;
     {

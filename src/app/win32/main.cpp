@@ -5,8 +5,8 @@
 #include <commctrl.h>
 
 #include "app/lifecycle.h"
-#include "app/shared_state.h"
 #include "app/win32/main_window.h"
+#include "common/shared_state.h"
 #include "engine/lock_engine.h"
 #include "gate/prompt_service.h"
 #include "gate/win32/prompt_window.h"
@@ -27,10 +27,6 @@
 #include "tray/win32/tray_menu_view.h"
 
 namespace {
-
-platform::WindowId IdOf(HWND hwnd) {
-    return static_cast<platform::WindowId>(reinterpret_cast<std::uintptr_t>(hwnd));
-}
 
 class Program final : public gate::PromptHost {
 public:
@@ -88,12 +84,12 @@ private:
     platform::win32::Win32MessageBoxes m_messageBoxes;
 
     store::Registry m_registry{m_rawRegistry};
-    app::SharedState m_state{m_crypto};
+    common::SharedState m_state{m_crypto};
     store::Options m_options;
 
     app::win32::MainWindow m_window{m_instance};
     UINT m_taskbarCreated = tray::win32::TaskbarCreatedMessage();
-    tray::SysTrayModule m_trayIcon{m_shell, IdOf(m_window.Handle()),
+    tray::SysTrayModule m_trayIcon{m_shell, platform::win32::ToWindowId(m_window.Handle()),
                                    static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(m_window.Icon()))};
     gate::win32::Win32PromptViewFactory m_promptViews{m_instance};
     gate::PromptService m_prompt{m_state, m_desktop, *this, m_promptViews};

@@ -80,14 +80,14 @@ void CALLBACK Win32Desktop::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwn
         // A copy: the listener may unsubscribe while it runs.
         const std::function<void(WindowId)> listener = it->second->m_listener;
         if (listener)
-            listener(FromHwnd(hwnd));
+            listener(ToWindowId(hwnd));
     } catch (...) {
         ::OutputDebugStringA("Kestrel: a window event handler failed\n");
     }
 }
 
 WindowId Win32Desktop::ForegroundWindow() {
-    return FromHwnd(::GetForegroundWindow());
+    return ToWindowId(::GetForegroundWindow());
 }
 
 std::string Win32Desktop::WindowTitle(WindowId window, int maxCount) {
@@ -124,13 +124,13 @@ void Win32Desktop::PostClose(WindowId window) {
 }
 
 WindowId Win32Desktop::FindWindowByTitle(const std::string& title) {
-    return FromHwnd(::FindWindowA(nullptr, title.c_str()));
+    return ToWindowId(::FindWindowA(nullptr, title.c_str()));
 }
 
 WindowId Win32Desktop::FindWindowByClass(const std::string& className) {
     if (className.empty())
         return 0;
-    return FromHwnd(::FindWindowA(className.c_str(), nullptr));
+    return ToWindowId(::FindWindowA(className.c_str(), nullptr));
 }
 
 bool Win32Desktop::IsOwnWindow(WindowId window) {

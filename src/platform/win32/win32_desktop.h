@@ -29,8 +29,6 @@ public:
     // this thread's message loop; installed with the first listener, removed with an empty one or on destruction.
     void SubscribeWindowEvents(std::function<void(WindowId)> listener) override;
 
-    static HWND ToHwnd(WindowId window) { return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(window)); }
-    static WindowId FromHwnd(HWND window) { return static_cast<WindowId>(reinterpret_cast<ULONG_PTR>(window)); }
 
 private:
     static void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObject, LONG idChild,

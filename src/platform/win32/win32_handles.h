@@ -9,6 +9,8 @@
 
 #include <uxtheme.h>
 
+#include "platform/types.h"
+
 namespace platform::win32 {
 
 template <class H, auto Close> struct CloseWith {
@@ -41,5 +43,13 @@ using UniqueHandle = Unique<HANDLE, &detail::CloseKernelHandle>;
 using UniqueWinEventHook = Unique<HWINEVENTHOOK, &::UnhookWinEvent>;
 using UniqueTheme = Unique<HTHEME, &::CloseThemeData>;
 using UniqueAlgorithmProvider = Unique<BCRYPT_ALG_HANDLE, &detail::CloseAlgorithmProvider>;
+
+// The one conversion between a window handle and the program's WindowId (the handle's value).
+inline HWND ToHwnd(WindowId window) noexcept {
+    return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(window));
+}
+inline WindowId ToWindowId(HWND window) noexcept {
+    return static_cast<WindowId>(reinterpret_cast<ULONG_PTR>(window));
+}
 
 } // namespace platform::win32

@@ -7,11 +7,6 @@
 #include "platform/win32/win32_handles.h"
 
 namespace platform::win32 {
-namespace {
-
-HWND ToHwnd(WindowId window) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window)); }
-
-} // namespace
 
 // The later record versions have a longer tip field; the first version's 64 characters sit at its start.
 static_assert(sizeof(NOTIFYICONDATAA{}.szTip) >= sizeof(TrayIconData::szTip), "the tip fits the record");

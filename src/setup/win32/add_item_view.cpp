@@ -61,7 +61,7 @@ void AddItemView::OnDestroy() {
 }
 
 platform::WindowId AddItemView::Handle() const {
-    return reinterpret_cast<platform::WindowId>(Window());
+    return platform::win32::ToWindowId(Window());
 }
 
 std::string AddItemView::Text() const {

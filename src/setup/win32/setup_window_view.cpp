@@ -822,7 +822,7 @@ void SetupWindowView::SyncOptions() {
 }
 
 platform::WindowId SetupWindowView::Handle() const {
-    return reinterpret_cast<platform::WindowId>(m_main);
+    return platform::win32::ToWindowId(m_main);
 }
 
 void SetupWindowView::ShowWindow(bool centre) {

@@ -1,15 +1,15 @@
 #pragma once
 #include <string>
 
-#include "gate/password.h"
+#include "common/password.h"
 #include "platform/types.h"
 
-namespace app {
+namespace common {
 
 // The few values that several windows share. Owned by the application object, passed by reference.
 struct SharedState {
     explicit SharedState(platform::Crypto& crypto) : Password(crypto) {}
-    explicit SharedState(gate::Password password) : Password(std::move(password)) {}
+    explicit SharedState(common::Password password) : Password(std::move(password)) {}
 
     // The window the watcher hid and the prompt holds; 0 for none.
     platform::WindowId LastHiddenWindow = 0;
@@ -20,9 +20,9 @@ struct SharedState {
     // Class name (or, for standard dialogs, the title) of the window that last matched a rule.
     std::string AllowKey;
     // The password in force.
-    gate::Password Password;
+    common::Password Password;
     // True only while the settings load ticks the popup box.
     bool PopupLoading = false;
 };
 
-} // namespace app
+} // namespace common

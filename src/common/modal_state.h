@@ -2,7 +2,7 @@
 #include <functional>
 #include <utility>
 
-namespace app {
+namespace common {
 
 // Whether a dialog that keeps its owner window (the setup window) disabled is open. Opening disables the owner;
 // the first way of closing (a button, the window going, the dialog object going while open) enables it again,
@@ -40,4 +40,4 @@ private:
     bool m_open = false;
 };
 
-} // namespace app
+} // namespace common

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace gate {
+namespace common {
 
 // Overwrites memory that held a password (typed text, derived keys) so that it does not linger in freed
 // heap blocks or stack frames. The volatile stores keep the compiler from dropping the writes as dead.
@@ -26,4 +26,4 @@ inline void WipeBytes(std::vector<std::uint8_t>& bytes) noexcept {
     bytes.clear();
 }
 
-} // namespace gate
+} // namespace common

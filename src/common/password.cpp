@@ -1,11 +1,11 @@
-#include "gate/password.h"
+#include "common/password.h"
 
 #include <string_view>
 #include <vector>
 
-#include "gate/secure_wipe.h"
+#include "common/secure_wipe.h"
 
-namespace gate {
+namespace common {
 namespace {
 
 constexpr std::string_view kPrefix = "pbkdf2-sha256$";
@@ -184,4 +184,4 @@ std::string Password::Format(const Hash& hash) {
     return std::string(kPrefix) + std::to_string(hash.iterations) + "$" + hash.saltHex + "$" + hash.hashHex;
 }
 
-} // namespace gate
+} // namespace common

@@ -5,7 +5,7 @@
 
 #include "platform/crypto.h"
 
-namespace gate {
+namespace common {
 
 // The password in force. It is kept and stored as a salted PBKDF2-HMAC-SHA256 hash, never as plain text:
 //
@@ -86,4 +86,4 @@ private:
     std::optional<std::string> m_knownStored;
 };
 
-} // namespace gate
+} // namespace common

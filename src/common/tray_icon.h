@@ -1,6 +1,6 @@
 #pragma once
 
-namespace tray {
+namespace common {
 
 // Puts the program's icon into the notification area (and takes it away).
 class TrayIcon {
@@ -10,4 +10,4 @@ public:
     virtual void DeleteTrayIcon() = 0;
 };
 
-} // namespace tray
+} // namespace common
