@@ -27,6 +27,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/prompt_opener.h"
