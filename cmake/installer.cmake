@@ -1,8 +1,9 @@
 # Windows build, after kestrel.exe and the e2e programs are defined (included at the end of windows.cmake):
 #  - the installer kestrel-setup-<version>.exe, made by NSIS from installer/kestrel.nsi (only when makensis is
 #    found: Debian's package nsis, or NSIS on Windows);
-#  - bench_wine.exe, the measuring program of scripts/bench.sh. It lives in scripts/, not tests/e2e/, because
-#    it is no test: the e2e harness runs every program built from tests/e2e.
+#  - bench_wine.exe, the measuring program of scripts/bench.sh. It lives in bench/wine/, not tests/e2e/,
+#    because it is no test: the e2e harness runs every program built from tests/e2e. It shares the e2e
+#    programs' helpers for driving kestrel.exe (tests/common/win32/drive.h).
 
 find_program(KESTREL_MAKENSIS makensis HINTS "$ENV{ProgramFiles}/NSIS" "C:/Program Files (x86)/NSIS")
 if(KESTREL_MAKENSIS)
@@ -24,7 +25,8 @@ else()
     message(STATUS "makensis not found: no installer (install NSIS, Debian package nsis)")
 endif()
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/scripts/bench_wine.cpp)
-    add_executable(bench_wine ${CMAKE_SOURCE_DIR}/scripts/bench_wine.cpp)
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/wine/bench_wine.cpp)
+    add_executable(bench_wine ${CMAKE_SOURCE_DIR}/bench/wine/bench_wine.cpp)
     target_link_libraries(bench_wine PRIVATE kestrel_win32_platform user32 psapi)
+    target_include_directories(bench_wine PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 endif()

@@ -8,7 +8,7 @@
 # What runs:
 #   1. natively, against the fake platform (Google Benchmark, bench/*.cpp): the watcher's tick with 1000 rules
 #      and 100 allow entries, the load and save of 1000 stored items;
-#   2. under Wine on a private Xvfb display, bench_wine.exe (scripts/bench_wine.cpp) beside kestrel.exe: the
+#   2. under Wine on a private Xvfb display, bench_wine.exe (bench/wine/bench_wine.cpp) beside kestrel.exe: the
 #      engine with the real registry and desktop, whether win-events arrive, start-up, idle CPU, lock latency,
 #      unlock, and memory, handles and windows after start and after 200 lock/unlock cycles;
 #   3. the size of kestrel.exe and the DLLs it imports.

@@ -13,9 +13,9 @@
 // program's registry keys are deleted. Each test prints one line, "PASS <name>" or "FAIL <name>: <why>", which
 // scripts/e2e.sh counts. E2E_CHECK records a failure and goes on; E2E_REQUIRE also ends the test.
 // A failing test leaves a screenshot of the desktop in build/e2e-artifacts/.
+// Waiting, starting and ending kestrel.exe and the registry set-up come from common/win32/drive.h, which the
+// Wine benchmark shares.
 #include <windows.h>
-
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,15 +29,19 @@
 #include <utility>
 #include <vector>
 
+#include "common/win32/drive.h"
+
 namespace e2e {
 
 // Generous by default: the machines that run these are slow and shared; a test never asserts speed.
 constexpr DWORD kDefaultWaitMs = 10000;
-constexpr const char* kKestrelImage = "kestrel.exe";
-constexpr const char* kRunningCaption = "Kestrel 2004";
-constexpr const char* kKestrelKey = "Software\\ORV\\Kestrel";
-constexpr const char* kLockedItemsKey = "Software\\ORV\\Kestrel\\Locked Items";
-constexpr const char* kSettingsKey = "Software\\ORV\\Kestrel\\Settings";
+// How often a wait looks again when no message wakes it earlier.
+constexpr DWORD kPollMs = 50;
+using drive::kKestrelImage;
+using drive::kKestrelKey;
+using drive::kLockedItemsKey;
+using drive::kRunningCaption;
+using drive::kSettingsKey;
 
 // ---------------------------------------------------------------------------------------------------------
 // Registration, checks and the runner
@@ -100,37 +104,12 @@ inline void RecordFailure(const char* file, int line, const std::string& why) {
 // ---------------------------------------------------------------------------------------------------------
 // Time and messages
 
-// Handles what is queued for this thread's windows. Kestrel hides and shows our test windows with
-// ShowWindowAsync, which takes effect only when this thread pumps its messages.
-inline void PumpMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-// Waits while pumping messages.
-inline void Pause(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (;;) {
-        PumpMessages();
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 50)),
-                                  QS_ALLINPUT);
-    }
-}
+using drive::Pause;
+using drive::PumpMessages;
 
 // Polls cond (pumping messages in between) until it holds or timeoutMs has passed; returns its last value.
 inline bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = kDefaultWaitMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        PumpMessages();
-        if (cond()) return true;
-        if (GetTickCount64() >= end) return false;
-        Pause(50);
-    }
+    return drive::PollUntil(cond, timeoutMs, kPollMs) >= 0;
 }
 
 // Holds cond for the whole period (e.g. "stays visible for three watcher ticks"); false at the first miss.
@@ -147,13 +126,7 @@ inline bool StaysTrue(const std::function<bool()>& cond, DWORD periodMs) {
 // ---------------------------------------------------------------------------------------------------------
 // Paths
 
-// The folder of this test program, with a trailing backslash. kestrel.exe is built into the same folder.
-inline std::string ExeDir() {
-    char path[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n);
-    return s.substr(0, s.find_last_of("\\/") + 1);
-}
+using drive::ExeDir;
 
 inline std::string ProgramName() {
     char path[MAX_PATH] = {};
@@ -186,41 +159,11 @@ inline bool KeyExists(HKEY root, const std::string& path) {
     return true;
 }
 
-inline void DeleteTree(HKEY root, const std::string& path) {
-    RegDeleteTreeA(root, path.c_str());
-    RegDeleteKeyA(root, path.c_str());
-}
-
-inline bool CreateKey(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-// Creates the key if needed and stores exactly the given bytes with the given type.
-inline bool WriteRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data,
-                     DWORD size) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    LONG rc = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-}
-
-// A REG_SZ as the program stores it (no terminating NUL), or as other programs do (withNul).
-// RegSetValueExA counts a NUL that directly follows the given bytes as if the caller had forgotten it (Windows
-// and Wine alike), so the bytes handed over are followed by a non-NUL guard when no NUL is wanted.
-inline bool WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& text,
-                        bool withNul = false) {
-    std::string buffer = text;
-    buffer.push_back(withNul ? '\0' : '#');
-    return WriteRaw(root, path, name, REG_SZ, buffer.data(), static_cast<DWORD>(text.size() + (withNul ? 1 : 0)));
-}
+using drive::CreateKey;
+using drive::DeleteTree;
+using drive::SetLockedItems;
+using drive::WriteRaw;
+using drive::WriteString;
 
 inline bool WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
     return WriteRaw(root, path, name, REG_DWORD, &value, sizeof value);
@@ -262,40 +205,12 @@ inline void ResetRegistry() {
     DeleteTree(HKEY_CLASSES_ROOT, "ORV.Document");
 }
 
-// Replaces the stored locked items with exactly these values (name, data), as REG_SZ without NUL.
-inline bool SetLockedItems(const std::vector<std::pair<std::string, std::string>>& values) {
-    DeleteTree(HKEY_LOCAL_MACHINE, kLockedItemsKey);
-    bool ok = CreateKey(HKEY_LOCAL_MACHINE, kLockedItemsKey);
-    for (const auto& [name, data] : values) ok = WriteString(HKEY_LOCAL_MACHINE, kLockedItemsKey, name, data) && ok;
-    return ok;
-}
-
 // ---------------------------------------------------------------------------------------------------------
 // Processes
 
-inline bool SameText(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
-
-// Ids of the running kestrel.exe processes and of everything they started.
-inline std::vector<DWORD> KestrelProcessTree() {
-    std::vector<std::pair<DWORD, DWORD>> all; // (pid, parent)
-    std::set<DWORD> tree;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return {};
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry)) {
-        all.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
-        if (SameText(entry.szExeFile, kKestrelImage)) tree.insert(entry.th32ProcessID);
-    }
-    CloseHandle(snap);
-    const DWORD self = GetCurrentProcessId();
-    for (bool grew = true; grew;) {
-        grew = false;
-        for (const auto& [pid, parent] : all)
-            if (pid != self && tree.count(parent) && tree.insert(pid).second) grew = true;
-    }
-    return {tree.begin(), tree.end()};
-}
+using drive::KestrelProcessTree;
+using drive::KillKestrel;
+using drive::SameText;
 
 inline bool IsRunning(DWORD pid) {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
@@ -305,39 +220,14 @@ inline bool IsRunning(DWORD pid) {
     return running;
 }
 
-// Ends every kestrel.exe (and what it started) and waits until they are gone.
-inline void KillKestrel() {
-    for (int round = 0; round < 5; ++round) {
-        std::vector<DWORD> pids = KestrelProcessTree();
-        if (pids.empty()) return;
-        for (DWORD pid : pids) {
-            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-            if (!process) continue;
-            TerminateProcess(process, 1);
-            WaitForSingleObject(process, 5000);
-            CloseHandle(process);
-        }
-    }
-}
-
 // build/windows/kestrel.exe: the program under test is built next to the test programs.
-inline std::string KestrelPath() { return ExeDir() + kKestrelImage; }
+using drive::KestrelPath;
 
 inline bool KestrelBuilt() { return GetFileAttributesA(KestrelPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Starts build/windows/kestrel.exe in the background; returns its process id, 0 on failure.
 inline DWORD StartKestrel() {
-    std::string exe = KestrelPath();
-    std::string commandLine = "\"" + exe + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ExeDir().c_str(),
-                        &startup, &info))
-        return 0;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return info.dwProcessId;
+    return drive::StartKestrelProcess().pid;
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -486,34 +376,17 @@ inline LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam,
 
 // Brings a window of this process to the foreground and waits until the system agrees.
 inline bool BringToForeground(HWND window, DWORD timeoutMs = kDefaultWaitMs) {
-    return WaitUntil(
-        [window] {
-            if (GetForegroundWindow() == window) return true;
-            ShowWindow(window, SW_SHOW);
-            SetForegroundWindow(window);
-            return GetForegroundWindow() == window;
-        },
-        timeoutMs);
+    return drive::BringToForeground(window, timeoutMs, kPollMs);
 }
 
 // Creates a visible top-level window of this process with the given title and class, in the foreground.
 // A WM_CLOSE it receives is counted (CloseRequests) and then closes it as usual.
 inline HWND CreateTestWindow(const std::string& title, const std::string& className = "KestrelE2EWindow",
                              bool foreground = true) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA existing{};
-    if (!GetClassInfoA(instance, className.c_str(), &existing)) {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = TestWindowProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = className.c_str();
-        RegisterClassA(&wc);
-    }
+    drive::RegisterWindowClass(className, TestWindowProc);
     const int offset = static_cast<int>(TestWindows().size() % 8) * 30;
-    HWND window = CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, 60 + offset,
-                                  60 + offset, 480, 240, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, 60 + offset, 60 + offset,
+                                  480, 240, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!window) return nullptr;
     TestWindows()[window] = {};
     ShowWindow(window, SW_SHOW);

@@ -17,6 +17,7 @@
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_task_keys.h"
 #include "platform/win32/win32_timer.h"
+#include "platform/win32/win32_trace.h"
 #include "setup/setup_window.h"
 #include "setup/win32/setup_window_view.h"
 #include "store/options.h"
@@ -106,11 +107,13 @@ private:
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
+    if (!InitCommonControlsEx(&controls))
+        platform::win32::TraceLastError("InitCommonControlsEx");
     try {
         Program program(instance);
         return program.Run();
     } catch (...) {
+        platform::win32::TraceException("WinMain");
         return 1;
     }
 }

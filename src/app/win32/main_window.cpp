@@ -1,5 +1,6 @@
 #include "app/win32/main_window.h"
 
+#include "platform/win32/win32_trace.h"
 #include "platform/win32/win32_ui.h"
 #include "resource.h"
 
@@ -7,28 +8,39 @@ namespace app::win32 {
 
 namespace {
 
+using platform::win32::TraceException;
+using platform::win32::TraceLastError;
+
 // The window's client area in twips, scaled to the screen's resolution.
 constexpr int kClientWidthTwips = 6300;
 constexpr int kClientHeightTwips = 4335;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
+// The program's icon at the given size (0: the system's default size); shared, never destroyed.
+HICON LoadProgramIcon(HINSTANCE instance, int size, UINT flags) {
+    auto icon = static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTREL), IMAGE_ICON, size, size, flags | LR_SHARED));
+    if (!icon)
+        TraceLastError("LoadImageA");
+    return icon;
+}
+
 } // namespace
 
 MainWindow::MainWindow(HINSTANCE instance) {
-    m_icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTREL), IMAGE_ICON, 0, 0,
-                                           LR_DEFAULTSIZE | LR_SHARED));
+    m_icon = LoadProgramIcon(instance, 0, LR_DEFAULTSIZE);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &MainWindow::WindowProc;
     wc.hInstance = instance;
     wc.hIcon = m_icon;
-    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTREL), IMAGE_ICON, 16, 16,
-                                               LR_SHARED));
+    wc.hIconSm = LoadProgramIcon(instance, 16, 0);
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kClassName;
-    RegisterClassExA(&wc);
+    if (!RegisterClassExA(&wc))
+        TraceLastError("RegisterClassExA");
 
     const int dpi = platform::win32::ScreenDpi();
     RECT rect{0, 0, platform::win32::FromTwips(kClientWidthTwips, dpi),
@@ -37,6 +49,8 @@ MainWindow::MainWindow(HINSTANCE instance) {
     // Created hidden with the caption every copy starts with; start-up renames the first instance's.
     m_hwnd = CreateWindowExA(kExStyle, kClassName, engine::kStartingCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                              rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, this);
+    if (!m_hwnd)
+        TraceLastError("CreateWindowExA");
 }
 
 MainWindow::~MainWindow() {
@@ -47,11 +61,18 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::SetCaption(const std::string& caption) {
-    if (m_hwnd) SetWindowTextA(m_hwnd, caption.c_str());
+    if (m_hwnd && !SetWindowTextA(m_hwnd, caption.c_str()))
+        TraceLastError("SetWindowTextA");
 }
 
 void MainWindow::RemoveSystemMenuEntry(int position) {
-    if (HMENU menu = GetSystemMenu(m_hwnd, FALSE)) RemoveMenu(menu, static_cast<UINT>(position), MF_BYPOSITION);
+    HMENU menu = GetSystemMenu(m_hwnd, FALSE);
+    if (!menu) {
+        TraceLastError("GetSystemMenu");
+        return;
+    }
+    if (!RemoveMenu(menu, static_cast<UINT>(position), MF_BYPOSITION))
+        TraceLastError("RemoveMenu");
 }
 
 void MainWindow::ProcessMessages() {
@@ -73,6 +94,7 @@ void MainWindow::Close(app::CloseReason reason) noexcept {
     try {
         if (m_onClose) m_onClose(reason);
     } catch (...) {
+        TraceException("the main window's close");
     }
     // The close goes ahead: with the main window the program ends.
     if (m_hwnd) DestroyWindow(m_hwnd);
@@ -95,6 +117,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexce
         LRESULT result = 0;
         if (m_handler && m_handler(msg, wParam, lParam, result)) return result;
     } catch (...) {
+        TraceException("the main window procedure");
         return 0;
     }
     switch (msg) {
@@ -120,6 +143,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexce
 bool PumpOneMessage(int& exitCode) {
     MSG msg;
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == -1)
+        TraceLastError("GetMessageA");
     if (got == 0 || got == -1) {
         exitCode = got == 0 ? static_cast<int>(msg.wParam) : 1;
         return false;

@@ -2,10 +2,18 @@
 
 #include <climits>
 
+#include "platform/win32/win32_trace.h"
+
 namespace platform::win32 {
 namespace {
 
-bool Succeeded(NTSTATUS status) { return status >= 0; }
+// CNG reports by status, not by the thread's last error: a failure is traced with its status.
+bool Succeeded(const char* call, NTSTATUS status) {
+    if (status >= 0)
+        return true;
+    TraceFailure(call, static_cast<unsigned long>(status));
+    return false;
+}
 
 } // namespace
 
@@ -17,8 +25,9 @@ bool Win32Crypto::Pbkdf2Sha256(const std::string& password, const std::vector<st
         return false;
     if (!m_hmacSha256) {
         BCRYPT_ALG_HANDLE alg = nullptr;
-        if (!Succeeded(::BCryptOpenAlgorithmProvider(&alg, BCRYPT_SHA256_ALGORITHM, nullptr,
-                                                     BCRYPT_ALG_HANDLE_HMAC_FLAG)))
+        if (!Succeeded(
+                "BCryptOpenAlgorithmProvider",
+                ::BCryptOpenAlgorithmProvider(&alg, BCRYPT_SHA256_ALGORITHM, nullptr, BCRYPT_ALG_HANDLE_HMAC_FLAG)))
             return false;
         m_hmacSha256.reset(alg);
     }
@@ -27,7 +36,8 @@ bool Win32Crypto::Pbkdf2Sha256(const std::string& password, const std::vector<st
     auto* pass = password.empty() ? &noData : reinterpret_cast<PUCHAR>(const_cast<char*>(password.data()));
     auto* saltBytes = salt.empty() ? &noData : const_cast<PUCHAR>(salt.data());
     std::vector<std::uint8_t> key(length);
-    if (!Succeeded(::BCryptDeriveKeyPBKDF2(m_hmacSha256.get(), pass, static_cast<ULONG>(password.size()), saltBytes,
+    if (!Succeeded("BCryptDeriveKeyPBKDF2",
+                   ::BCryptDeriveKeyPBKDF2(m_hmacSha256.get(), pass, static_cast<ULONG>(password.size()), saltBytes,
                                            static_cast<ULONG>(salt.size()), iterations, key.data(),
                                            static_cast<ULONG>(length), 0)))
         return false;
@@ -39,8 +49,8 @@ bool Win32Crypto::RandomBytes(std::size_t count, std::vector<std::uint8_t>& out)
     out.clear();
     if (count > ULONG_MAX) return false;
     std::vector<std::uint8_t> bytes(count);
-    if (count != 0 && !Succeeded(::BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(count),
-                                                   BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+    if (count != 0 && !Succeeded("BCryptGenRandom", ::BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(count),
+                                                                      BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
         return false;
     out = std::move(bytes);
     return true;

@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include "platform/win32/win32_trace.h"
+
 namespace platform::win32 {
 
 namespace {
@@ -29,8 +31,11 @@ std::map<HWINEVENTHOOK, Win32Desktop*>& HookOwners() {
 
 UniqueWinEventHook HookEvent(DWORD event, WINEVENTPROC proc) {
     // Our own windows are never hidden, so their events would only cost a check.
-    return UniqueWinEventHook(
+    UniqueWinEventHook hook(
         ::SetWinEventHook(event, event, nullptr, proc, 0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS));
+    if (!hook)
+        TraceLastError("SetWinEventHook");
+    return hook;
 }
 
 } // namespace
@@ -82,7 +87,7 @@ void CALLBACK Win32Desktop::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwn
         if (listener)
             listener(ToWindowId(hwnd));
     } catch (...) {
-        ::OutputDebugStringA("Kestrel: a window event handler failed\n");
+        TraceException("the window event hook");
     }
 }
 

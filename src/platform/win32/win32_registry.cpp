@@ -2,9 +2,19 @@
 
 #include <vector>
 
+#include "platform/win32/win32_trace.h"
+
 namespace platform::win32 {
 
 namespace {
+
+// Returns the status of a registry call, traced when it failed. A key or value that is not there is how the
+// program learns that nothing is stored: that is no failure.
+LONG Traced(const char* call, LONG status) noexcept {
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        TraceFailure(call, static_cast<unsigned long>(status));
+    return status;
+}
 
 HKEY RootKey(RegRoot root) {
     return root == RegRoot::ClassesRoot ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
@@ -21,8 +31,9 @@ long Win32Registry::CreateKey(RegRoot root, const std::string& path, RegKey* key
     char noClass[1] = ""; // the parameter is not const in the ANSI declaration
     HKEY created = nullptr;
     DWORD disposition = 0;
-    const LONG status = ::RegCreateKeyExA(RootKey(root), path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE,
-                                          KEY_ALL_ACCESS, nullptr, &created, &disposition);
+    const LONG status =
+        Traced("RegCreateKeyExA", ::RegCreateKeyExA(RootKey(root), path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE,
+                                                    KEY_ALL_ACCESS, nullptr, &created, &disposition));
     if (status == ERROR_SUCCESS)
         *key = FromHkey(created);
     return status;
@@ -31,22 +42,22 @@ long Win32Registry::CreateKey(RegRoot root, const std::string& path, RegKey* key
 long Win32Registry::OpenKey(RegRoot root, const std::string& path, RegAccess access, RegKey* key) {
     *key = 0;
     HKEY opened = nullptr;
-    const LONG status = ::RegOpenKeyExA(RootKey(root), path.c_str(), 0, Sam(access), &opened);
+    const LONG status = Traced("RegOpenKeyExA", ::RegOpenKeyExA(RootKey(root), path.c_str(), 0, Sam(access), &opened));
     if (status == ERROR_SUCCESS)
         *key = FromHkey(opened);
     return status;
 }
 
 long Win32Registry::DeleteKey(RegRoot root, const std::string& path) {
-    return ::RegDeleteKeyA(RootKey(root), path.c_str());
+    return Traced("RegDeleteKeyA", ::RegDeleteKeyA(RootKey(root), path.c_str()));
 }
 
 long Win32Registry::QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                                std::uint32_t* size) {
     DWORD valueType = 0;
     DWORD valueSize = size ? *size : 0;
-    const LONG status =
-        ::RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, &valueType, data, size ? &valueSize : nullptr);
+    const LONG status = Traced("RegQueryValueExA", ::RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, &valueType,
+                                                                      data, size ? &valueSize : nullptr));
     if (type)
         *type = valueType;
     if (size)
@@ -63,14 +74,14 @@ long Win32Registry::SetValue(RegKey key, const std::string& name, std::uint32_t 
     if (stringType && size > 0 && data[size - 1] != 0) {
         std::vector<std::uint8_t> guarded(data, data + size);
         guarded.push_back(0xFF);
-        return ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, guarded.data(), size);
+        return Traced("RegSetValueExA", ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, guarded.data(), size));
     }
-    return ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data, size);
+    return Traced("RegSetValueExA", ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data, size));
 }
 
 void Win32Registry::CloseKey(RegKey key) {
     if (key != 0)
-        ::RegCloseKey(ToHkey(key));
+        Traced("RegCloseKey", ::RegCloseKey(ToHkey(key)));
 }
 
 } // namespace platform::win32

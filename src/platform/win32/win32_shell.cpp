@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_trace.h"
 
 namespace platform::win32 {
 
@@ -24,15 +25,28 @@ bool Win32Shell::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
     nid.uCallbackMessage = data.uCallbackMessage;
     nid.hIcon = reinterpret_cast<HICON>(static_cast<std::uintptr_t>(data.hIcon));
     std::memcpy(nid.szTip, data.szTip.data(), data.szTip.size());
-    return ::Shell_NotifyIconA(message, &nid) != FALSE;
+    const bool done = ::Shell_NotifyIconA(message, &nid) != FALSE;
+    const auto icon = std::make_pair(data.hWnd, data.uID);
+    if (!done && !(message == NIM_ADD && m_iconsUp.count(icon)))
+        TraceLastError("Shell_NotifyIconA");
+    if (done && message == NIM_ADD)
+        m_iconsUp.insert(icon);
+    if (done && message == NIM_DELETE)
+        m_iconsUp.erase(icon);
+    return done;
 }
 
 void Win32Shell::OpenAddress(WindowId owner, const std::string& address) {
-    ::ShellExecuteA(ToHwnd(owner), "Open", address.c_str(), nullptr, "", SW_SHOWNORMAL);
+    // Not a real handle: a value above 32 means success, anything else is the error.
+    const auto result =
+        reinterpret_cast<INT_PTR>(::ShellExecuteA(ToHwnd(owner), "Open", address.c_str(), nullptr, "", SW_SHOWNORMAL));
+    if (result <= 32)
+        TraceFailure("ShellExecuteA", static_cast<unsigned long>(result));
 }
 
 void Win32Shell::OpenHelp(WindowId owner, const std::string& file, unsigned command) {
-    ::WinHelpA(ToHwnd(owner), file.c_str(), command, 0);
+    if (!::WinHelpA(ToHwnd(owner), file.c_str(), command, 0))
+        TraceLastError("WinHelpA");
 }
 
 bool Win32Shell::StartHidden(const std::string& file) {
@@ -44,8 +58,10 @@ bool Win32Shell::StartHidden(const std::string& file) {
     // The command line is the quoted program path alone: no arguments. CreateProcessA may write to it.
     std::string commandLine = "\"" + file + "\"";
     if (!::CreateProcessA(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info))
+                          &info)) {
+        TraceLastError("CreateProcessA");
         return false;
+    }
     // Not waited for: the handles are only closed.
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
@@ -56,7 +72,10 @@ std::string Win32Shell::ProgramFolder() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
         DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return "";
+        if (length == 0) {
+            TraceLastError("GetModuleFileNameA");
+            return "";
+        }
         if (length < buffer.size()) return FolderOf(std::string(buffer.data(), length));
         if (buffer.size() >= 32768) return ""; // longer than any path the system allows
         buffer.resize(buffer.size() * 2);

@@ -2,6 +2,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+
 #include "platform/shell.h"
 
 namespace platform::win32 {
@@ -21,6 +26,11 @@ public:
 
     // The folder part of a program path: no trailing backslash, except for a drive root ("C:\").
     static std::string FolderOf(const std::string& path);
+
+private:
+    // The icons this process has put up (owner window, id): a second add of one of them is refused by the
+    // shell, as expected, since the settings put the icon up again at every reload.
+    std::set<std::pair<WindowId, std::uint32_t>> m_iconsUp;
 };
 
 } // namespace platform::win32

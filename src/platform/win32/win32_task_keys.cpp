@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_trace.h"
+
 namespace platform::win32 {
 
 namespace {
@@ -10,7 +12,8 @@ constexpr UINT kSetScreenSaverRunning = 97; // SPI_SETSCREENSAVERRUNNING
 
 void Win32TaskKeys::SetLocked(bool locked) {
     // "true" is passed with all 32 bits set.
-    ::SystemParametersInfoA(kSetScreenSaverRunning, locked ? static_cast<UINT>(-1) : 0u, nullptr, 0);
+    if (!::SystemParametersInfoA(kSetScreenSaverRunning, locked ? static_cast<UINT>(-1) : 0u, nullptr, 0))
+        TraceLastError("SystemParametersInfoA");
 }
 
 } // namespace platform::win32

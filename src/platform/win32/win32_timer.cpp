@@ -3,6 +3,8 @@
 #include <map>
 #include <set>
 
+#include "platform/win32/win32_trace.h"
+
 namespace platform::win32 {
 
 namespace {
@@ -39,8 +41,11 @@ void Win32Timer::SetEnabled(bool enabled) {
         m_id = ::SetTimer(nullptr, 0, m_intervalMs, &Win32Timer::OnTimer);
         if (m_id != 0)
             TimersById()[m_id] = this;
+        else
+            TraceLastError("SetTimer");
     } else {
-        ::KillTimer(nullptr, m_id);
+        if (!::KillTimer(nullptr, m_id))
+            TraceLastError("KillTimer");
         TimersById().erase(m_id);
         m_id = 0;
     }
@@ -62,12 +67,12 @@ void CALLBACK Win32Timer::OnTimer(HWND, UINT, UINT_PTR id, DWORD) noexcept {
             if (tick)
                 tick();
         } catch (...) {
-            ::OutputDebugStringA("Kestrel: a timer handler failed\n");
+            TraceException("a timer handler");
         }
         if (LiveTimers().count(timer))
             timer->m_inTick = false;
     } catch (...) {
-        ::OutputDebugStringA("Kestrel: timer dispatch failed\n");
+        TraceException("the timer dispatch");
     }
 }
 

@@ -1,7 +1,12 @@
 #include "tray/win32/tray_menu_view.h"
 
+#include "platform/win32/win32_trace.h"
+
 namespace tray::win32 {
 namespace {
+
+using platform::win32::TraceException;
+using platform::win32::TraceLastError;
 
 unsigned CommandOf(TrayMenuItem item) noexcept {
     switch (item) {
@@ -15,27 +20,42 @@ unsigned CommandOf(TrayMenuItem item) noexcept {
 
 } // namespace
 
-UINT TaskbarCreatedMessage() noexcept { return ::RegisterWindowMessageA("TaskbarCreated"); }
+UINT TaskbarCreatedMessage() noexcept {
+    const UINT message = ::RegisterWindowMessageA("TaskbarCreated");
+    if (message == 0)
+        TraceLastError("RegisterWindowMessageA");
+    return message;
+}
 
 TrayMenuView::TrayMenuView(HWND owner) : m_owner(owner), m_menu(::CreatePopupMenu()) {
-    if (!m_menu) return;
+    if (!m_menu) {
+        TraceLastError("CreatePopupMenu");
+        return;
+    }
     for (const auto& info : kTrayMenuItems) {
         UINT flags = info.separator ? MF_SEPARATOR : MF_STRING;
         if (!info.enabled) flags |= MF_GRAYED;
-        ::AppendMenuA(m_menu.get(), flags, info.separator ? 0 : CommandOf(info.item),
-                      info.separator ? nullptr : info.caption);
-        if (info.isDefault) ::SetMenuDefaultItem(m_menu.get(), CommandOf(info.item), FALSE);
+        if (!::AppendMenuA(m_menu.get(), flags, info.separator ? 0 : CommandOf(info.item),
+                           info.separator ? nullptr : info.caption))
+            TraceLastError("AppendMenuA");
+        if (info.isDefault && !::SetMenuDefaultItem(m_menu.get(), CommandOf(info.item), FALSE))
+            TraceLastError("SetMenuDefaultItem");
     }
 }
 
 void TrayMenuView::PopUpAtCursor() {
     if (!m_menu) return;
     POINT at{};
-    if (!::GetCursorPos(&at)) return;
+    if (!::GetCursorPos(&at)) {
+        TraceLastError("GetCursorPos");
+        return;
+    }
     // The menu closes when the user clicks elsewhere only if its owner is the foreground window; the
     // empty message afterwards lets a second right-click open it again at once.
     ::SetForegroundWindow(m_owner);
-    ::TrackPopupMenu(m_menu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_owner, nullptr);
+    // Without TPM_RETURNCMD a dismissed menu counts as success too: zero is a failure.
+    if (!::TrackPopupMenu(m_menu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_owner, nullptr))
+        TraceLastError("TrackPopupMenu");
     ::PostMessageA(m_owner, WM_NULL, 0, 0);
 }
 
@@ -45,6 +65,7 @@ bool TrayMenuView::HandleCommand(unsigned id) noexcept {
         try {
             if (m_choose) m_choose(info.item); // an unavailable item is refused by the presenter
         } catch (...) {
+            TraceException("the tray menu's command");
         }
         return true;
     }

@@ -12,7 +12,8 @@
 //
 // Runs beside kestrel.exe (build/windows). Rewrites Kestrel's registry keys and ends every running kestrel.exe:
 // use a private Wine prefix (scripts/bench.sh makes one) or a test machine. Prints "RESULT <name> <value>"
-// lines for the script, progress on stderr.
+// lines for the script, progress on stderr. It drives kestrel.exe with the e2e tests' helpers
+// (common/win32/drive.h), timed more finely: its waits look again every millisecond.
 #include <windows.h>
 
 #include <psapi.h>
@@ -26,10 +27,12 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/prompt_opener.h"
 #include "common/shared_state.h"
+#include "common/win32/drive.h"
 #include "engine/lock_engine.h"
 #include "platform/win32/win32_crypto.h"
 #include "platform/win32/win32_desktop.h"
@@ -40,27 +43,22 @@
 
 namespace {
 
-constexpr const char* kKestrelKey = "Software\\ORV\\Kestrel";
-constexpr const char* kLockedItemsKey = "Software\\ORV\\Kestrel\\Locked Items";
-constexpr const char* kSettingsKey = "Software\\ORV\\Kestrel\\Settings";
+using drive::kKestrelKey;
+using drive::kLockedItemsKey;
+using drive::kRunningCaption;
+using drive::kSettingsKey;
+using drive::NowMs;
+using drive::Pause;
+using drive::PumpMessages;
+
 constexpr const char* kMainWindowClass = "KestrelMainWindow";
-constexpr const char* kRunningCaption = "Kestrel 2004";
 constexpr const char* kPassword = "PASSAGE";
 constexpr const char* kLockedWord = "Crime"; // the one rule the measured windows match
+// Waits look again this often: a lock is timed to about a millisecond.
+constexpr DWORD kPollMs = 1;
 
 // ---------------------------------------------------------------------------------------------------------
-// Time, output, statistics
-
-double NowMs() {
-    static const double msPerCount = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return 1000.0 / static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * msPerCount;
-}
+// Output, statistics
 
 void Progress(const std::string& text) {
     std::fprintf(stderr, "[bench_wine] %s\n", text.c_str());
@@ -94,83 +92,37 @@ void ResultStats(const std::string& name, std::vector<double> sample) {
 // ---------------------------------------------------------------------------------------------------------
 // Messages and our own windows
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-// Polls cond about once a millisecond, handling this thread's messages in between (kestrel hides and shows
-// our windows with ShowWindowAsync, which takes effect when we pump); the time it first held, or -1.
+// The time cond first held (NowMs), or -1.
 double PollUntil(const std::function<bool()>& cond, double timeoutMs) {
-    const double end = NowMs() + timeoutMs;
-    for (;;) {
-        Pump();
-        const double now = NowMs();
-        if (cond())
-            return now;
-        if (now > end)
-            return -1;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-    }
-}
-
-void Wait(double ms) {
-    PollUntil([] { return false; }, ms);
+    return drive::PollUntil(cond, timeoutMs, kPollMs);
 }
 
 // A top-level window of this process, each with a class of its own, so that an allowance the password gives
 // one window (its class on kestrel's allow list) does not let the next one pass.
 HWND MakeWindow(const std::string& className, const std::string& title, bool show) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA existing{};
-    if (!GetClassInfoA(instance, className.c_str(), &existing)) {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = className.c_str();
-        RegisterClassA(&wc);
-    }
+    drive::RegisterWindowClass(className, DefWindowProcA);
     HWND window = CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, 80, 80, 420, 200, nullptr,
-                                  nullptr, instance, nullptr);
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
     if (window && show)
         ShowWindow(window, SW_SHOW);
-    Pump();
+    PumpMessages();
     return window;
 }
 
 bool BringToForeground(HWND window) {
-    return PollUntil(
-               [window] {
-                   if (GetForegroundWindow() == window)
-                       return true;
-                   ShowWindow(window, SW_SHOW);
-                   SetForegroundWindow(window);
-                   return GetForegroundWindow() == window;
-               },
-               3000) >= 0;
+    return drive::BringToForeground(window, 3000, kPollMs);
 }
 
 // ---------------------------------------------------------------------------------------------------------
 // Registry
 
 void DeleteTree(const char* path) {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, path);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+    drive::DeleteTree(HKEY_LOCAL_MACHINE, path);
 }
 
 // Stores `count` active items: the locked word first, then "Locked item NNNN" (which no window here carries).
 bool StoreItems(int count) {
-    DeleteTree(kLockedItemsKey);
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLockedItemsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    bool ok = true;
+    std::vector<std::pair<std::string, std::string>> items;
     for (int i = 0; i < count; ++i) {
         char data[64];
         if (i == 0) {
@@ -178,13 +130,9 @@ bool StoreItems(int count) {
         } else {
             std::snprintf(data, sizeof data, "Locked item %04d,1", i);
         }
-        const std::string name = "Item" + std::to_string(i);
-        ok = RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
-                            static_cast<DWORD>(std::strlen(data))) == ERROR_SUCCESS &&
-             ok;
+        items.emplace_back("Item" + std::to_string(i), data);
     }
-    RegCloseKey(key);
-    return ok;
+    return drive::SetLockedItems(items);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -278,31 +226,6 @@ double LinuxCpuMs(int pid) {
 // ---------------------------------------------------------------------------------------------------------
 // kestrel.exe
 
-std::string ExeDir() {
-    char path[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n);
-    return s.substr(0, s.find_last_of("\\/") + 1);
-}
-
-// Ends every kestrel.exe of this session (leftovers of an earlier run included).
-void KillAllKestrel() {
-    for (int round = 0; round < 5; ++round) {
-        HWND main = FindWindowA(kMainWindowClass, nullptr);
-        if (!main)
-            return;
-        DWORD pid = 0;
-        GetWindowThreadProcessId(main, &pid);
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-        if (process) {
-            TerminateProcess(process, 1);
-            WaitForSingleObject(process, 5000);
-            CloseHandle(process);
-        }
-        Wait(100);
-    }
-}
-
 class Kestrel {
 public:
     Kestrel() = default;
@@ -311,34 +234,22 @@ public:
     Kestrel& operator=(const Kestrel&) = delete;
 
     bool Start() {
-        const std::string exe = ExeDir() + "kestrel.exe";
-        std::string commandLine = "\"" + exe + "\"";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ExeDir().c_str(),
-                            &startup, &info))
-            return false;
-        CloseHandle(info.hThread);
-        m_process = info.hProcess;
-        m_pid = info.dwProcessId;
-        return true;
+        m_started = drive::StartKestrelProcess();
+        return m_started.process != nullptr;
     }
 
     void Stop() {
-        if (!m_process)
+        if (!m_started.process)
             return;
-        TerminateProcess(m_process, 1);
-        WaitForSingleObject(m_process, 5000);
-        CloseHandle(m_process);
-        m_process = nullptr;
-        m_pid = 0;
+        TerminateProcess(Process(), 1);
+        WaitForSingleObject(Process(), 5000);
+        m_started = {};
         m_linuxPid = 0;
-        Pump();
+        PumpMessages();
     }
 
-    HANDLE Process() const { return m_process; }
-    DWORD Pid() const { return m_pid; }
+    HANDLE Process() const { return m_started.process.get(); }
+    DWORD Pid() const { return m_started.pid; }
 
     // Its main window, once it runs as the first instance.
     HWND MainWindow() const {
@@ -363,12 +274,12 @@ public:
     bool Owns(HWND window) const {
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
-        return pid == m_pid;
+        return pid == Pid();
     }
 
     // Its Linux process under Wine, 0 on Windows.
     int LinuxPid() {
-        if (m_linuxPid == 0 && m_process)
+        if (m_linuxPid == 0 && m_started.process)
             m_linuxPid = LinuxPidOf("kestrel.exe");
         return m_linuxPid;
     }
@@ -378,7 +289,7 @@ public:
         if (LinuxPid() != 0)
             return LinuxCpuMs(m_linuxPid);
         FILETIME created, exited, kernel, user;
-        if (!GetProcessTimes(m_process, &created, &exited, &kernel, &user))
+        if (!GetProcessTimes(Process(), &created, &exited, &kernel, &user))
             return -1;
         auto ms = [](const FILETIME& t) {
             return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
@@ -388,8 +299,7 @@ public:
     }
 
 private:
-    HANDLE m_process = nullptr;
-    DWORD m_pid = 0;
+    drive::KestrelProcess m_started;
     int m_linuxPid = 0;
 };
 
@@ -560,7 +470,7 @@ void MeasureEngineInProcess() {
 
         for (HWND w : windows)
             DestroyWindow(w);
-        Pump();
+        PumpMessages();
     }
     DeleteTree(kLockedItemsKey);
     ResultStats("engine_load_1000_ms", loads);
@@ -588,15 +498,15 @@ void MeasureWinEvents() {
                                              0, WINEVENT_OUTOFCONTEXT);
     HWND a = MakeWindow("BenchEventsA", "Events A", true);
     HWND b = MakeWindow("BenchEventsB", "Events B", true);
-    Wait(200);
+    Pause(200);
     g_foregroundEvents = 0;
     g_nameEvents = 0;
     for (int i = 0; i < 20; ++i) {
         BringToForeground(i % 2 ? a : b);
         SetWindowTextA(a, ("Events A " + std::to_string(i)).c_str());
-        Wait(50);
+        Pause(50);
     }
-    Wait(300);
+    Pause(300);
     Result("winevent_foreground_changes", 20);
     Result("winevent_foreground_events", g_foregroundEvents);
     Result("winevent_title_changes", 20);
@@ -607,7 +517,7 @@ void MeasureWinEvents() {
         UnhookWinEvent(nameHook);
     DestroyWindow(a);
     DestroyWindow(b);
-    Pump();
+    PumpMessages();
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -617,7 +527,7 @@ void MeasureStartup(int runs) {
     Progress("start-up: " + std::to_string(runs) + " starts with a matching window already in the foreground");
     std::vector<double> toMainWindow, toFirstLock;
     for (int run = 0; run < runs; ++run) {
-        KillAllKestrel();
+        drive::KillKestrel();
         HWND window = MakeWindow("BenchStartup" + std::to_string(run), "Crime Stories - Browser", true);
         if (!BringToForeground(window)) {
             Progress("start-up: could not bring the window to the foreground");
@@ -645,7 +555,7 @@ void MeasureStartup(int runs) {
             toFirstLock.push_back(lockAt - t0);
         kestrel.Stop();
         DestroyWindow(window);
-        Pump();
+        PumpMessages();
     }
     ResultStats("startup_main_window_ms", toMainWindow);
     ResultStats("startup_first_lock_ms", toFirstLock);
@@ -665,7 +575,7 @@ void MeasureCycles(Kestrel& kestrel, int cycles) {
     std::mt19937 random(2004);
     std::uniform_int_distribution<int> pause(0, 999);
     for (int i = 0; i < cycles; ++i) {
-        Wait(pause(random));
+        Pause(pause(random));
         HWND window =
             MakeWindow("BenchLock" + std::to_string(i), "Crime Stories " + std::to_string(i) + " - Browser", false);
         bool ok = BringToForeground(window);
@@ -696,12 +606,12 @@ void MeasureCycles(Kestrel& kestrel, int cycles) {
         if (!ok)
             ++failures;
         DestroyWindow(window);
-        Pump();
+        PumpMessages();
         if ((i + 1) % 50 == 0)
             Progress("  " + std::to_string(i + 1) + " cycles");
         // The first cycles make what the lock keeps for later (the prompt window); growth after them is a leak.
         if (i + 1 == kWarmCycles) {
-            Wait(1500);
+            Pause(1500);
             ResultResources(kestrel, "after_warm_cycles");
         }
     }
@@ -726,7 +636,7 @@ int main(int argc, char** argv) {
     const int idleSeconds = ArgValue(argc, argv, "--idle-seconds", 60);
     const int startups = ArgValue(argc, argv, "--startups", 5);
 
-    KillAllKestrel();
+    drive::KillKestrel();
     DeleteTree(kLockedItemsKey);
     DeleteTree(kSettingsKey);
 
@@ -740,7 +650,7 @@ int main(int argc, char** argv) {
     }
     MeasureStartup(startups);
 
-    KillAllKestrel();
+    drive::KillKestrel();
     Kestrel kestrel;
     if (!kestrel.Start() || PollUntil([&] { return kestrel.MainWindow() != nullptr; }, 30000) < 0) {
         Progress("kestrel.exe did not start");
@@ -749,7 +659,7 @@ int main(int argc, char** argv) {
     // An ordinary window in the foreground: nothing to lock while idle.
     HWND idleWindow = MakeWindow("BenchIdle", "Quarterly report 2004 - Word Processor", true);
     BringToForeground(idleWindow);
-    Wait(2000); // past start-up and the first ticks
+    Pause(2000); // past start-up and the first ticks
     ResultResources(kestrel, "after_start");
 
     Progress("idle: " + std::to_string(idleSeconds) + " s with 20 rules and no matching window");
@@ -760,7 +670,7 @@ int main(int argc, char** argv) {
     const double cpu0 = kestrel.CpuMs();
     const double t0 = NowMs();
     while (NowMs() - t0 < idleSeconds * 1000.0) {
-        Pump();
+        PumpMessages();
         Sleep(100);
     }
     const double cpu1 = kestrel.CpuMs();
@@ -777,7 +687,7 @@ int main(int argc, char** argv) {
     const double cpuBefore = kestrel.CpuMs();
     MeasureCycles(kestrel, cycles);
     Result("cycles_cpu_ms", kestrel.CpuMs() - cpuBefore);
-    Wait(2000);
+    Pause(2000);
     ResultResources(kestrel, "after_cycles");
 
     kestrel.Stop();

@@ -1,0 +1,238 @@
+#pragma once
+// What a program needs that drives the real kestrel.exe from outside, under Wine or on Windows: handling this
+// thread's messages while it waits, bringing a window of its own to the foreground, starting and ending
+// kestrel.exe, and setting up Kestrel's registry keys. Shared by the e2e framework (tests/e2e/e2e_framework.h)
+// and the Wine benchmark (bench/wine/bench_wine.cpp), so that both drive the program the same way.
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/win32/win32_handles.h"
+
+namespace drive {
+
+constexpr const char* kKestrelImage = "kestrel.exe";
+constexpr const char* kRunningCaption = "Kestrel 2004";
+constexpr const char* kKestrelKey = "Software\\ORV\\Kestrel";
+constexpr const char* kLockedItemsKey = "Software\\ORV\\Kestrel\\Locked Items";
+constexpr const char* kSettingsKey = "Software\\ORV\\Kestrel\\Settings";
+
+// ---------------------------------------------------------------------------------------------------------
+// Time and messages
+
+// Milliseconds from the performance counter: fine enough to time a lock.
+inline double NowMs() {
+    static const double msPerCount = [] {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        return 1000.0 / static_cast<double>(frequency.QuadPart);
+    }();
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return static_cast<double>(count.QuadPart) * msPerCount;
+}
+
+// Handles what is queued for this thread's windows. Kestrel hides and shows the driver's windows with
+// ShowWindowAsync, which takes effect only when their thread pumps its messages.
+inline void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Waits while pumping messages.
+inline void Pause(DWORD ms) {
+    const double end = NowMs() + ms;
+    for (;;) {
+        PumpMessages();
+        const double now = NowMs();
+        if (now >= end)
+            return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::ceil(std::min(end - now, 50.0))),
+                                  QS_ALLINPUT);
+    }
+}
+
+// Polls cond, pumping messages in between, until it holds or timeoutMs has passed. Between two polls it waits
+// up to pollMs, less when a message arrives (the message may be the change that is waited for). Returns the
+// time (NowMs) at which cond first held, -1 when it did not.
+inline double PollUntil(const std::function<bool()>& cond, double timeoutMs, DWORD pollMs) {
+    const double end = NowMs() + timeoutMs;
+    for (;;) {
+        PumpMessages();
+        const double now = NowMs();
+        if (cond())
+            return now;
+        if (now > end)
+            return -1;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, pollMs, QS_ALLINPUT);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Windows of this process: stand-ins for the programs that Kestrel locks
+
+// Registers a window class of this process unless it is registered already.
+inline void RegisterWindowClass(const std::string& className, WNDPROC proc) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA existing{};
+    if (GetClassInfoA(instance, className.c_str(), &existing))
+        return;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = className.c_str();
+    RegisterClassA(&wc);
+}
+
+// Brings a window of this process to the foreground and waits until the system agrees.
+inline bool BringToForeground(HWND window, double timeoutMs, DWORD pollMs) {
+    return PollUntil(
+               [window] {
+                   if (GetForegroundWindow() == window)
+                       return true;
+                   ShowWindow(window, SW_SHOW);
+                   SetForegroundWindow(window);
+                   return GetForegroundWindow() == window;
+               },
+               timeoutMs, pollMs) >= 0;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Registry
+
+inline void DeleteTree(HKEY root, const std::string& path) {
+    RegDeleteTreeA(root, path.c_str());
+    RegDeleteKeyA(root, path.c_str());
+}
+
+// The key, created if needed and opened for everything; empty on failure.
+inline platform::win32::UniqueHkey CreateKeyForWriting(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return {};
+    return platform::win32::UniqueHkey(key);
+}
+
+inline bool CreateKey(HKEY root, const std::string& path) {
+    return CreateKeyForWriting(root, path) != nullptr;
+}
+
+// Creates the key if needed and stores exactly the given bytes with the given type.
+inline bool WriteRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data,
+                     DWORD size) {
+    const platform::win32::UniqueHkey key = CreateKeyForWriting(root, path);
+    return key &&
+           RegSetValueExA(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+}
+
+// A REG_SZ as the program stores it (no terminating NUL), or as other programs do (withNul).
+// RegSetValueExA counts a NUL that directly follows the given bytes as if the caller had forgotten it (Windows
+// and Wine alike), so the bytes handed over are followed by a non-NUL guard when no NUL is wanted.
+inline bool WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& text,
+                        bool withNul = false) {
+    std::string buffer = text;
+    buffer.push_back(withNul ? '\0' : '#');
+    return WriteRaw(root, path, name, REG_SZ, buffer.data(), static_cast<DWORD>(text.size() + (withNul ? 1 : 0)));
+}
+
+// Replaces the stored locked items with exactly these values (name, data), as REG_SZ without NUL.
+inline bool SetLockedItems(const std::vector<std::pair<std::string, std::string>>& values) {
+    DeleteTree(HKEY_LOCAL_MACHINE, kLockedItemsKey);
+    bool ok = CreateKey(HKEY_LOCAL_MACHINE, kLockedItemsKey);
+    for (const auto& [name, data] : values)
+        ok = WriteString(HKEY_LOCAL_MACHINE, kLockedItemsKey, name, data) && ok;
+    return ok;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// kestrel.exe
+
+// The folder of this program, with a trailing backslash. kestrel.exe is built into the same folder.
+inline std::string ExeDir() {
+    char path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path, n);
+    return s.substr(0, s.find_last_of("\\/") + 1);
+}
+
+inline std::string KestrelPath() {
+    return ExeDir() + kKestrelImage;
+}
+
+inline bool SameText(const char* a, const char* b) {
+    return lstrcmpiA(a, b) == 0;
+}
+
+// Ids of the running kestrel.exe processes and of everything they started.
+inline std::vector<DWORD> KestrelProcessTree() {
+    std::vector<std::pair<DWORD, DWORD>> all; // (pid, parent)
+    std::set<DWORD> tree;
+    const platform::win32::UniqueHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snap || snap.get() == INVALID_HANDLE_VALUE)
+        return {};
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snap.get(), &entry); more; more = Process32Next(snap.get(), &entry)) {
+        all.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+        if (SameText(entry.szExeFile, kKestrelImage))
+            tree.insert(entry.th32ProcessID);
+    }
+    const DWORD self = GetCurrentProcessId();
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& [pid, parent] : all)
+            if (pid != self && tree.count(parent) && tree.insert(pid).second)
+                grew = true;
+    }
+    return {tree.begin(), tree.end()};
+}
+
+// Ends every kestrel.exe (and what it started) and waits until they are gone.
+inline void KillKestrel() {
+    for (int round = 0; round < 5; ++round) {
+        std::vector<DWORD> pids = KestrelProcessTree();
+        if (pids.empty())
+            return;
+        for (DWORD pid : pids) {
+            const platform::win32::UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+            if (!process)
+                continue;
+            TerminateProcess(process.get(), 1);
+            WaitForSingleObject(process.get(), 5000);
+        }
+    }
+}
+
+struct KestrelProcess {
+    platform::win32::UniqueHandle process;
+    DWORD pid = 0;
+};
+
+// Starts the kestrel.exe beside this program in the background, in its folder; an empty process on failure.
+inline KestrelProcess StartKestrelProcess() {
+    const std::string exe = KestrelPath();
+    std::string commandLine = "\"" + exe + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ExeDir().c_str(),
+                        &startup, &info))
+        return {};
+    const platform::win32::UniqueHandle thread(info.hThread);
+    return {platform::win32::UniqueHandle(info.hProcess), info.dwProcessId};
+}
+
+} // namespace drive
