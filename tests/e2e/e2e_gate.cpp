@@ -208,6 +208,33 @@ E2E_TEST(TrayRightClickOpensTheMenuAndSetupGoesThroughThePassword) {
     E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(main) != FALSE; }), "the setup window did not open");
 }
 
+// "Setup..." or "Exit" chosen while a window is held: the right password gives the held window back behind what
+// it opens (the setup window stays in front), or before the program ends; nothing stays hidden for good.
+E2E_TEST(TrayCommandWhileAWindowIsHeldShowsItBehind) {
+    for (const WORD command : {kMenuSetup, kMenuExit}) {
+        const bool setup = command == kMenuSetup;
+        DWORD pid = Start({{"Item0", "Crime,1"}});
+        HWND essay = LockWindow("Crime and Punishment - Editor");
+        HWND prompt = WaitForPrompt(pid);
+        E2E_REQUIRE(prompt, "no password prompt");
+        HWND main = MainWindow(pid);
+        e2e::PostCommand(main, command, 0);
+        Answer(prompt, "PASSAGE");
+        E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(essay) != FALSE; }),
+                  setup ? "Setup...: the held window stayed hidden" : "Exit: the held window stayed hidden");
+        if (setup) {
+            E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(main) != FALSE; }), "the setup window did not open");
+            E2E_CHECK(e2e::StaysTrue([&] { return GetForegroundWindow() == main; }, 1500),
+                      "the held window came to the front of the setup window");
+            e2e::SaveScreenshot("setup-over-held-window");
+        } else {
+            E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(pid); }), "Exit did not end the program");
+        }
+        e2e::KillKestrel();
+        e2e::DestroyTestWindows();
+    }
+}
+
 E2E_TEST(ExitWithTheRightPasswordEndsTheProgramAndTakesTheIconAway) {
     DWORD pid = Start({});
     HWND main = MainWindow(pid);

@@ -51,6 +51,11 @@ void FakeDesktop::ShowWindowNormal(WindowId window) {
         w->visible = true;
 }
 
+void FakeDesktop::ShowWindowNoActivate(WindowId window) {
+    m_noActivateShows.push_back(window);
+    ShowWindowNormal(window);
+}
+
 void FakeDesktop::PostClose(WindowId window) {
     m_closeRequests.push_back(window);
 }

@@ -25,6 +25,7 @@ public:
     std::string ClassName(WindowId window, int maxCount) override;
     void HideWindow(WindowId window) override;
     void ShowWindowNormal(WindowId window) override;
+    void ShowWindowNoActivate(WindowId window) override;
     void PostClose(WindowId window) override;
     WindowId FindWindowByTitle(const std::string& title) override;
     WindowId FindWindowByClass(const std::string& className) override;
@@ -55,6 +56,8 @@ public:
     const std::vector<WindowId>& CloseRequests() const { return m_closeRequests; }
     // Hide requests, in order.
     const std::vector<WindowId>& HideRequests() const { return m_hideRequests; }
+    // Windows shown again without being activated, in order.
+    const std::vector<WindowId>& NoActivateShows() const { return m_noActivateShows; }
 
 private:
     Window* FindMutable(WindowId window);
@@ -64,6 +67,7 @@ private:
     WindowId m_nextId = 0x10010;
     std::vector<WindowId> m_closeRequests;
     std::vector<WindowId> m_hideRequests;
+    std::vector<WindowId> m_noActivateShows;
     std::function<void(WindowId)> m_listener;
 };
 
