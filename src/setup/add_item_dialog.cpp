@@ -24,6 +24,23 @@ void AddItemDialog::SetText(const std::string& text) {
         m_view->SetText(text);
 }
 
+void AddItemDialog::ChangeRow(int index) {
+    if (index < 0 || index >= m_listwindows.Count())
+        return;
+    m_changedRow = index;
+    m_changedText = m_listwindows.Rows()[static_cast<std::size_t>(index)].text;
+}
+
+bool AddItemDialog::ReplaceChangedRow(const std::string& text) {
+    // The setup window is disabled while the dialog is open, so the row is where it was; should the list have
+    // changed all the same, the text is added as a new row rather than given to another one.
+    if (m_changedRow < 0 || m_changedRow >= m_listwindows.Count() ||
+        m_listwindows.Rows()[static_cast<std::size_t>(m_changedRow)].text != m_changedText)
+        return false;
+    m_listwindows.Replace(m_changedRow, text);
+    return true;
+}
+
 void AddItemDialog::Show() {
     if (m_modal.IsOpen())
         m_view->Show();
@@ -42,7 +59,8 @@ void AddItemDialog::cmdok_Click() {
         return;
     {
         engine::WatcherPause pause(m_timerorv);
-        m_listwindows.Add(text, false);
+        if (!ReplaceChangedRow(text))
+            m_listwindows.Add(text, false);
     }
     CloseDialog();
 }

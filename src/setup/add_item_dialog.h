@@ -31,7 +31,8 @@ public:
 };
 
 // The add-item dialog `frmadd`: one locked item typed (optionally in title case) and added as a new, unticked
-// row of `listwindows`. It disables the setup window while it exists and enables it on every way it closes.
+// row of `listwindows`, or, opened on a row to change it, given to that row. It disables the setup window while it
+// exists and enables it on every way it closes.
 class AddItemDialog {
 public:
     AddItemDialog(engine::ItemList& listwindows, platform::Timer& timerorv, platform::MessageBoxes& messageBoxes,
@@ -43,6 +44,8 @@ public:
     // unticked check box and the instruction line.
     void Create(std::unique_ptr<AddItemView> view);
     void SetText(const std::string& text);
+    // Opened to change this row of listwindows: OK gives the row the text and it keeps its tick; Cancel leaves it.
+    void ChangeRow(int index);
     void Show();
     bool IsOpen() const { return m_modal.IsOpen(); }
 
@@ -59,6 +62,8 @@ private:
     void Convert();
     void ReportFailure(const char* description);
     void CloseDialog();
+    // Gives the changed row the text; false when the dialog changes no row, or that row is no longer there.
+    bool ReplaceChangedRow(const std::string& text);
 
     engine::ItemList& m_listwindows;
     platform::Timer& m_timerorv;
@@ -67,6 +72,8 @@ private:
     // After the view: a dialog destroyed while open still gives the setup window back, before its window goes.
     common::ModalState m_modal;
     bool m_converting = false; // writing the converted text back raises the change handler again
+    int m_changedRow = -1;     // the row being changed, -1 when adding
+    std::string m_changedText; // its text when the dialog opened
 };
 
 } // namespace setup

@@ -103,7 +103,8 @@ public:
 
 private:
     void SaveAndReload();
-    void OpenAddItemDialog(const std::string& text, bool skipFailures);
+    // changedRow: the row that Change opens it on, -1 to add a row.
+    void OpenAddItemDialog(const std::string& text, int changedRow, bool skipFailures);
     std::function<void(bool)> OwnerEnabler();
     platform::WindowId Owner() const;
 
