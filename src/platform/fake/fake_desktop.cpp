@@ -32,7 +32,10 @@ FakeDesktop::Window* FakeDesktop::FindMutable(WindowId window) {
 
 std::string FakeDesktop::WindowTitle(WindowId window, int maxCount) {
     const Window* w = Find(window);
-    return w ? Truncated(w->title, maxCount) : "";
+    std::string title = w ? Truncated(w->title, maxCount) : "";
+    if (m_afterTitleRead)
+        m_afterTitleRead(window);
+    return title;
 }
 
 std::string FakeDesktop::ClassName(WindowId window, int maxCount) {

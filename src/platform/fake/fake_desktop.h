@@ -47,6 +47,9 @@ public:
     void DestroyWindow(WindowId window); // the foreground becomes 0 when it was this window
     void SetForeground(WindowId window) { m_foreground = window; }
     void SetTitle(WindowId window, const std::string& title);
+    // Runs after every title read, so that the world can change between two reads of the program (a window that
+    // closes while it is being looked at). An empty hook runs nothing.
+    void AfterTitleRead(std::function<void(WindowId)> hook) { m_afterTitleRead = std::move(hook); }
 
     // Looking at the world.
     bool Exists(WindowId window) const { return Find(window) != nullptr; }
@@ -69,6 +72,7 @@ private:
     std::vector<WindowId> m_hideRequests;
     std::vector<WindowId> m_noActivateShows;
     std::function<void(WindowId)> m_listener;
+    std::function<void(WindowId)> m_afterTitleRead;
 };
 
 } // namespace platform::fake
