@@ -8,6 +8,8 @@
 
 namespace setup {
 
+static_assert(engine::kMaxItemText == 1022, "the refusal names the limit");
+
 AddItemDialog::AddItemDialog(engine::ItemList& listwindows, platform::Timer& timerorv,
                              platform::MessageBoxes& messageBoxes, std::function<void(bool)> setOwnerEnabled)
     : m_listwindows(listwindows), m_timerorv(timerorv), m_messageBoxes(messageBoxes),
@@ -57,6 +59,16 @@ void AddItemDialog::cmdok_Click() {
     }
     if (text.empty())
         return;
+    // What the store cannot give back as typed is refused: a longer text reads back empty and goes at the next
+    // save, and "?" in place of a character would match titles that have nothing to do with it.
+    if (text.size() > engine::kMaxItemText) {
+        m_view->SetInstruction(kAddItemTooLong);
+        return;
+    }
+    if (m_view->TextOutsideCodePage()) {
+        m_view->SetInstruction(kAddItemOutsideCodePage);
+        return;
+    }
     {
         engine::WatcherPause pause(m_timerorv);
         if (!ReplaceChangedRow(text))
@@ -100,6 +112,10 @@ void AddItemDialog::Convert() {
         explicit Guard(bool& f) : flag(f) { flag = true; }
         ~Guard() { flag = false; }
     } guard(m_converting);
+    // The text comes and goes in the ANSI code page: written back, characters it has no place for would turn
+    // into "?" in the box. They stay as typed, unconverted, and OK refuses them.
+    if (m_view->TextOutsideCodePage())
+        return;
     const std::string text = m_view->Text();
     const std::string converted = ToTitleCase(text);
     // Converting converted text gives the same text, so writing it back only when it differs saves a

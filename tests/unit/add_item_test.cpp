@@ -94,6 +94,43 @@ TEST_F(AddItemDialogTest, TheProgramsOwnCaptionIsRefusedAndTheDialogStaysOpen) {
     EXPECT_EQ(ownerEnabled, (std::vector<bool>{false, true}));
 }
 
+TEST_F(AddItemDialogTest, TextTheStoreCannotGiveBackIsRefusedAndTheDialogStaysOpen) {
+    const struct {
+        std::string text;
+        bool outsideCodePage;
+        const char* refusal; // nullptr: added
+    } cases[] = {
+        {std::string(1022, 'x'), false, nullptr}, // with its ",1" it fills the read buffer exactly
+        {std::string(1023, 'x'), false, setup::kAddItemTooLong},
+        {"Crime ?", true, setup::kAddItemOutsideCodePage},
+        {"Crime ?", false, nullptr}, // a real question mark
+    };
+    for (const auto& c : cases) {
+        items.Clear();
+        Open();
+        fake->Type(c.text);
+        fake->outsideCodePage = c.outsideCodePage;
+        dialog.cmdok_Click();
+        EXPECT_EQ(fake->instruction, c.refusal ? c.refusal : setup::kAddItemInstruction) << c.text.size();
+        EXPECT_EQ(fake->closed, c.refusal == nullptr) << c.text.size();
+        EXPECT_EQ(items.Count(), c.refusal ? 0 : 1) << c.text.size();
+        if (c.refusal)
+            dialog.cmdexit_Click();
+    }
+}
+
+TEST_F(AddItemDialogTest, TitleCaseLeavesCharactersOutsideTheCodePageAsTyped) {
+    Open();
+    fake->TickConvert(true);
+    fake->outsideCodePage = true;
+    const int writes = fake->setTextCalls;
+    fake->Type("crime ?"); // the view reads "?" for a character it cannot give in the code page
+    EXPECT_EQ(fake->setTextCalls, writes) << "writing \"Crime ?\" back would make the \"?\" real";
+    fake->outsideCodePage = false;
+    fake->Type("crime x");
+    EXPECT_EQ(fake->text, "Crime X");
+}
+
 TEST_F(AddItemDialogTest, EmptyTextIsIgnoredWithoutAWord) {
     Open();
     dialog.cmdok_Click();

@@ -32,6 +32,7 @@ public:
             throw std::runtime_error(failure);
         return text;
     }
+    bool TextOutsideCodePage() const override { return outsideCodePage; }
     void SetText(const std::string& newText) override {
         text = newText;
         caret = 0; // a new text puts the caret at the start, as a text box does
@@ -63,6 +64,7 @@ public:
     std::string text;
     std::size_t caret = 0;
     bool convert = false;
+    bool outsideCodePage = false; // the box holds characters the code page has no place for
     std::string instruction = setup::kAddItemInstruction;
     bool shown = false;
     bool closed = false;
