@@ -11,8 +11,9 @@ namespace setup {
 static_assert(engine::kMaxItemText == 1022, "the refusal names the limit");
 
 AddItemDialog::AddItemDialog(engine::ItemList& listwindows, platform::Timer& timerorv,
-                             platform::MessageBoxes& messageBoxes, std::function<void(bool)> setOwnerEnabled)
-    : m_listwindows(listwindows), m_timerorv(timerorv), m_messageBoxes(messageBoxes),
+                             platform::MessageBoxes& messageBoxes, const platform::TextCase& textCase,
+                             std::function<void(bool)> setOwnerEnabled)
+    : m_listwindows(listwindows), m_timerorv(timerorv), m_messageBoxes(messageBoxes), m_textCase(textCase),
       m_modal(std::move(setOwnerEnabled)) {}
 
 void AddItemDialog::Create(std::unique_ptr<AddItemView> view) {
@@ -117,7 +118,7 @@ void AddItemDialog::Convert() {
     if (m_view->TextOutsideCodePage())
         return;
     const std::string text = m_view->Text();
-    const std::string converted = ToTitleCase(text);
+    const std::string converted = ToTitleCase(text, m_textCase);
     // Converting converted text gives the same text, so writing it back only when it differs saves a
     // second, empty pass; the caret goes to the end either way.
     if (converted != text)

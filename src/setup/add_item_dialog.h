@@ -6,6 +6,7 @@
 #include "common/modal_state.h"
 #include "engine/locked_items.h"
 #include "platform/message_box.h"
+#include "platform/text_case.h"
 #include "platform/timer.h"
 
 namespace setup {
@@ -42,7 +43,7 @@ public:
 class AddItemDialog {
 public:
     AddItemDialog(engine::ItemList& listwindows, platform::Timer& timerorv, platform::MessageBoxes& messageBoxes,
-                  std::function<void(bool)> setOwnerEnabled);
+                  const platform::TextCase& textCase, std::function<void(bool)> setOwnerEnabled);
     AddItemDialog(const AddItemDialog&) = delete;
     AddItemDialog& operator=(const AddItemDialog&) = delete;
 
@@ -74,6 +75,7 @@ private:
     engine::ItemList& m_listwindows;
     platform::Timer& m_timerorv;
     platform::MessageBoxes& m_messageBoxes;
+    const platform::TextCase& m_textCase;
     std::unique_ptr<AddItemView> m_view;
     // After the view: a dialog destroyed while open still gives the setup window back, before its window goes.
     common::ModalState m_modal;

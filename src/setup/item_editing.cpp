@@ -55,7 +55,8 @@ void SetupWindow::OpenAddItemDialog(const std::string& text, int changedRow, boo
         return;
     auto create = [&] {
         m_addItem.reset();
-        m_addItem = std::make_unique<AddItemDialog>(Items(), m_engine.timerorv(), m_messageBoxes, OwnerEnabler());
+        m_addItem =
+            std::make_unique<AddItemDialog>(Items(), m_engine.timerorv(), m_messageBoxes, m_textCase, OwnerEnabler());
         m_addItem->Create(m_view->CreateAddItemView(*m_addItem));
     };
     auto fill = [&] {

@@ -11,6 +11,7 @@
 #include "platform/fake/fake_registry.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/fake/fake_task_keys.h"
+#include "platform/fake/fake_text_case.h"
 #include "setup/add_item_dialog.h"
 #include "setup/setup_window.h"
 #include "store/settings.h"
@@ -183,8 +184,9 @@ struct SetupWorld {
     platform::fake::FakeMessageBoxes messageBoxes;
     tray::SysTrayModule tray{shell, kMainWindow, 0x1C0};
     store::Settings settings{world.registry, world.state, world.options, taskKeys, tray};
+    platform::fake::FakeTextCase textCase;
     setup::SetupWindow presenter{world.engine,   settings, world.options, world.state,
-                                 world.registry, shell,    messageBoxes};
+                                 world.registry, shell,    messageBoxes,  textCase};
     FakeSetupWindowView view;
 };
 

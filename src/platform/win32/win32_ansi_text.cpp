@@ -38,4 +38,32 @@ bool WindowTextFitsAnsiCodePage(HWND window) {
     return FitsAnsiCodePage(text);
 }
 
+bool Win32TextCase::IsLeadByte(char byte) const {
+    return ::IsDBCSLeadByte(static_cast<BYTE>(byte)) != FALSE;
+}
+
+void Win32TextCase::Lower(char* character, std::size_t size) const {
+    Map(character, size, &::CharLowerBuffA);
+}
+
+void Win32TextCase::Upper(char* character, std::size_t size) const {
+    Map(character, size, &::CharUpperBuffA);
+}
+
+void Win32TextCase::Map(char* character, std::size_t size, DWORD(WINAPI* map)(LPSTR, DWORD)) const {
+    if (size != 1 && size != 2)
+        return;
+    char mapped[2] = {character[0], size == 2 ? character[1] : '\0'};
+    map(mapped, static_cast<DWORD>(size));
+    // The system maps through Unicode and back: a partner that the code page has no place for comes back as "?",
+    // or as a character of the other size, cut to fit. Either would corrupt the text; the character stays.
+    const bool sameSize = IsLeadByte(mapped[0]) == (size == 2);
+    const bool lost = mapped[0] == '?' && character[0] != '?';
+    if (!sameSize || lost)
+        return;
+    character[0] = mapped[0];
+    if (size == 2)
+        character[1] = mapped[1];
+}
+
 } // namespace platform::win32
