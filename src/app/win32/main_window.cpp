@@ -54,9 +54,12 @@ void MainWindow::RemoveSystemMenuEntry(int position) {
     if (HMENU menu = GetSystemMenu(m_hwnd, FALSE)) RemoveMenu(menu, static_cast<UINT>(position), MF_BYPOSITION);
 }
 
-void MainWindow::ProcessMessages() {
+bool MainWindow::ProcessMessages() {
     int exitCode = 0;
-    if (!PumpOneMessage(exitCode)) PostQuitMessage(exitCode); // keep the quit for the outer loop
+    if (PumpOneMessage(exitCode))
+        return true;
+    PostQuitMessage(exitCode); // keep the quit for the outer loop
+    return false;
 }
 
 void MainWindow::Unload() {
