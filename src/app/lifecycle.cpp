@@ -28,7 +28,10 @@ bool Lifecycle::Form_Load() {
     // request for the setup window. Show a short notice meanwhile, then go.
     m_notice.ShowLoadingNotice();
     m_timerdelay->SetEnabled(true);
-    while (m_timerdelay->Enabled()) m_view.ProcessMessages();
+    // A close from outside ends the wait early: a pending quit comes before any timer tick, so waiting on for
+    // the tick would never see it.
+    while (m_timerdelay->Enabled() && m_view.ProcessMessages()) {
+    }
     m_notice.CloseNotice();
     m_view.Unload();
     return false;
@@ -44,6 +47,9 @@ void Lifecycle::Form_Unload(CloseReason reason) {
         m_view.EndProcess();
         return;
     }
+    // A second copy hands nothing over: the running copy goes on guarding, and its companion is not ours to start.
+    if (!m_firstInstance)
+        return;
     try {
         m_shell.StartHidden(CompanionPath(m_shell.ProgramFolder()));
     } catch (...) {

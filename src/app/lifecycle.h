@@ -26,8 +26,9 @@ public:
     virtual void SetCaption(const std::string& caption) = 0;
     // Removes the entry at this position of the window menu (by position); fewer entries: nothing.
     virtual void RemoveSystemMenuEntry(int position) = 0;
-    // Waits for the next message and dispatches it (the second instance's wait keeps the UI alive).
-    virtual void ProcessMessages() = 0;
+    // Waits for the next message and dispatches it (the second instance's wait keeps the UI alive). False when
+    // the program is to end (the main window went): the quit is kept for the main loop.
+    virtual bool ProcessMessages() = 0;
     // Closes the main window from the program's own code: the close handler runs with CloseReason::OwnCode.
     virtual void Unload() = 0;
     // Ends the process at once: no further window or timer handler runs.

@@ -137,12 +137,15 @@ void LockEngine::WalkRules(platform::WindowId window, std::string title) {
             ownChecked = true;
         }
 
-        m_state.AllowKey = m_desktop.ClassName(window, kClassBuffer);
-        if (m_state.AllowKey.size() > kMaxClass)
-            m_state.AllowKey.resize(kMaxClass);
+        std::string className = m_desktop.ClassName(window, kClassBuffer);
+        // Every window has a class: none means the window closed since its title was read (or cannot be looked
+        // at). It is no match; locking it would hold a dead handle and ask the window held now to close.
+        if (className.empty())
+            return;
+        if (className.size() > kMaxClass)
+            className.resize(kMaxClass);
         // Every program's standard dialogs share one class; they are told apart by their titles.
-        if (m_state.AllowKey == kDialogClass)
-            m_state.AllowKey = title;
+        m_state.AllowKey = className == kDialogClass ? title : std::move(className);
         if (m_allow.FindString(m_state.AllowKey) >= 0)
             continue;
 

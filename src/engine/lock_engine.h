@@ -13,6 +13,9 @@
 namespace engine {
 
 constexpr const char* kLockedItemsKey = "Software\\ORV\\Kestrel\\Locked Items";
+// The longest item text, in bytes of the ANSI code page, that a load gives back: the read takes the text and its
+// ",1" or ",0" into one buffer of the registry layer.
+constexpr std::size_t kMaxItemText = store::Registry::kBufferSize - 2;
 constexpr const char* kRunningCaption = "Kestrel 2004";     // the first instance's main window
 constexpr const char* kStartingCaption = "*** Kestrel ***"; // every main window at creation
 constexpr const char* kClosingCaption = "crumbs!";          // a main window while it closes

@@ -58,6 +58,24 @@ void ItemList::Remove(int index) {
     Changed();
 }
 
+int ItemList::Replace(int index, const std::string& text) {
+    if (index < 0 || index >= Count())
+        return -1;
+    const bool checked = m_rows[static_cast<std::size_t>(index)].checked;
+    const bool wasSelected = m_selected == index;
+    m_rows.erase(m_rows.begin() + index);
+    if (m_selected > index)
+        --m_selected;
+    const int newIndex = UpperBound(m_rows, text);
+    m_rows.insert(m_rows.begin() + newIndex, ItemRow{text, checked});
+    if (wasSelected)
+        m_selected = newIndex;
+    else if (m_selected >= newIndex)
+        ++m_selected;
+    Changed();
+    return newIndex;
+}
+
 void ItemList::Clear() {
     m_rows.clear();
     m_selected = -1;

@@ -22,6 +22,9 @@ public:
     // notification (a load of a thousand rows must not redraw the view a thousand times).
     void Assign(std::vector<ItemRow> rows);
     void Remove(int index); // out-of-range index: nothing
+    // Gives the row a new text and moves it to that text's sorted place, as Add would; its tick stays, and so
+    // does the selection when it was on this row. Returns the new index (out-of-range index: nothing, -1).
+    int Replace(int index, const std::string& text);
     void Clear();
     void SetChecked(int index, bool checked);
     const std::vector<ItemRow>& Rows() const { return m_rows; }

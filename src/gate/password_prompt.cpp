@@ -88,6 +88,12 @@ void PasswordPrompt::OKButton_Click() {
 
     // The word as it is now: a watcher hide or a tray command since the opening has overwritten it.
     const std::string action = m_state.PendingAction;
+    if ((action == kActionExit || action == kActionSetup) && m_state.LastHiddenWindow != 0) {
+        // The held window is about to be forgotten, and a window nobody holds would stay hidden until logoff,
+        // unsaved work and all. It comes back behind what the password opens; its class is not allowed, so the
+        // watcher locks it again when it next comes to the front.
+        m_desktop.ShowWindowNoActivate(m_state.LastHiddenWindow);
+    }
     if (action == kActionExit) {
         m_state.PendingAction.clear();
         m_host.StopWatcher();
@@ -98,7 +104,7 @@ void PasswordPrompt::OKButton_Click() {
     } else if (action == kActionSetup) {
         m_state.PendingAction.clear();
         m_host.ShowSetupWindow();
-        m_state.LastHiddenWindow = 0; // a window still held stays hidden and is forgotten
+        m_state.LastHiddenWindow = 0;
         Unload();
     } else {
         if (m_state.LastHiddenWindow != 0) m_desktop.ShowWindowNormal(m_state.LastHiddenWindow);

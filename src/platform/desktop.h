@@ -20,6 +20,8 @@ public:
     virtual void HideWindow(WindowId window) = 0;
     // SW_SHOWNORMAL, also without waiting.
     virtual void ShowWindowNormal(WindowId window) = 0;
+    // SW_SHOWNOACTIVATE, also without waiting: visible again, but what is in front stays in front.
+    virtual void ShowWindowNoActivate(WindowId window) = 0;
     // Posts WM_CLOSE (0, 0); lost without effect when the window is gone.
     virtual void PostClose(WindowId window) = 0;
     // FindWindowA with a title only / a class only; 0 when none.

@@ -8,9 +8,12 @@
 
 namespace setup {
 
+static_assert(engine::kMaxItemText == 1022, "the refusal names the limit");
+
 AddItemDialog::AddItemDialog(engine::ItemList& listwindows, platform::Timer& timerorv,
-                             platform::MessageBoxes& messageBoxes, std::function<void(bool)> setOwnerEnabled)
-    : m_listwindows(listwindows), m_timerorv(timerorv), m_messageBoxes(messageBoxes),
+                             platform::MessageBoxes& messageBoxes, const platform::TextCase& textCase,
+                             std::function<void(bool)> setOwnerEnabled)
+    : m_listwindows(listwindows), m_timerorv(timerorv), m_messageBoxes(messageBoxes), m_textCase(textCase),
       m_modal(std::move(setOwnerEnabled)) {}
 
 void AddItemDialog::Create(std::unique_ptr<AddItemView> view) {
@@ -22,6 +25,23 @@ void AddItemDialog::Create(std::unique_ptr<AddItemView> view) {
 void AddItemDialog::SetText(const std::string& text) {
     if (m_modal.IsOpen())
         m_view->SetText(text);
+}
+
+void AddItemDialog::ChangeRow(int index) {
+    if (index < 0 || index >= m_listwindows.Count())
+        return;
+    m_changedRow = index;
+    m_changedText = m_listwindows.Rows()[static_cast<std::size_t>(index)].text;
+}
+
+bool AddItemDialog::ReplaceChangedRow(const std::string& text) {
+    // The setup window is disabled while the dialog is open, so the row is where it was; should the list have
+    // changed all the same, the text is added as a new row rather than given to another one.
+    if (m_changedRow < 0 || m_changedRow >= m_listwindows.Count() ||
+        m_listwindows.Rows()[static_cast<std::size_t>(m_changedRow)].text != m_changedText)
+        return false;
+    m_listwindows.Replace(m_changedRow, text);
+    return true;
 }
 
 void AddItemDialog::Show() {
@@ -40,9 +60,20 @@ void AddItemDialog::cmdok_Click() {
     }
     if (text.empty())
         return;
+    // What the store cannot give back as typed is refused: a longer text reads back empty and goes at the next
+    // save, and "?" in place of a character would match titles that have nothing to do with it.
+    if (text.size() > engine::kMaxItemText) {
+        m_view->SetInstruction(kAddItemTooLong);
+        return;
+    }
+    if (m_view->TextOutsideCodePage()) {
+        m_view->SetInstruction(kAddItemOutsideCodePage);
+        return;
+    }
     {
         engine::WatcherPause pause(m_timerorv);
-        m_listwindows.Add(text, false);
+        if (!ReplaceChangedRow(text))
+            m_listwindows.Add(text, false);
     }
     CloseDialog();
 }
@@ -82,8 +113,12 @@ void AddItemDialog::Convert() {
         explicit Guard(bool& f) : flag(f) { flag = true; }
         ~Guard() { flag = false; }
     } guard(m_converting);
+    // The text comes and goes in the ANSI code page: written back, characters it has no place for would turn
+    // into "?" in the box. They stay as typed, unconverted, and OK refuses them.
+    if (m_view->TextOutsideCodePage())
+        return;
     const std::string text = m_view->Text();
-    const std::string converted = ToTitleCase(text);
+    const std::string converted = ToTitleCase(text, m_textCase);
     // Converting converted text gives the same text, so writing it back only when it differs saves a
     // second, empty pass; the caret goes to the end either way.
     if (converted != text)

@@ -6,6 +6,7 @@
 #include "common/modal_state.h"
 #include "engine/locked_items.h"
 #include "platform/message_box.h"
+#include "platform/text_case.h"
 #include "platform/timer.h"
 
 namespace setup {
@@ -14,6 +15,10 @@ namespace setup {
 constexpr const char* kAddItemInstruction =
     "Type a keyword for web pages you want to password protect, e.g. Crime, Drugs, Sex.";
 constexpr const char* kAddItemRefusal = "Sorry, you cannot lock this, it's used by this program.";
+// And what it says to a text that the store could not give back as it was typed.
+constexpr const char* kAddItemTooLong = "Sorry, you cannot lock this, it's longer than 1022 characters.";
+constexpr const char* kAddItemOutsideCodePage = "Sorry, you cannot lock this, it has characters this computer "
+                                                "cannot store.";
 
 // The window of the add-item dialog `frmadd`, as its presenter sees it.
 class AddItemView {
@@ -21,6 +26,8 @@ public:
     virtual ~AddItemView() = default;
     virtual platform::WindowId Handle() const = 0;            // owner of the dialog's message boxes
     virtual std::string Text() const = 0;                     // txtwindow, exactly as shown
+    // True when txtwindow holds characters that the ANSI code page has no place for (Text() has "?" for them).
+    virtual bool TextOutsideCodePage() const = 0;
     virtual void SetText(const std::string& text) = 0;        // raises txtwindow_Change like typing does
     virtual void SetCaretToEnd() = 0;                         // insertion point at the text's length, nothing selected
     virtual bool ConvertChecked() const = 0;                  // chkconvert
@@ -31,11 +38,12 @@ public:
 };
 
 // The add-item dialog `frmadd`: one locked item typed (optionally in title case) and added as a new, unticked
-// row of `listwindows`. It disables the setup window while it exists and enables it on every way it closes.
+// row of `listwindows`, or, opened on a row to change it, given to that row. It disables the setup window while it
+// exists and enables it on every way it closes.
 class AddItemDialog {
 public:
     AddItemDialog(engine::ItemList& listwindows, platform::Timer& timerorv, platform::MessageBoxes& messageBoxes,
-                  std::function<void(bool)> setOwnerEnabled);
+                  const platform::TextCase& textCase, std::function<void(bool)> setOwnerEnabled);
     AddItemDialog(const AddItemDialog&) = delete;
     AddItemDialog& operator=(const AddItemDialog&) = delete;
 
@@ -43,6 +51,8 @@ public:
     // unticked check box and the instruction line.
     void Create(std::unique_ptr<AddItemView> view);
     void SetText(const std::string& text);
+    // Opened to change this row of listwindows: OK gives the row the text and it keeps its tick; Cancel leaves it.
+    void ChangeRow(int index);
     void Show();
     bool IsOpen() const { return m_modal.IsOpen(); }
 
@@ -59,14 +69,19 @@ private:
     void Convert();
     void ReportFailure(const char* description);
     void CloseDialog();
+    // Gives the changed row the text; false when the dialog changes no row, or that row is no longer there.
+    bool ReplaceChangedRow(const std::string& text);
 
     engine::ItemList& m_listwindows;
     platform::Timer& m_timerorv;
     platform::MessageBoxes& m_messageBoxes;
+    const platform::TextCase& m_textCase;
     std::unique_ptr<AddItemView> m_view;
     // After the view: a dialog destroyed while open still gives the setup window back, before its window goes.
     common::ModalState m_modal;
     bool m_converting = false; // writing the converted text back raises the change handler again
+    int m_changedRow = -1;     // the row being changed, -1 when adding
+    std::string m_changedText; // its text when the dialog opened
 };
 
 } // namespace setup

@@ -18,7 +18,7 @@ template <class Step> void SkipOnFailure(Step&& step) {
 } // namespace
 
 void SetupWindow::cmdadd_Click() {
-    OpenAddItemDialog("", false);
+    OpenAddItemDialog("", -1, false);
 }
 
 void SetupWindow::cmdchange_Click() {
@@ -30,12 +30,9 @@ void SetupWindow::cmdchange_Click() {
         if (selected >= 0 && selected < items.Count())
             text = items.Rows()[static_cast<std::size_t>(selected)].text;
     });
-    // The entry leaves the list now; the dialog's OK adds it back as a new, unticked entry, its Cancel does not.
-    SkipOnFailure([&] {
-        if (selected >= 0)
-            items.Remove(selected);
-    });
-    OpenAddItemDialog(text, true);
+    // The row stays in the list while the dialog is open: its OK gives the row the new text and keeps the tick,
+    // its Cancel leaves the row as it was.
+    OpenAddItemDialog(text, selected, true);
 }
 
 void SetupWindow::cmdremove_Click() {
@@ -53,16 +50,20 @@ void SetupWindow::cmdremove_Click() {
     // The watcher runs again when the pause ends, whichever steps failed.
 }
 
-void SetupWindow::OpenAddItemDialog(const std::string& text, bool skipFailures) {
+void SetupWindow::OpenAddItemDialog(const std::string& text, int changedRow, bool skipFailures) {
     if (!m_view)
         return;
     auto create = [&] {
         m_addItem.reset();
-        m_addItem = std::make_unique<AddItemDialog>(Items(), m_engine.timerorv(), m_messageBoxes, OwnerEnabler());
+        m_addItem =
+            std::make_unique<AddItemDialog>(Items(), m_engine.timerorv(), m_messageBoxes, m_textCase, OwnerEnabler());
         m_addItem->Create(m_view->CreateAddItemView(*m_addItem));
     };
     auto fill = [&] {
-        if (m_addItem && !text.empty())
+        if (!m_addItem)
+            return;
+        m_addItem->ChangeRow(changedRow);
+        if (!text.empty())
             m_addItem->SetText(text);
     };
     auto show = [&] {

@@ -15,9 +15,9 @@ std::string AboutVersion(int major, int minor, int patch) {
 
 SetupWindow::SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options,
                          common::SharedState& state, store::Registry& registry, platform::Shell& shell,
-                         platform::MessageBoxes& messageBoxes)
+                         platform::MessageBoxes& messageBoxes, const platform::TextCase& textCase)
     : m_engine(engine), m_settings(settings), m_options(options), m_state(state), m_registry(registry), m_shell(shell),
-      m_messageBoxes(messageBoxes) {
+      m_messageBoxes(messageBoxes), m_textCase(textCase) {
     // The add-on offer follows the box however it changes: a click, the settings load, or our own untick.
     std::weak_ptr<bool> alive = m_alive;
     m_options.Subscribe([this, alive](store::Option option) {

@@ -7,6 +7,7 @@
 #include "gate/set_password_dialog.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
+#include "platform/text_case.h"
 #include "setup/add_item_dialog.h"
 #include "store/options.h"
 #include "store/registry.h"
@@ -50,8 +51,9 @@ public:
 // locked items, help and links, and the popup add-on offer.
 class SetupWindow {
 public:
-    SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options, common::SharedState& state,
-                store::Registry& registry, platform::Shell& shell, platform::MessageBoxes& messageBoxes);
+    SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options,
+                common::SharedState& state, store::Registry& registry, platform::Shell& shell,
+                platform::MessageBoxes& messageBoxes, const platform::TextCase& textCase);
     ~SetupWindow();
     SetupWindow(const SetupWindow&) = delete;
     SetupWindow& operator=(const SetupWindow&) = delete;
@@ -103,7 +105,8 @@ public:
 
 private:
     void SaveAndReload();
-    void OpenAddItemDialog(const std::string& text, bool skipFailures);
+    // changedRow: the row that Change opens it on, -1 to add a row.
+    void OpenAddItemDialog(const std::string& text, int changedRow, bool skipFailures);
     std::function<void(bool)> OwnerEnabler();
     platform::WindowId Owner() const;
 
@@ -114,6 +117,7 @@ private:
     store::Registry& m_registry;
     platform::Shell& m_shell;
     platform::MessageBoxes& m_messageBoxes;
+    const platform::TextCase& m_textCase;
     SetupWindowView* m_view = nullptr;
     bool m_shownBefore = false;
     bool m_highlighted[kLinkLabelCount] = {false, false, false, false};

@@ -4,9 +4,6 @@ namespace setup {
 
 namespace {
 
-constexpr unsigned char kMultiplication = 0xD7;
-constexpr unsigned char kDivision = 0xF7;
-
 bool IsSeparator(char c) {
     switch (c) {
     case ' ':
@@ -24,30 +21,19 @@ bool IsSeparator(char c) {
 
 } // namespace
 
-char AnsiToLower(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u >= 'A' && u <= 'Z')
-        return static_cast<char>(u + ('a' - 'A'));
-    if (u >= 0xC0 && u <= 0xDE && u != kMultiplication)
-        return static_cast<char>(u + 0x20);
-    return c;
-}
-
-char AnsiToUpper(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u >= 'a' && u <= 'z')
-        return static_cast<char>(u - ('a' - 'A'));
-    if (u >= 0xE0 && u <= 0xFE && u != kDivision)
-        return static_cast<char>(u - 0x20);
-    return c;
-}
-
-std::string ToTitleCase(const std::string& text) {
+std::string ToTitleCase(const std::string& text, const platform::TextCase& textCase) {
     std::string result(text);
     bool startOfWord = true;
-    for (char& c : result) {
-        c = startOfWord ? AnsiToUpper(c) : AnsiToLower(c);
-        startOfWord = IsSeparator(c);
+    for (std::size_t i = 0; i < result.size();) {
+        // A lead byte cut off at the end of the text stands alone.
+        const std::size_t size = textCase.IsLeadByte(result[i]) && i + 1 < result.size() ? 2 : 1;
+        char* character = &result[i];
+        if (startOfWord)
+            textCase.Upper(character, size);
+        else
+            textCase.Lower(character, size);
+        startOfWord = size == 1 && IsSeparator(*character);
+        i += size;
     }
     return result;
 }

@@ -208,6 +208,33 @@ E2E_TEST(TrayRightClickOpensTheMenuAndSetupGoesThroughThePassword) {
     E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(main) != FALSE; }), "the setup window did not open");
 }
 
+// "Setup..." or "Exit" chosen while a window is held: the right password gives the held window back behind what
+// it opens (the setup window stays in front), or before the program ends; nothing stays hidden for good.
+E2E_TEST(TrayCommandWhileAWindowIsHeldShowsItBehind) {
+    for (const WORD command : {kMenuSetup, kMenuExit}) {
+        const bool setup = command == kMenuSetup;
+        DWORD pid = Start({{"Item0", "Crime,1"}});
+        HWND essay = LockWindow("Crime and Punishment - Editor");
+        HWND prompt = WaitForPrompt(pid);
+        E2E_REQUIRE(prompt, "no password prompt");
+        HWND main = MainWindow(pid);
+        e2e::PostCommand(main, command, 0);
+        Answer(prompt, "PASSAGE");
+        E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(essay) != FALSE; }),
+                  setup ? "Setup...: the held window stayed hidden" : "Exit: the held window stayed hidden");
+        if (setup) {
+            E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(main) != FALSE; }), "the setup window did not open");
+            E2E_CHECK(e2e::StaysTrue([&] { return GetForegroundWindow() == main; }, 1500),
+                      "the held window came to the front of the setup window");
+            e2e::SaveScreenshot("setup-over-held-window");
+        } else {
+            E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(pid); }), "Exit did not end the program");
+        }
+        e2e::KillKestrel();
+        e2e::DestroyTestWindows();
+    }
+}
+
 E2E_TEST(ExitWithTheRightPasswordEndsTheProgramAndTakesTheIconAway) {
     DWORD pid = Start({});
     HWND main = MainWindow(pid);
@@ -236,34 +263,62 @@ E2E_TEST(TrayIconComesBackWhenTheShellRestarts) {
     E2E_CHECK(e2e::WaitUntil([&] { return HasTrayIcon(main); }), "the icon did not come back");
 }
 
+// helper_orv.exe placed as orv.exe in the program folder while it lives; it records how it was started.
+class CompanionStandIn {
+public:
+    CompanionStandIn() {
+        Forget();
+        E2E_REQUIRE(CopyFileA((e2e::ExeDir() + "helper_orv.exe").c_str(), m_path.c_str(), FALSE),
+                    "could not place orv.exe");
+    }
+    ~CompanionStandIn() {
+        e2e::KillKestrel();
+        DeleteFileA(m_path.c_str());
+        Forget();
+    }
+    CompanionStandIn(const CompanionStandIn&) = delete;
+    CompanionStandIn& operator=(const CompanionStandIn&) = delete;
+
+    // How it was asked to show its window; empty while it has not run.
+    std::vector<BYTE> Shown() const { return e2e::ReadRaw(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E", "OrvShow").data; }
+
+private:
+    static void Forget() { e2e::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E"); }
+    std::string m_path = e2e::ExeDir() + "orv.exe";
+};
+
 // A close from outside (the task manager, say) hands over to the companion orv.exe, started hidden; the
 // program then ends. Without orv.exe the close goes ahead all the same.
 E2E_TEST(CloseFromOutsideStartsTheCompanionHiddenAndEnds) {
-    const std::string orv = e2e::ExeDir() + "orv.exe";
-    struct Cleanup {
-        std::string file;
-        ~Cleanup() {
-            e2e::KillKestrel();
-            DeleteFileA(file.c_str());
-            e2e::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E");
-        }
-    } cleanup{orv};
-    e2e::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E");
-    E2E_REQUIRE(CopyFileA((e2e::ExeDir() + "helper_orv.exe").c_str(), orv.c_str(), FALSE), "could not place orv.exe");
-    DWORD pid = Start({});
-    HWND main = MainWindow(pid);
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(pid); }), "the program did not end");
-    auto shown = [] { return e2e::ReadRaw(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E", "OrvShow"); };
-    E2E_CHECK(e2e::WaitUntil([&] { return shown().data.size() == 4; }), "orv.exe was not started");
-    E2E_CHECK(shown().data.size() == 4 && shown().data[0] == SW_HIDE, "orv.exe was not started hidden");
-    e2e::KillKestrel();
-    DeleteFileA(orv.c_str());
-    e2e::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E");
-
-    pid = Start({}); // no orv.exe now
+    {
+        CompanionStandIn orv;
+        DWORD pid = Start({});
+        PostMessageA(MainWindow(pid), WM_CLOSE, 0, 0);
+        E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(pid); }), "the program did not end");
+        E2E_CHECK(e2e::WaitUntil([&] { return orv.Shown().size() == 4; }), "orv.exe was not started");
+        E2E_CHECK(orv.Shown().size() == 4 && orv.Shown()[0] == SW_HIDE, "orv.exe was not started hidden");
+    }
+    DWORD pid = Start({}); // no orv.exe now
     PostMessageA(MainWindow(pid), WM_CLOSE, 0, 0);
     E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(pid); }), "without orv.exe the program did not end");
+}
+
+// A second copy closed from outside while it shows its notice ends all the same, and hands nothing over: no
+// orv.exe is started, and the running copy goes on as it was.
+E2E_TEST(SecondCopyClosedFromOutsideDuringItsNoticeEndsAndStartsNothing) {
+    CompanionStandIn orv;
+    DWORD first = Start({});
+    HWND firstMain = MainWindow(first);
+    E2E_REQUIRE(e2e::WaitUntil([&] { return HasTrayIcon(firstMain); }), "no tray icon");
+    DWORD second = e2e::StartKestrel();
+    E2E_REQUIRE(second != 0, "could not start a second copy");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return e2e::FindWindowOf(second, "Kestrel 2004 Loading...", true); }),
+                "no \"Kestrel 2004 Loading...\" notice");
+    PostMessageA(MainWindow(second), WM_CLOSE, 0, 0);
+    E2E_CHECK(e2e::WaitUntil([&] { return !e2e::IsRunning(second); }), "the second copy did not end");
+    E2E_CHECK(e2e::StaysTrue([&] { return orv.Shown().empty(); }, 2000), "the second copy started orv.exe");
+    E2E_CHECK(e2e::IsRunning(first) && e2e::WindowText(firstMain) == "Kestrel 2004" && HasTrayIcon(firstMain),
+              "the running copy did not go on as it was");
 }
 
 E2E_TEST(EveryStartWritesTheFileTypeAssociation) {

@@ -120,6 +120,7 @@ struct QuietDesktop : platform::Desktop {
     std::string ClassName(platform::WindowId, int) override { return ""; }
     void HideWindow(platform::WindowId) override {}
     void ShowWindowNormal(platform::WindowId) override {}
+    void ShowWindowNoActivate(platform::WindowId) override {}
     void PostClose(platform::WindowId) override {}
     platform::WindowId FindWindowByTitle(const std::string&) override { return 0; }
     platform::WindowId FindWindowByClass(const std::string&) override { return 0; }

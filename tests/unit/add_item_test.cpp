@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/fake/fake_message_box.h"
+#include "platform/fake/fake_text_case.h"
 #include "platform/fake/fake_timer.h"
 #include "setup/title_case.h"
 #include "setup_fake_views.h"
@@ -30,9 +31,30 @@ TEST(TitleCase, LowersEverythingAndRaisesTheFirstLetterOfEachWord) {
          "cole \xC9"
          "t\xE9 \xD7x \xF7y"}, // Western letters; signs stay
     };
+    const platform::fake::FakeTextCase western;
     for (const auto& c : cases) {
-        EXPECT_EQ(setup::ToTitleCase(c.in), c.out) << c.in;
-        EXPECT_EQ(setup::ToTitleCase(c.out), c.out) << "converting converted text changes nothing";
+        EXPECT_EQ(setup::ToTitleCase(c.in, western), c.out) << c.in;
+        EXPECT_EQ(setup::ToTitleCase(c.out, western), c.out) << "converting converted text changes nothing";
+    }
+}
+
+TEST(TitleCase, SecondBytesOfDoubleByteCharactersAreNeitherLettersNorSeparators) {
+    // Shift-JIS-like lead bytes (\202 and \203 here): the second byte of a double-byte character can be an ASCII
+    // letter or a NUL.
+    platform::fake::FakeTextCase doubleByte;
+    doubleByte.SetLeadBytes(0x81, 0x9F);
+    const struct {
+        std::string in;
+        std::string out;
+    } cases[] = {
+        {"\202A mONEY \203a", "\202A Money \203a"},             // the "A" and "a" after a lead byte stay
+        {"ab\202Zcd", "Ab\202Zcd"},                             // ... and do not start a word
+        {std::string("\202\0x", 3), std::string("\202\0x", 3)}, // a second byte 0 separates nothing
+        {"xY\202", "Xy\202"},                                   // a lead byte cut off at the end stands alone
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(setup::ToTitleCase(c.in, doubleByte), c.out);
+        EXPECT_EQ(setup::ToTitleCase(c.out, doubleByte), c.out);
     }
 }
 
@@ -57,7 +79,8 @@ protected:
     std::unique_ptr<platform::Timer> timer = timers.MakeTimer(1000, [] {});
     platform::fake::FakeMessageBoxes messageBoxes;
     std::vector<bool> ownerEnabled; // every change of the setup window's state
-    setup::AddItemDialog dialog{items, *timer, messageBoxes, [this](bool e) { ownerEnabled.push_back(e); }};
+    platform::fake::FakeTextCase textCase;
+    setup::AddItemDialog dialog{items, *timer, messageBoxes, textCase, [this](bool e) { ownerEnabled.push_back(e); }};
     FakeAddItemView* fake = nullptr;
 };
 
@@ -92,6 +115,43 @@ TEST_F(AddItemDialogTest, TheProgramsOwnCaptionIsRefusedAndTheDialogStaysOpen) {
     dialog.cmdok_Click();
     EXPECT_EQ(Rows(), std::vector<std::string>{"Kestrel 2004 Notes"});
     EXPECT_EQ(ownerEnabled, (std::vector<bool>{false, true}));
+}
+
+TEST_F(AddItemDialogTest, TextTheStoreCannotGiveBackIsRefusedAndTheDialogStaysOpen) {
+    const struct {
+        std::string text;
+        bool outsideCodePage;
+        const char* refusal; // nullptr: added
+    } cases[] = {
+        {std::string(1022, 'x'), false, nullptr}, // with its ",1" it fills the read buffer exactly
+        {std::string(1023, 'x'), false, setup::kAddItemTooLong},
+        {"Crime ?", true, setup::kAddItemOutsideCodePage},
+        {"Crime ?", false, nullptr}, // a real question mark
+    };
+    for (const auto& c : cases) {
+        items.Clear();
+        Open();
+        fake->Type(c.text);
+        fake->outsideCodePage = c.outsideCodePage;
+        dialog.cmdok_Click();
+        EXPECT_EQ(fake->instruction, c.refusal ? c.refusal : setup::kAddItemInstruction) << c.text.size();
+        EXPECT_EQ(fake->closed, c.refusal == nullptr) << c.text.size();
+        EXPECT_EQ(items.Count(), c.refusal ? 0 : 1) << c.text.size();
+        if (c.refusal)
+            dialog.cmdexit_Click();
+    }
+}
+
+TEST_F(AddItemDialogTest, TitleCaseLeavesCharactersOutsideTheCodePageAsTyped) {
+    Open();
+    fake->TickConvert(true);
+    fake->outsideCodePage = true;
+    const int writes = fake->setTextCalls;
+    fake->Type("crime ?"); // the view reads "?" for a character it cannot give in the code page
+    EXPECT_EQ(fake->setTextCalls, writes) << "writing \"Crime ?\" back would make the \"?\" real";
+    fake->outsideCodePage = false;
+    fake->Type("crime x");
+    EXPECT_EQ(fake->text, "Crime X");
 }
 
 TEST_F(AddItemDialogTest, EmptyTextIsIgnoredWithoutAWord) {
@@ -175,7 +235,8 @@ TEST(AddItemDialogLifetime, DestroyedWhileOpenStillEnablesTheSetupWindow) {
     platform::fake::FakeMessageBoxes messageBoxes;
     bool enabled = true;
     {
-        setup::AddItemDialog dialog(items, *timer, messageBoxes, [&](bool e) { enabled = e; });
+        platform::fake::FakeTextCase textCase;
+        setup::AddItemDialog dialog(items, *timer, messageBoxes, textCase, [&](bool e) { enabled = e; });
         dialog.Create(std::make_unique<FakeAddItemView>(dialog));
         EXPECT_FALSE(enabled);
     }

@@ -15,12 +15,12 @@ using platform::RegRoot;
 
 class FakeMainWindow : public app::MainWindowView {
 public:
-    explicit FakeMainWindow(std::function<void()> onPump) : m_onPump(std::move(onPump)) {}
+    explicit FakeMainWindow(std::function<bool()> onPump) : onPump(std::move(onPump)) {}
     void SetCaption(const std::string& caption) override { captions.push_back(caption); }
     void RemoveSystemMenuEntry(int position) override { removedMenuEntries.push_back(position); }
-    void ProcessMessages() override {
+    bool ProcessMessages() override {
         ++pumped;
-        m_onPump();
+        return onPump();
     }
     void Unload() override { unloaded = true; }
     void EndProcess() override { ended = true; }
@@ -30,9 +30,8 @@ public:
     int pumped = 0;
     bool unloaded = false;
     bool ended = false;
-
-private:
-    std::function<void()> m_onPump;
+    // The message that each pump dispatches; false: it was the quit.
+    std::function<bool()> onPump;
 };
 
 class FakeNotice : public common::LoadingNotice {
@@ -55,7 +54,7 @@ struct LifecycleWorld : testworld::World {
     store::Settings settings{registry, state, options, taskKeys, trayIcon};
     FakeNotice notice;
     // The second instance's wait: every pumped message is, at last, the delay timer's tick.
-    FakeMainWindow window{[this] { Delay().Fire(); }};
+    FakeMainWindow window{[this] { return Delay().Fire(), true; }};
     app::Lifecycle lifecycle{registry, desktop, shell, timers, engine, settings, notice, window};
 };
 
@@ -96,6 +95,30 @@ TEST(Lifecycle, SecondInstanceShowsItsNoticeForOneDelayThenUnloadsWithoutLoading
     EXPECT_EQ(world.api.GetString(RegRoot::ClassesRoot, ".loc", ""), "ORV.Document");
 }
 
+TEST(Lifecycle, SecondInstanceClosedFromOutsideDuringItsNoticeEndsAndStartsNothing) {
+    LifecycleWorld world;
+    world.desktop.AddWindow("Kestrel 2004", "KestrelMainWindow");
+    world.shell.AddFile("C:\\Guard\\orv.exe");
+    // A WM_CLOSE: the close handler runs and the main window goes, which leaves a quit that every later wait for a
+    // message returns again, before the delay timer's tick.
+    world.window.onPump = [&] {
+        if (world.window.pumped == 1)
+            world.lifecycle.Form_Unload(app::CloseReason::Other);
+        if (world.window.pumped > 100)
+            world.Delay().Fire(); // ends a wait that would spin, so that the test can fail
+        return false;
+    };
+
+    EXPECT_FALSE(world.lifecycle.Form_Load());
+
+    EXPECT_EQ(world.window.pumped, 1);
+    EXPECT_TRUE(world.shell.StartedHidden().empty());
+    EXPECT_EQ(world.notice.events, (std::vector<std::string>{"show", "close"}));
+    EXPECT_EQ(world.window.captions, std::vector<std::string>{"crumbs!"});
+    EXPECT_EQ(world.shell.IconCount(), 0u);
+    EXPECT_FALSE(world.engine.timerorv().Enabled());
+}
+
 TEST(Lifecycle, ACopyStartedWhileTheRunningOneIsClosingBecomesAFirstInstance) {
     LifecycleWorld world;
     world.desktop.AddWindow("crumbs!", "KestrelMainWindow");
@@ -116,12 +139,14 @@ TEST(Lifecycle, OwnUnloadAndWindowsShutdownEndAtOnceStartingNothing) {
 TEST(Lifecycle, AnyOtherCloseStartsTheCompanionHiddenAndLetsTheCloseGoAhead) {
     LifecycleWorld world;
     world.shell.AddFile("C:\\Guard\\orv.exe");
+    ASSERT_TRUE(world.lifecycle.Form_Load());
     world.lifecycle.Form_Unload(app::CloseReason::Other);
-    EXPECT_EQ(world.window.captions, std::vector<std::string>{"crumbs!"});
+    EXPECT_EQ(world.window.captions, (std::vector<std::string>{"Kestrel 2004", "crumbs!"}));
     EXPECT_EQ(world.shell.StartedHidden(), std::vector<std::string>{"C:\\Guard\\orv.exe"});
     EXPECT_FALSE(world.window.ended);
 
     LifecycleWorld missing; // no orv.exe: the failed start is ignored
+    ASSERT_TRUE(missing.lifecycle.Form_Load());
     missing.lifecycle.Form_Unload(app::CloseReason::Other);
     EXPECT_EQ(missing.shell.StartedHidden().size(), 1u);
     EXPECT_FALSE(missing.window.ended);

@@ -81,14 +81,32 @@ TEST_F(Watcher, AllowListPassesWindowsByClassAndStandardDialogsByTitle) {
     EXPECT_FALSE(desktop.IsVisible(installer));
     EXPECT_EQ(state.AllowKey, "TWizardForm");
 
-    const struct {
-        std::string title, className, allowKey;
-    } locked[] = {{"Setup", "#32770", "Setup"}, {"Setup wizard", "", ""}}; // an empty key finds no entry
-    for (const auto& c : locked) {
-        const WindowId w = desktop.OpenForeground(c.title, c.className);
+    const WindowId setup = desktop.OpenForeground("Setup", "#32770");
+    world.Tick();
+    EXPECT_FALSE(desktop.IsVisible(setup));
+    EXPECT_EQ(state.AllowKey, "Setup");
+}
+
+TEST_F(Watcher, AWindowWhoseClassCannotBeReadIsNoMatch) {
+    world.LoadRules({"Crime"});
+    const WindowId held = desktop.OpenForeground("Crime Stories", "IEFrame");
+    world.Tick();
+    // The window that matches next closes between the reads of its title and its class, or has no class to read.
+    for (const bool closes : {true, false}) {
+        const WindowId essay = desktop.OpenForeground("Crime and Punishment", closes ? "Notepad" : "");
+        if (closes)
+            desktop.AfterTitleRead([&](WindowId w) {
+                if (w == essay)
+                    desktop.DestroyWindow(essay);
+            });
         world.Tick();
-        EXPECT_FALSE(desktop.IsVisible(w)) << c.title;
-        EXPECT_EQ(state.AllowKey, c.allowKey) << c.title;
+        desktop.AfterTitleRead(nullptr);
+        EXPECT_EQ(state.LastHiddenWindow, held) << closes;
+        EXPECT_EQ(state.AllowKey, "IEFrame") << closes;
+        EXPECT_EQ(state.PendingTitle, "Crime Stories") << closes;
+        EXPECT_EQ(desktop.HideRequests(), std::vector<WindowId>{held}) << closes;
+        EXPECT_TRUE(desktop.CloseRequests().empty()) << closes;
+        EXPECT_EQ(world.prompt.actions.size(), 1u) << closes;
     }
 }
 

@@ -49,6 +49,38 @@ TEST(ItemList, SelectionStaysOnItsRowAndALoadNotifiesOnce) {
     EXPECT_EQ(changes, 1);
 }
 
+TEST(ItemList, ReplaceKeepsTheTickMovesTheRowAndTheSelectionFollowsItsRow) {
+    // Rows b, d (ticked), f; the selection on one of them; one row replaced.
+    const struct {
+        int selected;
+        int replaced;
+        std::string text;
+        Strings rows;
+        int tickedAt;
+        int selectedAfter;
+    } cases[] = {
+        {1, 1, "D", {"b", "D", "f"}, 1, 1}, // same place
+        {1, 1, "z", {"b", "f", "z"}, 2, 2}, // moves down, the selection with it
+        {1, 1, "a", {"a", "b", "f"}, 0, 0}, // moves up
+        {0, 1, "a", {"a", "b", "f"}, 0, 1}, // another row selected: it stays on "b"
+        {2, 1, "z", {"b", "f", "z"}, 2, 1}, // ... and on "f"
+        {1, 5, "x", {"b", "d", "f"}, 1, 1}, // out of range: nothing
+    };
+    for (const auto& c : cases) {
+        engine::ItemList list;
+        list.Assign({{"b", false}, {"d", true}, {"f", false}});
+        list.Select(c.selected);
+        list.Replace(c.replaced, c.text);
+        Strings texts;
+        for (const auto& row : list.Rows())
+            texts.push_back(row.text);
+        EXPECT_EQ(texts, c.rows) << c.text;
+        for (int i = 0; i < list.Count(); ++i)
+            EXPECT_EQ(list.Rows()[static_cast<std::size_t>(i)].checked, i == c.tickedAt) << c.text << " row " << i;
+        EXPECT_EQ(list.Selected(), c.selectedAfter) << c.text;
+    }
+}
+
 TEST(AllowList, FindsEntriesByCaseInsensitivePrefixOnly) {
     engine::AllowList allow;
     allow.Add("IEFrame");

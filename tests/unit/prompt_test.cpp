@@ -122,7 +122,7 @@ TEST_F(PromptTest, RightPasswordComparesWithThePasswordInForceWhenPressed) {
     EXPECT_EQ(log, (std::vector<std::string>{"show setup window", "close prompt"}));
 }
 
-TEST_F(PromptTest, TrayCommandWhileAWindowIsHeldForgetsTheWindow) {
+TEST_F(PromptTest, TrayCommandWhileAWindowIsHeldShowsItBehindWithoutAllowingIt) {
     struct Case {
         const char* word;
         std::vector<std::string> steps;
@@ -138,9 +138,11 @@ TEST_F(PromptTest, TrayCommandWhileAWindowIsHeldForgetsTheWindow) {
         EXPECT_EQ(views.Created(), 1 + (&c - cases)) << "one prompt shared by both openers";
         views.Type("PASSAGE");
         views.PressOk();
-        EXPECT_EQ(log, c.steps) << c.word;
-        EXPECT_FALSE(desktop.IsVisible(w)) << c.word << ": the held window is not restored";
-        EXPECT_EQ(state.LastHiddenWindow, 0u) << c.word << ": and it is forgotten";
+        EXPECT_EQ(log, c.steps) << c.word << ": its class is not allowed";
+        EXPECT_TRUE(desktop.IsVisible(w)) << c.word << ": the held window is not left hidden";
+        ASSERT_FALSE(desktop.NoActivateShows().empty()) << c.word;
+        EXPECT_EQ(desktop.NoActivateShows().back(), w) << c.word << ": nor brought to the front";
+        EXPECT_EQ(state.LastHiddenWindow, 0u) << c.word << ": and it is no longer held";
         EXPECT_EQ(state.PendingAction, "") << c.word;
         EXPECT_TRUE(desktop.CloseRequests().empty()) << c.word;
     }

@@ -11,6 +11,7 @@
 #include "platform/fake/fake_registry.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/fake/fake_task_keys.h"
+#include "platform/fake/fake_text_case.h"
 #include "setup/add_item_dialog.h"
 #include "setup/setup_window.h"
 #include "store/settings.h"
@@ -32,6 +33,7 @@ public:
             throw std::runtime_error(failure);
         return text;
     }
+    bool TextOutsideCodePage() const override { return outsideCodePage; }
     void SetText(const std::string& newText) override {
         text = newText;
         caret = 0; // a new text puts the caret at the start, as a text box does
@@ -63,6 +65,7 @@ public:
     std::string text;
     std::size_t caret = 0;
     bool convert = false;
+    bool outsideCodePage = false; // the box holds characters the code page has no place for
     std::string instruction = setup::kAddItemInstruction;
     bool shown = false;
     bool closed = false;
@@ -181,8 +184,9 @@ struct SetupWorld {
     platform::fake::FakeMessageBoxes messageBoxes;
     tray::SysTrayModule tray{shell, kMainWindow, 0x1C0};
     store::Settings settings{world.registry, world.state, world.options, taskKeys, tray};
+    platform::fake::FakeTextCase textCase;
     setup::SetupWindow presenter{world.engine,   settings, world.options, world.state,
-                                 world.registry, shell,    messageBoxes};
+                                 world.registry, shell,    messageBoxes,  textCase};
     FakeSetupWindowView view;
 };
 

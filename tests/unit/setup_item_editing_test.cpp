@@ -46,27 +46,43 @@ TEST_F(ItemEditingTest, AddedRowIsUntickedAndStoredOnlyByOk) {
     EXPECT_EQ(StoredItems(), (std::vector<std::string>{"Crime,1", "Dice,0", "Poker,0"}));
 }
 
-TEST_F(ItemEditingTest, ChangeOfATickedRowComesBackUnticked) {
-    Select("Crime");
-    presenter.cmdchange_Click();
-    EXPECT_EQ(view.addItem->text, "Crime");
-    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Poker"})); // out of the list while the dialog is open
-    presenter.AddItem()->cmdok_Click();
-    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Crime", "Poker"}));
-    EXPECT_FALSE(Items().Rows()[0].checked);
+TEST_F(ItemEditingTest, ChangeGivesTheRowItsNewTextInItsSortedPlaceAndKeepsTheTick) {
+    const struct {
+        const char* row;
+        const char* typed; // nullptr: OK without editing
+        std::vector<std::string> rows;
+        const char* ticked;
+    } cases[] = {
+        {"Crime", nullptr, {"Crime", "Poker"}, "Crime"},
+        {"Crime", "Zebra", {"Poker", "Zebra"}, "Zebra"},
+        {"Poker", "Aces", {"Aces", "Crime"}, "Crime"},
+    };
+    for (const auto& c : cases) {
+        world.engine.GetWindows(); // the stored list again
+        Select(c.row);
+        presenter.cmdchange_Click();
+        EXPECT_EQ(view.addItem->text, c.row);
+        EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Crime", "Poker"})) << "the row stays while it is edited";
+        if (c.typed)
+            view.addItem->Type(c.typed);
+        presenter.AddItem()->cmdok_Click();
+        EXPECT_EQ(world.RowTexts(), c.rows) << c.row;
+        for (const auto& row : Items().Rows())
+            EXPECT_EQ(row.checked, row.text == c.ticked) << c.row << ": " << row.text;
+        EXPECT_EQ(Items().Selected(), IndexOf(c.typed ? c.typed : c.row)) << "the selection stays on the row";
+        EXPECT_EQ(StoredItems(), (std::vector<std::string>{"Crime,1", "Poker,0"})) << "Change saves nothing";
+    }
 }
 
-TEST_F(ItemEditingTest, ChangeThenCancelLosesTheRowUntilTheNextSave) {
+TEST_F(ItemEditingTest, ChangeThenCancelLeavesTheRowAsItWas) {
     Select("Crime");
     presenter.cmdchange_Click();
+    view.addItem->Type("Crime and Punishment");
     presenter.AddItem()->cmdexit_Click();
-    presenter.cmdcancel_Click();
-    EXPECT_EQ(StoredItems(), (std::vector<std::string>{"Crime,1", "Poker,0"})); // Change saves nothing
-
-    presenter.Show();
-    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Poker"}));
+    EXPECT_EQ(world.RowTexts(), (std::vector<std::string>{"Crime", "Poker"}));
+    EXPECT_TRUE(Items().Rows()[0].checked);
     presenter.cmdapply2_Click();
-    EXPECT_EQ(StoredItems(), (std::vector<std::string>{"Poker,0"}));
+    EXPECT_EQ(StoredItems(), (std::vector<std::string>{"Crime,1", "Poker,0"}));
 }
 
 TEST_F(ItemEditingTest, ChangeWithNothingSelectedWorksAsAdd) {

@@ -10,6 +10,7 @@
 #include "engine/lock_engine.h"
 #include "gate/prompt_service.h"
 #include "gate/win32/prompt_window.h"
+#include "platform/win32/win32_ansi_text.h"
 #include "platform/win32/win32_crypto.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_message_box.h"
@@ -83,6 +84,7 @@ private:
     platform::win32::Win32Crypto m_crypto;
     platform::win32::Win32Shell m_shell;
     platform::win32::Win32MessageBoxes m_messageBoxes;
+    platform::win32::Win32TextCase m_textCase;
 
     store::Registry m_registry{m_rawRegistry};
     common::SharedState m_state{m_crypto};
@@ -96,7 +98,8 @@ private:
     gate::PromptService m_prompt{m_state, m_desktop, *this, m_promptViews};
     engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt};
     store::Settings m_settings{m_registry, m_state, m_options, m_taskKeys, m_trayIcon};
-    setup::SetupWindow m_setup{m_engine, m_settings, m_options, m_state, m_registry, m_shell, m_messageBoxes};
+    setup::SetupWindow m_setup{m_engine,   m_settings, m_options,      m_state,
+                               m_registry, m_shell,    m_messageBoxes, m_textCase};
     setup::win32::SetupWindowView m_setupView{m_window.Handle(), m_instance, m_setup};
     tray::win32::TrayMenuView m_menuView{m_window.Handle()};
     tray::TrayMenu m_menu{m_state, m_prompt, m_menuView};

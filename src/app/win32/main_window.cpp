@@ -75,9 +75,12 @@ void MainWindow::RemoveSystemMenuEntry(int position) {
         TraceLastError("RemoveMenu");
 }
 
-void MainWindow::ProcessMessages() {
+bool MainWindow::ProcessMessages() {
     int exitCode = 0;
-    if (!PumpOneMessage(exitCode)) PostQuitMessage(exitCode); // keep the quit for the outer loop
+    if (PumpOneMessage(exitCode))
+        return true;
+    PostQuitMessage(exitCode); // keep the quit for the outer loop
+    return false;
 }
 
 void MainWindow::Unload() {

@@ -32,7 +32,7 @@ public:
     // MainWindowView
     void SetCaption(const std::string& caption) override;
     void RemoveSystemMenuEntry(int position) override;
-    void ProcessMessages() override;
+    bool ProcessMessages() override;
     void Unload() override;
     void EndProcess() override;
 

@@ -32,7 +32,10 @@ FakeDesktop::Window* FakeDesktop::FindMutable(WindowId window) {
 
 std::string FakeDesktop::WindowTitle(WindowId window, int maxCount) {
     const Window* w = Find(window);
-    return w ? Truncated(w->title, maxCount) : "";
+    std::string title = w ? Truncated(w->title, maxCount) : "";
+    if (m_afterTitleRead)
+        m_afterTitleRead(window);
+    return title;
 }
 
 std::string FakeDesktop::ClassName(WindowId window, int maxCount) {
@@ -49,6 +52,11 @@ void FakeDesktop::HideWindow(WindowId window) {
 void FakeDesktop::ShowWindowNormal(WindowId window) {
     if (Window* w = FindMutable(window))
         w->visible = true;
+}
+
+void FakeDesktop::ShowWindowNoActivate(WindowId window) {
+    m_noActivateShows.push_back(window);
+    ShowWindowNormal(window);
 }
 
 void FakeDesktop::PostClose(WindowId window) {

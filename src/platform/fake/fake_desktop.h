@@ -25,6 +25,7 @@ public:
     std::string ClassName(WindowId window, int maxCount) override;
     void HideWindow(WindowId window) override;
     void ShowWindowNormal(WindowId window) override;
+    void ShowWindowNoActivate(WindowId window) override;
     void PostClose(WindowId window) override;
     WindowId FindWindowByTitle(const std::string& title) override;
     WindowId FindWindowByClass(const std::string& className) override;
@@ -46,6 +47,9 @@ public:
     void DestroyWindow(WindowId window); // the foreground becomes 0 when it was this window
     void SetForeground(WindowId window) { m_foreground = window; }
     void SetTitle(WindowId window, const std::string& title);
+    // Runs after every title read, so that the world can change between two reads of the program (a window that
+    // closes while it is being looked at). An empty hook runs nothing.
+    void AfterTitleRead(std::function<void(WindowId)> hook) { m_afterTitleRead = std::move(hook); }
 
     // Looking at the world.
     bool Exists(WindowId window) const { return Find(window) != nullptr; }
@@ -55,6 +59,8 @@ public:
     const std::vector<WindowId>& CloseRequests() const { return m_closeRequests; }
     // Hide requests, in order.
     const std::vector<WindowId>& HideRequests() const { return m_hideRequests; }
+    // Windows shown again without being activated, in order.
+    const std::vector<WindowId>& NoActivateShows() const { return m_noActivateShows; }
 
 private:
     Window* FindMutable(WindowId window);
@@ -64,7 +70,9 @@ private:
     WindowId m_nextId = 0x10010;
     std::vector<WindowId> m_closeRequests;
     std::vector<WindowId> m_hideRequests;
+    std::vector<WindowId> m_noActivateShows;
     std::function<void(WindowId)> m_listener;
+    std::function<void(WindowId)> m_afterTitleRead;
 };
 
 } // namespace platform::fake

@@ -122,6 +122,12 @@ void Win32Desktop::ShowWindowNormal(WindowId window) {
         ::ShowWindowAsync(hwnd, SW_SHOWNORMAL);
 }
 
+void Win32Desktop::ShowWindowNoActivate(WindowId window) {
+    const HWND hwnd = ToHwnd(window);
+    if (hwnd && ::IsWindow(hwnd))
+        ::ShowWindowAsync(hwnd, SW_SHOWNOACTIVATE);
+}
+
 void Win32Desktop::PostClose(WindowId window) {
     const HWND hwnd = ToHwnd(window);
     if (hwnd)

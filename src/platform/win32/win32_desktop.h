@@ -21,6 +21,7 @@ public:
     std::string ClassName(WindowId window, int maxCount) override;
     void HideWindow(WindowId window) override;
     void ShowWindowNormal(WindowId window) override;
+    void ShowWindowNoActivate(WindowId window) override;
     void PostClose(WindowId window) override;
     WindowId FindWindowByTitle(const std::string& title) override;
     WindowId FindWindowByClass(const std::string& className) override;

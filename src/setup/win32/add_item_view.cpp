@@ -1,5 +1,6 @@
 #include "setup/win32/add_item_view.h"
 
+#include "platform/win32/win32_ansi_text.h"
 #include "platform/win32/win32_ui.h"
 
 namespace setup::win32 {
@@ -66,6 +67,10 @@ platform::WindowId AddItemView::Handle() const {
 
 std::string AddItemView::Text() const {
     return m_txtwindow ? platform::win32::WindowText(m_txtwindow) : std::string();
+}
+
+bool AddItemView::TextOutsideCodePage() const {
+    return m_txtwindow && !platform::win32::WindowTextFitsAnsiCodePage(m_txtwindow);
 }
 
 void AddItemView::SetText(const std::string& text) {
