@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "common/win32/drive.h"
+#include "platform/win32/win32_handles.h"
 
 namespace e2e {
 
@@ -429,12 +430,16 @@ inline std::string SaveScreenshot(const std::string& name) {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     if (width <= 0 || height <= 0) return "";
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY | CAPTUREBLT);
-    SelectObject(memory, old);
+    const platform::win32::WindowDc screen(nullptr);
+    const platform::win32::UniqueDc memory(CreateCompatibleDC(screen.get()));
+    const platform::win32::UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+    if (!screen || !memory || !bitmap)
+        return "";
+    {
+        // Copied in while selected; read out below once it is not (GetDIBits wants it so).
+        const platform::win32::SelectedObject selected(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY | CAPTUREBLT);
+    }
 
     BITMAPINFOHEADER header{};
     header.biSize = sizeof header;
@@ -445,11 +450,8 @@ inline std::string SaveScreenshot(const std::string& name) {
     header.biCompression = BI_RGB;
     const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     std::vector<BYTE> pixels(static_cast<std::size_t>(stride) * height);
-    int rows = GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
+    int rows = GetDIBits(memory.get(), bitmap.get(), 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
                          DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     if (rows != height) return "";
 
     BITMAPFILEHEADER file{};

@@ -1,20 +1,86 @@
 #include "platform/win32/win32_dialog.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <vector>
 
+#include "platform/win32/win32_trace.h"
 #include "platform/win32/win32_ui.h"
 
 namespace platform::win32 {
 
 namespace {
 
-constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK;
+// Posted by a dialog that has let go of its window: the window goes once the handler that let go has returned.
+constexpr UINT kMsgDestroySelf = WM_APP + 1;
+
+// Room past a fitted text's measured width: a glyph's overhang (an underlined "m") reaches beyond it.
+constexpr int kFitSpareTwips = 60;
 
 } // namespace
+
+int LayoutScale::ToPixels(int units) const noexcept {
+    return m_unit == LayoutUnit::Twips ? FromTwips(units, m_dpi) : FromPixels96(units, m_dpi);
+}
+
+HWND MakeControl(HWND parent, HINSTANCE instance, const DialogControl& c, const LayoutScale& scale, POINT origin,
+                 bool visible, HFONT font) noexcept {
+    int width = scale.ToPixels(c.width);
+    int height = scale.ToPixels(c.height);
+    if (c.width == 0) {
+        // As wide as the text, so that only the text is clickable.
+        const SIZE size = TextSize(parent, font, c.text);
+        width = size.cx + FromTwips(kFitSpareTwips, scale.Dpi());
+        height = std::max<int>(height, size.cy);
+    }
+    const DWORD shown = visible ? WS_VISIBLE : 0;
+    return MakeChild(parent, instance, c.className, c.text, shown | c.style, c.exStyle, c.id,
+                     origin.x + scale.ToPixels(c.left), origin.y + scale.ToPixels(c.top), width, height, font);
+}
+
+HWND MakeTooltips(HWND owner, HINSTANCE instance) noexcept {
+    HWND tooltips = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                                      instance, nullptr);
+    if (!tooltips)
+        TraceLastError("CreateWindowExA(tooltips)");
+    return tooltips;
+}
+
+void AddTooltip(HWND tooltips, HWND owner, HWND control, const char* text) noexcept {
+    if (!tooltips || !control || !text)
+        return;
+    TTTOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = owner;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = const_cast<char*>(text);
+    if (!::SendMessageA(tooltips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
+        TraceFailure("TTM_ADDTOOLA", 0);
+}
+
+UniqueHwnd MakeHiddenOwner(HINSTANCE instance, const char* className) noexcept {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &::DefWindowProcA;
+    wc.hInstance = instance;
+    wc.lpszClassName = className;
+    if (!::RegisterClassExA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        TraceLastError("RegisterClassExA");
+    // No title: nothing searches for this one.
+    UniqueHwnd owner(
+        ::CreateWindowExA(WS_EX_TOOLWINDOW, className, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+    if (!owner)
+        TraceLastError("CreateWindowExA");
+    return owner;
+}
 
 ModelessDialog::~ModelessDialog() {
     if (m_window) {
         ::SetWindowLongPtrA(m_window.get(), DWLP_USER, 0);
+        m_tooltips.reset();
         m_window.reset();
     }
 }
@@ -22,11 +88,13 @@ ModelessDialog::~ModelessDialog() {
 void ModelessDialog::Create(HWND owner, HINSTANCE instance) noexcept {
     m_instance = instance;
     try {
-        const std::vector<WORD> dialogTemplate = EmptyDialogTemplate(kDialogStyle);
-        ::CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), owner,
-                                     &ModelessDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+        const std::vector<WORD> dialogTemplate = EmptyDialogTemplate(m_layout.style, m_layout.exStyle);
+        if (!::CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), owner,
+                                          &ModelessDialog::DialogProc, reinterpret_cast<LPARAM>(this)))
+            TraceLastError("CreateDialogIndirectParamA");
     } catch (...) {
         // No memory for the template: no window, as when the system refuses one.
+        TraceException("ModelessDialog::Create");
     }
 }
 
@@ -39,31 +107,43 @@ INT_PTR CALLBACK ModelessDialog::DialogProc(HWND window, UINT message, WPARAM wP
         return FALSE; // the focus is placed when the dialog is shown
     }
     auto* self = reinterpret_cast<ModelessDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (!self)
-        return FALSE;
+    if (!self) {
+        // Not made yet, or let go of: all that is left to do is to go when told. A click or the close box in
+        // the moment before does nothing.
+        if (message == kMsgDestroySelf) {
+            ::DestroyWindow(window);
+            return TRUE;
+        }
+        return message == WM_CLOSE || message == WM_COMMAND ? TRUE : FALSE;
+    }
     const INT_PTR handled = self->HandleMessage(message, wParam);
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrA(window, DWLP_USER, 0);
+        (void)self->m_tooltips.release(); // destroyed before the window that owns it
         (void)self->m_window.release();
     }
     return handled;
 }
 
 void ModelessDialog::CreateControls() noexcept {
-    const int dpi = ScreenDpi();
-    const bool twips = m_layout.unit == LayoutUnit::Twips;
-    auto toPixels = [dpi, twips](int units) { return twips ? FromTwips(units, dpi) : FromPixels96(units, dpi); };
+    const LayoutScale scale(m_layout.unit, ScreenDpi());
     HWND window = Window();
     auto font = reinterpret_cast<HFONT>(::SendMessageA(window, WM_GETFONT, 0, 0));
+    const bool anyTooltip = std::any_of(m_layout.controls.begin(), m_layout.controls.end(),
+                                        [](const DialogControl& c) { return c.tooltip != nullptr; });
+    if (anyTooltip)
+        m_tooltips.reset(MakeTooltips(window, m_instance));
     for (const DialogControl& c : m_layout.controls) {
-        MakeChild(window, m_instance, c.className, c.text, WS_VISIBLE | c.style, c.exStyle, c.id, toPixels(c.left),
-                  toPixels(c.top), toPixels(c.width), toPixels(c.height), font);
+        HWND control = MakeControl(window, m_instance, c, scale, POINT{0, 0}, true, font);
+        if (c.tooltip)
+            AddTooltip(m_tooltips.get(), window, control, c.tooltip);
     }
     ::SetWindowTextA(window, m_layout.caption);
-    SetClientSize(window, toPixels(m_layout.clientWidth), toPixels(m_layout.clientHeight));
+    SetClientSize(window, scale.ToPixels(m_layout.clientWidth), scale.ToPixels(m_layout.clientHeight));
     try {
         OnCreated();
     } catch (...) {
+        TraceException("ModelessDialog::OnCreated");
     }
 }
 
@@ -76,6 +156,8 @@ INT_PTR ModelessDialog::HandleMessage(UINT message, WPARAM wParam) noexcept {
             OnCloseBox();
             Destroy();
             return TRUE;
+        case WM_TIMER:
+            return OnTimer(wParam) ? TRUE : FALSE;
         case WM_DESTROY:
             OnDestroy();
             return FALSE;
@@ -83,6 +165,7 @@ INT_PTR ModelessDialog::HandleMessage(UINT message, WPARAM wParam) noexcept {
             return FALSE;
         }
     } catch (...) {
+        TraceException("ModelessDialog::HandleMessage");
         return TRUE;
     }
 }
@@ -105,6 +188,18 @@ void ModelessDialog::Destroy() noexcept {
     // Not reset(): the window keeps its handle here until WM_NCDESTROY, so that its last messages can use it.
     if (m_window)
         ::DestroyWindow(m_window.get());
+}
+
+void ModelessDialog::DestroyLater() noexcept {
+    HWND window = m_window.get();
+    if (!window)
+        return;
+    ::SetWindowLongPtrA(window, DWLP_USER, 0);
+    ::ShowWindow(window, SW_HIDE);
+    m_tooltips.reset(); // a tip that is showing goes now, with the window's face
+    if (!::PostMessageA(window, kMsgDestroySelf, 0, 0))
+        TraceLastError("PostMessageA");
+    (void)m_window.release();
 }
 
 } // namespace platform::win32

@@ -7,18 +7,32 @@
 
 namespace platform::win32 {
 
-// The unit of a dialog's layout table: pixels at 96 dots per inch, or twips. Both scale to the screen's DPI.
+// The unit of a layout table: pixels at 96 dots per inch, or twips. Both scale to the screen's DPI.
 enum class LayoutUnit { Pixels96, Twips };
 
-// One control of a dialog's layout table. The table's order is the creation order, which is also the tab order.
+// What a control is beyond its class and style, for the views that treat kinds of control alike.
+enum class ControlKind {
+    Plain,     // static text, check box, list, edit box or button
+    Icon,      // a picture that shows an icon
+    LinkLabel, // plain text that acts as a button and turns blue under the pointer
+    Hyperlink, // always blue and underlined
+};
+
+// One control of a layout table. The table's order is the creation order, which is also the tab order.
 struct DialogControl {
     int id;
     const char* className;
     const char* text;
-    DWORD style; // WS_CHILD | WS_VISIBLE come with every control
+    DWORD style; // WS_CHILD comes with every control, WS_VISIBLE with every one that is shown from the start
     DWORD exStyle;
-    int left, top, width, height; // in the layout's unit
+    int left, top, width, height; // in the layout's unit; a width of 0 fits the text (on one line)
+    const char* tooltip = nullptr;
+    int tab = 0; // the page of a window with tabs that the control stands on (-1: the window itself)
+    ControlKind kind = ControlKind::Plain;
 };
+
+// The program's dialogs: a fixed dialog frame with a caption and a close box, no minimise or maximise box.
+constexpr DWORD kDialogFrameStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK;
 
 // A dialog's caption, client area and controls, kept as data next to its view.
 struct DialogLayout {
@@ -26,13 +40,43 @@ struct DialogLayout {
     LayoutUnit unit;
     int clientWidth, clientHeight;
     std::span<const DialogControl> controls;
+    DWORD style = kDialogFrameStyle;
+    DWORD exStyle = 0; // e.g. WS_EX_TOPMOST
 };
+
+// A layout's unit on this screen.
+class LayoutScale {
+public:
+    LayoutScale(LayoutUnit unit, int dpi) noexcept : m_unit(unit), m_dpi(dpi) {}
+    int ToPixels(int units) const noexcept;
+    int Dpi() const noexcept { return m_dpi; }
+
+private:
+    LayoutUnit m_unit;
+    int m_dpi;
+};
+
+// Makes a control of a layout table as a child of parent, its position counted from origin (in pixels of the
+// parent's client area), with the font given; nullptr (and a trace) when the system makes none.
+HWND MakeControl(HWND parent, HINSTANCE instance, const DialogControl& control, const LayoutScale& scale, POINT origin,
+                 bool visible, HFONT font) noexcept;
+
+// A tooltip window for the controls of `owner`; it belongs to the owner and goes with it. nullptr (and a
+// trace) when the system makes none.
+HWND MakeTooltips(HWND owner, HINSTANCE instance) noexcept;
+// Gives `control`, a child of `owner`, a tooltip of `tooltips`.
+void AddTooltip(HWND tooltips, HWND owner, HWND control, const char* text) noexcept;
+
+// A window that is never shown, to own dialogs that have no window of the program above them: an owned window
+// stays out of the taskbar. Its class is registered on first use.
+UniqueHwnd MakeHiddenOwner(HINSTANCE instance, const char* className) noexcept;
 
 // A modeless dialog of the program's one message loop (IsDialogMessage gives it Tab, Enter and Escape), made
 // from an empty in-memory template in the standard dialog font and a fixed frame with a close box; its controls
-// come from its layout table. The window is destroyed by Destroy, by its owner going away, or with this object,
-// which outlives it: the window's end is noted at WM_NCDESTROY. The derived view hears of the window's messages
-// through the On... handlers; an exception they throw ends at the dialog procedure.
+// and their tooltips come from its layout table. The window is destroyed by Destroy or DestroyLater, by its
+// owner going away, or with this object, which outlives it: the window's end is noted at WM_NCDESTROY. The
+// derived view hears of the window's messages through the On... handlers; an exception they throw ends at the
+// dialog procedure.
 class ModelessDialog {
 public:
     ModelessDialog(const ModelessDialog&) = delete;
@@ -53,16 +97,25 @@ protected:
     void ShowCentred(HWND focus) noexcept;
     // Through the dialog manager, so that the default button stays right.
     void FocusControl(HWND control) noexcept;
+    // Destroys the window now; OnDestroy runs before this returns.
     void Destroy() noexcept;
+    // Cuts the window off from this object at once (no message of it reaches the view any more, OnDestroy
+    // does not run), hides it and lets it destroy itself from the message loop: safe from inside one of the
+    // window's own handlers, with the handler's controls still there while it runs, and this object may go
+    // right afterwards.
+    void DestroyLater() noexcept;
 
     // The controls of the layout exist (found by id with GetDlgItem); the dialog is not shown yet.
     virtual void OnCreated() = 0;
     // A control's WM_COMMAND notification; true when the view took it.
     virtual bool OnCommand(int id, int code) = 0;
-    // The close box, Alt+F4 or the window menu's Close; the window is destroyed afterwards.
+    // The close box, Alt+F4 or the window menu's Close; the window is destroyed afterwards, unless the view
+    // has let go of it already.
     virtual void OnCloseBox() = 0;
-    // The window is being destroyed, whichever way it goes (not when this object destroys it).
+    // The window is being destroyed, whichever way it goes (not when this object destroys it or let go of it).
     virtual void OnDestroy() = 0;
+    // A timer of the window (SetTimer on Window()); true when the view took it.
+    virtual bool OnTimer(UINT_PTR) { return false; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -71,7 +124,8 @@ private:
 
     const DialogLayout& m_layout;
     HINSTANCE m_instance = nullptr;
-    UniqueHwnd m_window; // let go of, not destroyed, at WM_NCDESTROY: the system has destroyed it then
+    UniqueHwnd m_window;   // let go of, not destroyed, at WM_NCDESTROY: the system has destroyed it then
+    UniqueHwnd m_tooltips; // owned by the window: let go of with it
 };
 
 } // namespace platform::win32

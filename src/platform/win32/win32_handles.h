@@ -43,6 +43,44 @@ using UniqueHandle = Unique<HANDLE, &detail::CloseKernelHandle>;
 using UniqueWinEventHook = Unique<HWINEVENTHOOK, &::UnhookWinEvent>;
 using UniqueTheme = Unique<HTHEME, &::CloseThemeData>;
 using UniqueAlgorithmProvider = Unique<BCRYPT_ALG_HANDLE, &detail::CloseAlgorithmProvider>;
+using UniqueDc = Unique<HDC, &::DeleteDC>; // a memory device context (CreateCompatibleDC)
+using UniqueBitmap = Unique<HBITMAP, &::DeleteObject>;
+
+// A window's device context (GetDC; nullptr for the screen), given back with ReleaseDC.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) noexcept : m_window(window), m_dc(::GetDC(window)) {}
+    ~WindowDc() {
+        if (m_dc)
+            ::ReleaseDC(m_window, m_dc);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+
+    HDC get() const noexcept { return m_dc; }
+    explicit operator bool() const noexcept { return m_dc != nullptr; }
+
+private:
+    HWND m_window;
+    HDC m_dc;
+};
+
+// An object (font, bitmap, brush) selected into a device context for a scope; the one it replaced is put back.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) noexcept
+        : m_dc(dc), m_old(dc && object ? ::SelectObject(dc, object) : nullptr) {}
+    ~SelectedObject() {
+        if (m_old && m_old != HGDI_ERROR)
+            ::SelectObject(m_dc, m_old);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_old;
+};
 
 // The one conversion between a window handle and the program's WindowId (the handle's value).
 inline HWND ToHwnd(WindowId window) noexcept {

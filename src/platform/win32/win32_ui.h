@@ -6,15 +6,18 @@
 #include <vector>
 
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_trace.h"
 
 namespace platform::win32 {
 
 // The screen's logical resolution (dots per inch); layouts in twips and in 96-dpi pixels scale with it.
 inline int ScreenDpi() noexcept {
-    HDC screen = ::GetDC(nullptr);
-    const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen)
-        ::ReleaseDC(nullptr, screen);
+    const WindowDc screen(nullptr);
+    if (!screen) {
+        TraceLastError("GetDC");
+        return 96;
+    }
+    const int dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
     return dpi > 0 ? dpi : 96;
 }
 
@@ -48,19 +51,22 @@ inline UniqueFont MakeFont(const char* face, int hundredthsOfPoint, int dpi, boo
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfQuality = DEFAULT_QUALITY;
     lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
-    return UniqueFont(::CreateFontIndirectA(&font));
+    UniqueFont made(::CreateFontIndirectA(&font));
+    if (!made)
+        TraceLastError("CreateFontIndirectA");
+    return made;
 }
 
 // Width and height of a one-line text in a font.
 inline SIZE TextSize(HWND window, HFONT font, const char* text) noexcept {
     SIZE size{0, 0};
-    HDC dc = ::GetDC(window);
-    if (!dc)
+    const WindowDc dc(window);
+    if (!dc) {
+        TraceLastError("GetDC");
         return size;
-    HGDIOBJ old = ::SelectObject(dc, font);
-    ::GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(window, dc);
+    }
+    const SelectedObject selected(dc.get(), font);
+    ::GetTextExtentPoint32A(dc.get(), text, lstrlenA(text), &size);
     return size;
 }
 
@@ -106,12 +112,16 @@ inline std::vector<WORD> EmptyDialogTemplate(DWORD style, DWORD exStyle = 0) {
     return words;
 }
 
-// Creates a child control with the parent's font.
+// Creates a child control with the parent's font; nullptr (and a trace) when the system makes none.
 inline HWND MakeChild(HWND parent, HINSTANCE instance, const char* className, const char* text, DWORD style,
                       DWORD exStyle, int id, int x, int y, int width, int height, HFONT font) noexcept {
     HWND child = ::CreateWindowExA(exStyle, className, text, WS_CHILD | style, x, y, width, height, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-    if (child && font)
+    if (!child) {
+        TraceLastError("CreateWindowExA");
+        return nullptr;
+    }
+    if (font)
         ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return child;
 }

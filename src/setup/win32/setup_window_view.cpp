@@ -1,12 +1,12 @@
 #include "setup/win32/setup_window_view.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
-#include <vssym32.h>
 
 #include <algorithm>
 
 #include "gate/win32/set_password_view.h"
+#include "platform/win32/win32_dialog.h"
+#include "platform/win32/win32_trace.h"
 #include "platform/win32/win32_ui.h"
 #include "resource.h"
 #include "setup/vendor.h"
@@ -17,12 +17,19 @@ namespace setup::win32 {
 namespace {
 
 using platform::win32::CentreOnScreen;
-using platform::win32::FromPixels96;
+using platform::win32::DialogControl;
 using platform::win32::FromTwips;
+using platform::win32::LayoutScale;
+using platform::win32::LayoutUnit;
 using platform::win32::MakeChild;
 using platform::win32::MakeFont;
 using platform::win32::ScreenDpi;
-using platform::win32::TextSize;
+using platform::win32::SelectedObject;
+using platform::win32::TraceLastError;
+using platform::win32::UniqueBitmap;
+using platform::win32::UniqueDc;
+using platform::win32::WindowDc;
+using Kind = platform::win32::ControlKind;
 
 using View = SetupWindowView;
 
@@ -39,90 +46,78 @@ constexpr int kTabHeight = 3615;
 constexpr int kIdSSTab1 = 1100;
 constexpr int kIdFirstControl = 1101; // control ids run from here in Control order, except OK and Cancel
 
-enum class Kind {
-    Plain,     // static text, check box, list or button
-    Icon,      // the program's logo
-    LinkLabel, // plain text that acts as a button and turns blue under the pointer
-    Hyperlink, // always blue and underlined
-};
-
-struct ControlLayout {
-    View::Control control;
-    int tab;
-    const char* className;
-    const char* text;
-    DWORD style;
-    DWORD exStyle;
-    int left, top, width, height; // twips: from the tab control's corner on a tab, else from the client area's;
-                                  // a width of 0 fits the text
-    const char* tooltip;
-    Kind kind;
-};
-
-constexpr DWORD kLabel = SS_LEFT;
-constexpr DWORD kLink = SS_LEFT | SS_NOTIFY;
-constexpr DWORD kCheckBox = WS_TABSTOP | BS_AUTOCHECKBOX;
-constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
-// No LBS_SORT: the model keeps the rows in their sorted order and the view inserts them in that order.
-constexpr DWORD kList =
-    WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
-
-constexpr ControlLayout kLayout[] = {
-    {View::Image2, 0, "STATIC", "", SS_ICON, 0, 240, 540, 480, 480, nullptr, Kind::Icon},
-    {View::Label1, 0, "STATIC",
-     "Your password protected web pages are shown here. To add your own select 'Add an Item'.", kLabel, 0, 840, 540,
-     4890, 435, nullptr, Kind::Plain},
-    {View::listwindows, 0, "LISTBOX", "", kList, WS_EX_CLIENTEDGE, 240, 1140, 5535, 1890, nullptr, Kind::Plain},
-    {View::cmdadd, 0, "STATIC", "Add an Item", kLink, 0, 240, 3180, 0, 195,
-     "Click to add a new program for password protection", Kind::LinkLabel},
-    {View::cmdremove, 0, "STATIC", "Remove Item", kLink, 0, 1320, 3180, 0, 195,
-     "Click to remove a program from the list", Kind::LinkLabel},
-    {View::cmdchange, 0, "STATIC", "Change Item", kLink, 0, 2520, 3180, 0, 195, "Click to change a program in the list",
-     Kind::LinkLabel},
-
-    {View::cmdsetpassword, 1, "BUTTON", "Set Password...", kButton, 0, 240, 720, 1695, 375, nullptr, Kind::Plain},
-    {View::Label2, 1, "STATIC", "This password is used on your password protected web pages and this setup tool.",
-     kLabel, 0, 2040, 720, 3735, 495, nullptr, Kind::Plain},
-
-    {View::chklockinstall, 2, "BUTTON", "Lock Software Installations", kCheckBox, 0, 360, 720, 3615, 255,
-     "Locks all software install programs", Kind::Plain},
-    {View::chkkestrel, 2, "BUTTON", "Lock Internet Explorer", kCheckBox, 0, 360, 1080, 3615, 255,
-     "Locks Internet Explorer", Kind::Plain},
-    {View::chklockkeys, 2, "BUTTON", "Lock Task Keys", kCheckBox, 0, 360, 1440, 3615, 255,
-     "Locks CTRL_ALT+DEL on Win9x and on WinXP Locks Task Manager", Kind::Plain},
-    {View::chkpopup, 2, "BUTTON", "Stop Popup Ad's", kCheckBox, 0, 360, 1800, 3615, 255, nullptr, Kind::Plain},
-
-    {View::Image1, 3, "STATIC", "", SS_ICON, 0, 360, 540, 480, 480, nullptr, Kind::Icon},
-    {View::lblprogramname, 3, "STATIC", "ProgramName", kLabel, 0, 1200, 540, 4575, 255, nullptr, Kind::Plain},
-    {View::lblversion, 3, "STATIC", "Version", kLabel, 0, 1200, 780, 4575, 255, nullptr, Kind::Plain},
-    {View::Label10, 3, "STATIC", "Description:", kLabel, 0, 1200, 1140, 4575, 255, nullptr, Kind::Plain},
-    {View::Label5, 3, "STATIC", "Password protect your web content. Even stop popup ad's with the optional addon.",
-     kLabel, 0, 1200, 1380, 4575, 615, nullptr, Kind::Plain},
-    {View::Label7, 3, "STATIC", kVendorWebsite, kLink, 0, 1200, 2340, 0, 195, "Click to visit our website",
-     Kind::Hyperlink},
-    {View::Label8, 3, "STATIC", kSupportAddress, kLink, 0, 1200, 2610, 0, 195, "Click to email us", Kind::Hyperlink},
-    {View::cmdupdate, 3, "STATIC", "Update Check", kLink, 0, 240, 3060, 0, 195, "Click to check for an update",
-     Kind::LinkLabel},
-
-    {View::cmdapply, kCommandRow, "BUTTON", "OK", kButton | BS_DEFPUSHBUTTON, 0, 1440, 3840, 1095, 375, nullptr,
-     Kind::Plain},
-    {View::cmdcancel, kCommandRow, "BUTTON", "Cancel", kButton, 0, 2640, 3840, 1095, 375, nullptr, Kind::Plain},
-    {View::cmdapply2, kCommandRow, "BUTTON", "Apply", kButton, 0, 3840, 3840, 1095, 375, nullptr, Kind::Plain},
-    {View::cmdhelp, kCommandRow, "BUTTON", "Help", kButton, 0, 5040, 3840, 1095, 375, nullptr, Kind::Plain},
-};
-static_assert(std::size(kLayout) == View::kControlCount);
-
-const ControlLayout& LayoutOf(int control) {
-    return kLayout[control];
-}
-
 // Enter and Esc reach OK and Cancel through the dialog manager's standard ids.
-int IdOf(int control) {
+constexpr int IdOf(int control) {
     if (control == View::cmdapply)
         return IDOK;
     if (control == View::cmdcancel)
         return IDCANCEL;
     return kIdFirstControl + control;
+}
+
+constexpr DWORD kLabel = SS_LEFT;
+constexpr DWORD kLink = SS_LEFT | SS_NOTIFY;
+constexpr DWORD kCheckBox = WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
+
+// Row for row in Control order. Twips: from the tab control's corner on a tab, else (kCommandRow) from the
+// client area's. After the position: the tooltip, the tab and the kind.
+constexpr DialogControl kLayout[] = {
+    {IdOf(View::Image2), "STATIC", "", SS_ICON, 0, 240, 540, 480, 480, nullptr, 0, Kind::Icon},
+    {IdOf(View::Label1), "STATIC",
+     "Your password protected web pages are shown here. To add your own select 'Add an Item'.", kLabel, 0, 840, 540,
+     4890, 435},
+    {IdOf(View::listwindows), "LISTBOX", "", kTickListStyle, WS_EX_CLIENTEDGE, 240, 1140, 5535, 1890},
+    {IdOf(View::cmdadd), "STATIC", "Add an Item", kLink, 0, 240, 3180, 0, 195,
+     "Click to add a new program for password protection", 0, Kind::LinkLabel},
+    {IdOf(View::cmdremove), "STATIC", "Remove Item", kLink, 0, 1320, 3180, 0, 195,
+     "Click to remove a program from the list", 0, Kind::LinkLabel},
+    {IdOf(View::cmdchange), "STATIC", "Change Item", kLink, 0, 2520, 3180, 0, 195,
+     "Click to change a program in the list", 0, Kind::LinkLabel},
+
+    {IdOf(View::cmdsetpassword), "BUTTON", "Set Password...", kButton, 0, 240, 720, 1695, 375, nullptr, 1},
+    {IdOf(View::Label2), "STATIC", "This password is used on your password protected web pages and this setup tool.",
+     kLabel, 0, 2040, 720, 3735, 495, nullptr, 1},
+
+    {IdOf(View::chklockinstall), "BUTTON", "Lock Software Installations", kCheckBox, 0, 360, 720, 3615, 255,
+     "Locks all software install programs", 2},
+    {IdOf(View::chkkestrel), "BUTTON", "Lock Internet Explorer", kCheckBox, 0, 360, 1080, 3615, 255,
+     "Locks Internet Explorer", 2},
+    {IdOf(View::chklockkeys), "BUTTON", "Lock Task Keys", kCheckBox, 0, 360, 1440, 3615, 255,
+     "Locks CTRL_ALT+DEL on Win9x and on WinXP Locks Task Manager", 2},
+    {IdOf(View::chkpopup), "BUTTON", "Stop Popup Ad's", kCheckBox, 0, 360, 1800, 3615, 255, nullptr, 2},
+
+    {IdOf(View::Image1), "STATIC", "", SS_ICON, 0, 360, 540, 480, 480, nullptr, 3, Kind::Icon},
+    {IdOf(View::lblprogramname), "STATIC", "ProgramName", kLabel, 0, 1200, 540, 4575, 255, nullptr, 3},
+    {IdOf(View::lblversion), "STATIC", "Version", kLabel, 0, 1200, 780, 4575, 255, nullptr, 3},
+    {IdOf(View::Label10), "STATIC", "Description:", kLabel, 0, 1200, 1140, 4575, 255, nullptr, 3},
+    {IdOf(View::Label5), "STATIC", "Password protect your web content. Even stop popup ad's with the optional addon.",
+     kLabel, 0, 1200, 1380, 4575, 615, nullptr, 3},
+    {IdOf(View::Label7), "STATIC", kVendorWebsite, kLink, 0, 1200, 2340, 0, 195, "Click to visit our website", 3,
+     Kind::Hyperlink},
+    {IdOf(View::Label8), "STATIC", kSupportAddress, kLink, 0, 1200, 2610, 0, 195, "Click to email us", 3,
+     Kind::Hyperlink},
+    {IdOf(View::cmdupdate), "STATIC", "Update Check", kLink, 0, 240, 3060, 0, 195, "Click to check for an update", 3,
+     Kind::LinkLabel},
+
+    {IdOf(View::cmdapply), "BUTTON", "OK", kButton | BS_DEFPUSHBUTTON, 0, 1440, 3840, 1095, 375, nullptr, kCommandRow},
+    {IdOf(View::cmdcancel), "BUTTON", "Cancel", kButton, 0, 2640, 3840, 1095, 375, nullptr, kCommandRow},
+    {IdOf(View::cmdapply2), "BUTTON", "Apply", kButton, 0, 3840, 3840, 1095, 375, nullptr, kCommandRow},
+    {IdOf(View::cmdhelp), "BUTTON", "Help", kButton, 0, 5040, 3840, 1095, 375, nullptr, kCommandRow},
+};
+static_assert(std::size(kLayout) == View::kControlCount);
+
+constexpr bool RowsFollowControlOrder() {
+    for (int control = 0; control < View::kControlCount; ++control) {
+        if (kLayout[control].id != IdOf(control))
+            return false;
+    }
+    return true;
+}
+static_assert(RowsFollowControlOrder());
+
+const DialogControl& LayoutOf(int control) {
+    return kLayout[control];
 }
 
 bool IsPushButton(int control) {
@@ -160,27 +155,6 @@ constexpr OptionBox kOptionBoxes[] = {
 
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
-constexpr UINT_PTR kListSubclassId = 1;
-
-// A row, in pixels at 96 dpi: the tick box, a square at the row's left end; a gap; then the text part, which
-// carries the selection highlight, with the text a little way in.
-constexpr int kTickBoxSize = 13;
-constexpr int kTickBoxMargin = 2;
-constexpr int kTextGap = 3;
-constexpr int kTextIndent = 2;
-
-// Keeps a flag raised for the time of a scope, however the scope ends.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~FlagScope() { m_flag = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& m_flag;
-};
-
 // The colour of the tab control's body as it draws itself (button face in the classic look, lighter under a
 // theme), taken from a drawing into memory; button face when that cannot be done.
 COLORREF TabBodyColour(HWND tab) {
@@ -188,27 +162,29 @@ COLORREF TabBodyColour(HWND tab) {
     RECT client{};
     if (!tab || !::GetClientRect(tab, &client) || client.right <= 0 || client.bottom <= 0)
         return colour;
-    HDC screen = ::GetDC(tab);
-    if (!screen)
+    const WindowDc screen(tab);
+    if (!screen) {
+        TraceLastError("GetDC");
         return colour;
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
-    if (memory && bitmap) {
-        HGDIOBJ old = ::SelectObject(memory, bitmap);
-        ::FillRect(memory, &client, ::GetSysColorBrush(COLOR_BTNFACE));
-        ::SendMessageA(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
-        RECT body = client;
-        ::SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
-        const COLORREF sampled = ::GetPixel(memory, (body.left + body.right) / 2, (body.top + body.bottom) / 2);
-        if (sampled != CLR_INVALID)
-            colour = sampled;
-        ::SelectObject(memory, old);
     }
-    if (bitmap)
-        ::DeleteObject(bitmap);
-    if (memory)
-        ::DeleteDC(memory);
-    ::ReleaseDC(tab, screen);
+    const UniqueDc memory(::CreateCompatibleDC(screen.get()));
+    if (!memory) {
+        TraceLastError("CreateCompatibleDC");
+        return colour;
+    }
+    const UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
+    if (!bitmap) {
+        TraceLastError("CreateCompatibleBitmap");
+        return colour;
+    }
+    const SelectedObject selected(memory.get(), bitmap.get());
+    ::FillRect(memory.get(), &client, ::GetSysColorBrush(COLOR_BTNFACE));
+    ::SendMessageA(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT | PRF_ERASEBKGND);
+    RECT body = client;
+    ::SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
+    const COLORREF sampled = ::GetPixel(memory.get(), (body.left + body.right) / 2, (body.top + body.bottom) / 2);
+    if (sampled != CLR_INVALID)
+        colour = sampled;
     return colour;
 }
 
@@ -216,26 +192,27 @@ COLORREF TabBodyColour(HWND tab) {
 
 SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindow& presenter)
     : m_main(mainWindow), m_instance(instance), m_presenter(presenter), m_dpi(ScreenDpi()),
-      m_font(MakeFont("MS Shell Dlg", 800, m_dpi)), m_linkFont(MakeFont("MS Sans Serif", 825, m_dpi, true)) {
+      m_font(MakeFont("MS Shell Dlg", 800, m_dpi)), m_linkFont(MakeFont("MS Sans Serif", 825, m_dpi, true)),
+      m_listwindows(presenter.Items(), mainWindow, IdOf(listwindows), m_dpi, m_font.get()) {
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&classes);
+    if (!::InitCommonControlsEx(&classes))
+        TraceLastError("InitCommonControlsEx");
     m_restoreFocusMessage = ::RegisterWindowMessageA("Kestrel.SetupWindow.RestoreFocus");
+    if (m_restoreFocusMessage == 0)
+        TraceLastError("RegisterWindowMessageA");
     const int logoSize = FromTwips(480, m_dpi);
     m_logo.reset(static_cast<HICON>(
         ::LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTREL), IMAGE_ICON, logoSize, logoSize, LR_DEFAULTCOLOR)));
+    if (!m_logo)
+        TraceLastError("LoadImageA");
     CreateControls();
     TakeTabBodyColour();
 
     std::weak_ptr<bool> alive = m_alive;
-    m_presenter.Items().Subscribe([this, alive] {
-        if (!alive.expired())
-            SyncList();
-    });
     m_presenter.Options().Subscribe([this, alive](store::Option) {
         if (!alive.expired())
             SyncOptions();
     });
-    SyncList();
     SyncOptions();
     m_presenter.AttachView(this);
 }
@@ -243,8 +220,6 @@ SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindo
 SetupWindowView::~SetupWindowView() {
     m_alive.reset();
     m_presenter.AttachView(nullptr);
-    if (HWND list = m_controls[listwindows]; list && ::IsWindow(list))
-        ::RemoveWindowSubclass(list, &ListProc, kListSubclassId);
     for (HWND control : m_controls) {
         if (control && ::IsWindow(control))
             ::DestroyWindow(control);
@@ -264,69 +239,40 @@ void SetupWindowView::CreateControls() {
         TCITEMA item{};
         item.mask = TCIF_TEXT;
         item.pszText = const_cast<char*>(kTabCaptions[tab]);
-        ::SendMessageA(m_tab, TCM_INSERTITEMA, static_cast<WPARAM>(tab), reinterpret_cast<LPARAM>(&item));
+        if (m_tab &&
+            ::SendMessageA(m_tab, TCM_INSERTITEMA, static_cast<WPARAM>(tab), reinterpret_cast<LPARAM>(&item)) < 0)
+            platform::win32::TraceFailure("TCM_INSERTITEMA", 0);
     }
 
-    m_tooltip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_main, nullptr,
-                                  m_instance, nullptr);
+    m_tooltip = platform::win32::MakeTooltips(m_main, m_instance);
 
-    for (const ControlLayout& c : kLayout) {
-        const int originX = c.tab == kCommandRow ? 0 : tabX;
-        const int originY = c.tab == kCommandRow ? 0 : tabY;
+    const LayoutScale scale(LayoutUnit::Twips, m_dpi);
+    for (int index = 0; index < kControlCount; ++index) {
+        const DialogControl& c = kLayout[index];
+        const POINT origin = c.tab == kCommandRow ? POINT{0, 0} : POINT{tabX, tabY};
         HFONT font = c.kind == Kind::Hyperlink ? m_linkFont.get() : m_font.get();
-        int width = FromTwips(c.width, m_dpi);
-        int height = FromTwips(c.height, m_dpi);
-        if (c.width == 0) {
-            // Link labels are as wide as their text, so that only the text is clickable.
-            // A little spare room: a glyph's overhang (an underlined "m") reaches past the measured width.
-            const SIZE size = TextSize(m_main, font, c.text);
-            width = size.cx + FromTwips(60, m_dpi);
-            height = std::max<int>(height, size.cy);
-        }
-        const DWORD visible = c.tab == kCommandRow || c.tab == 0 ? WS_VISIBLE : 0;
-        HWND control =
-            MakeChild(m_main, m_instance, c.className, c.text, visible | c.style, c.exStyle, IdOf(c.control),
-                      originX + FromTwips(c.left, m_dpi), originY + FromTwips(c.top, m_dpi), width, height, font);
-        m_controls[c.control] = control;
+        const bool visible = c.tab == kCommandRow || c.tab == 0;
+        HWND control = platform::win32::MakeControl(m_main, m_instance, c, scale, origin, visible, font);
+        m_controls[index] = control;
         if (!control)
             continue;
         if (c.kind == Kind::Icon && m_logo)
             ::SendMessageA(control, STM_SETICON, reinterpret_cast<WPARAM>(m_logo.get()), 0);
         if (c.tooltip)
-            AddTooltip(control, c.tooltip);
+            platform::win32::AddTooltip(m_tooltip, m_main, control, c.tooltip);
     }
     // The controls lie on the tab control: it goes to the bottom and clips itself around them.
     ::SetWindowPos(m_tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    if (HWND list = m_controls[listwindows]) {
-        // The list box asked its owner for the row height while it was being made, before this view took the
-        // main window's messages; an owner-drawn list box keeps that height through WM_SETFONT, so set it now.
-        ::SendMessageA(list, LB_SETITEMHEIGHT, 0, MAKELPARAM(RowHeight(), 0));
-        // Ticking by mouse and keyboard happens in the list box itself.
-        ::SetWindowSubclass(list, &ListProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(this));
-        OpenCheckTheme();
-    }
-}
-
-void SetupWindowView::AddTooltip(HWND control, const char* text) {
-    if (!m_tooltip)
-        return;
-    TTTOOLINFOA tool{};
-    tool.cbSize = TTTOOLINFOA_V2_SIZE;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = m_main;
-    tool.uId = reinterpret_cast<UINT_PTR>(control);
-    tool.lpszText = const_cast<char*>(text);
-    ::SendMessageA(m_tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    m_listwindows.Attach(m_controls[listwindows]);
 }
 
 void SetupWindowView::SelectTab(int tab) {
     HWND focus = ::GetFocus();
-    for (const ControlLayout& c : kLayout) {
-        if (c.tab == kCommandRow || !m_controls[c.control])
+    for (int index = 0; index < kControlCount; ++index) {
+        if (kLayout[index].tab == kCommandRow || !m_controls[index])
             continue;
-        ::ShowWindow(m_controls[c.control], c.tab == tab ? SW_SHOW : SW_HIDE);
+        ::ShowWindow(m_controls[index], kLayout[index].tab == tab ? SW_SHOW : SW_HIDE);
     }
     // Focus on a control that was just hidden goes to the tab strip.
     if (focus && focus != m_tab && ::IsChild(m_main, focus) && !::IsWindowVisible(focus))
@@ -372,22 +318,9 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
             result = 0;
             return OnNotify(*header);
         }
-        case WM_MEASUREITEM: {
-            auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-            if (!item || item->CtlType != ODT_LISTBOX || static_cast<int>(item->CtlID) != IdOf(listwindows))
-                return false;
-            item->itemHeight = static_cast<UINT>(RowHeight());
-            result = TRUE;
-            return true;
-        }
-        case WM_DRAWITEM: {
-            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-            if (!item || item->CtlType != ODT_LISTBOX || item->hwndItem != m_controls[listwindows])
-                return false;
-            DrawRow(*item);
-            result = TRUE;
-            return true;
-        }
+        case WM_MEASUREITEM:
+        case WM_DRAWITEM:
+            return m_listwindows.HandleOwnerMessage(message, lParam, result);
         case WM_CTLCOLORSTATIC: {
             const int control = ControlOf(reinterpret_cast<HWND>(lParam));
             if (control < 0)
@@ -399,7 +332,7 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         case WM_SYSCOLORCHANGE:
             // Observed only: the main window and the controls handle these too.
             TakeTabBodyColour();
-            OpenCheckTheme();
+            m_listwindows.OnThemeChanged();
             return false;
         case WM_SETCURSOR:
             // Only watched: the cursor itself is the main window's default.
@@ -433,6 +366,7 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         }
     } catch (...) {
         // A failing handler ends quietly; the window keeps working.
+        platform::win32::TraceException("SetupWindowView::HandleMessage");
         result = 0;
         return message == WM_COMMAND || message == WM_NOTIFY || message == WM_DRAWITEM;
     }
@@ -440,8 +374,7 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
 
 bool SetupWindowView::OnCommand(int control, int code) {
     if (control == listwindows) {
-        if (code == LBN_SELCHANGE)
-            TakeSelectionFromList();
+        m_listwindows.OnNotification(code);
         return true;
     }
     if (IsPushButton(control) && (code == BN_SETFOCUS || code == BN_KILLFOCUS)) {
@@ -466,17 +399,17 @@ bool SetupWindowView::OnCommand(int control, int code) {
         break;
     case cmdadd:
         // The new row moves the selected one down: the model must know which one the list shows selected.
-        TakeSelectionFromList();
+        m_listwindows.TakeSelection();
         m_presenter.cmdadd_Click();
         break;
     case cmdremove:
         // Another program may have selected a row (LB_SETCURSEL), which the list box does not announce: the
         // row that the list shows selected now is the one the command acts on.
-        TakeSelectionFromList();
+        m_listwindows.TakeSelection();
         m_presenter.cmdremove_Click();
         break;
     case cmdchange:
-        TakeSelectionFromList();
+        m_listwindows.TakeSelection();
         m_presenter.cmdchange_Click();
         break;
     case cmdsetpassword:
@@ -517,7 +450,7 @@ bool SetupWindowView::OnNotify(const NMHDR& header) {
 
 LRESULT SetupWindowView::OnCtlColorStatic(HDC dc, int control) {
     COLORREF text = ::GetSysColor(COLOR_BTNTEXT);
-    const ControlLayout& layout = LayoutOf(control);
+    const DialogControl& layout = LayoutOf(control);
     if (layout.kind == Kind::Hyperlink)
         text = kBlue;
     if (layout.kind == Kind::LinkLabel && m_highlighted[static_cast<std::size_t>(LinkIndex(control))])
@@ -535,6 +468,8 @@ LRESULT SetupWindowView::OnCtlColorStatic(HDC dc, int control) {
 void SetupWindowView::TakeTabBodyColour() {
     m_bodyColour = TabBodyColour(m_tab);
     m_bodyBrush.reset(::CreateSolidBrush(m_bodyColour));
+    if (!m_bodyBrush)
+        TraceLastError("CreateSolidBrush");
     for (HWND control : m_controls) {
         if (control)
             ::InvalidateRect(control, nullptr, TRUE);
@@ -571,246 +506,6 @@ void SetupWindowView::SetDefaultButton(int control) {
         ::SendMessageA(window, BM_SETSTYLE, (style & ~static_cast<DWORD>(BS_TYPEMASK)) | type, TRUE);
     }
     m_defaultButton = control;
-}
-
-void SetupWindowView::SyncList() {
-    HWND list = m_controls[listwindows];
-    if (!list || m_syncing)
-        return;
-    FlagScope syncing(m_syncing);
-    const std::vector<engine::ItemRow>& rows = m_presenter.Items().Rows();
-    // Rows come and go one at a time (a load adds up to a thousand): keep the rows that are unchanged at both
-    // ends and replace only the middle.
-    const std::size_t shown = m_shownRows.size();
-    const std::size_t wanted = rows.size();
-    std::size_t head = 0;
-    while (head < shown && head < wanted && m_shownRows[head].text == rows[head].text)
-        ++head;
-    std::size_t tail = 0;
-    while (tail < shown - head && tail < wanted - head &&
-           m_shownRows[shown - 1 - tail].text == rows[wanted - 1 - tail].text)
-        ++tail;
-    // A thousand rows drawn one by one would keep the window busy for seconds under Wine: draw once at the end.
-    // Only a list in view is held (WM_SETREDRAW, where a control leaves it to the default handling, turns the
-    // window visible again, and the list may stand on a hidden tab).
-    const bool reshaping = head + tail < shown || head + tail < wanted;
-    const bool holdDrawing = reshaping && ::IsWindowVisible(list);
-    if (holdDrawing)
-        ::SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    if (wanted == 0) {
-        ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    } else {
-        for (std::size_t i = shown - tail; i > head; --i)
-            ::SendMessageA(list, LB_DELETESTRING, i - 1, 0);
-        for (std::size_t i = head; i < wanted - tail; ++i) {
-            const auto index = static_cast<LRESULT>(
-                ::SendMessageA(list, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(rows[i].text.c_str())));
-            if (index >= 0)
-                ::SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(index), rows[i].checked ? 1 : 0);
-        }
-    }
-    for (std::size_t i = 0; i < wanted; ++i) {
-        const bool kept = i < head || i >= wanted - tail;
-        if (!kept || m_shownRows[i < head ? i : i + shown - wanted].checked == rows[i].checked)
-            continue;
-        ::SendMessageA(list, LB_SETITEMDATA, i, rows[i].checked ? 1 : 0);
-        RECT row{};
-        if (!reshaping && ::SendMessageA(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&row)) != LB_ERR)
-            ::InvalidateRect(list, &row, TRUE);
-    }
-    m_shownRows = rows;
-
-    const int selected = m_presenter.Items().Selected();
-    const auto current = static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0));
-    if (selected != current) {
-        // -1 takes the selection away; LB_SETCURSEL also scrolls the row into view.
-        const bool inRange = selected >= 0 && selected < static_cast<int>(wanted);
-        ::SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(inRange ? selected : -1), 0);
-    }
-    if (holdDrawing) {
-        ::SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-        ::InvalidateRect(list, nullptr, TRUE);
-    }
-}
-
-void SetupWindowView::TakeSelectionFromList() {
-    HWND list = m_controls[listwindows];
-    if (!list || m_syncing)
-        return;
-    const auto current = static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0));
-    m_presenter.Items().Select(current >= 0 ? current : -1);
-}
-
-void SetupWindowView::ToggleRow(int row) {
-    engine::ItemList& items = m_presenter.Items();
-    if (m_syncing || row < 0 || row >= items.Count())
-        return;
-    // The list box moves its selection on the button going down but tells only when it comes up: the model
-    // learns it first, or the repaint below would put the model's older selection back.
-    TakeSelectionFromList();
-    // The model repaints the row through SyncList, which also puts the new tick into the item data.
-    items.SetChecked(row, !items.Rows()[static_cast<std::size_t>(row)].checked);
-}
-
-int SetupWindowView::RowAt(LPARAM point, bool onTickBoxOnly) const noexcept {
-    HWND list = m_controls[listwindows];
-    if (!list)
-        return -1;
-    const POINT at{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
-    const auto found = ::SendMessageA(list, LB_ITEMFROMPOINT, 0, point);
-    const int row = LOWORD(found);
-    // The list box names the nearest row even for a point below the last one: only a point on the row counts.
-    RECT rect{};
-    if (HIWORD(found) != 0 || ::SendMessageA(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect)) == LB_ERR ||
-        !::PtInRect(&rect, at))
-        return -1;
-    if (onTickBoxOnly) {
-        // The box and a little room around it, as a hand aims.
-        RECT box = TickBoxRect(rect);
-        box.left = rect.left;
-        box.right += FromPixels96(kTickBoxMargin, m_dpi);
-        box.top = rect.top;
-        box.bottom = rect.bottom;
-        if (!::PtInRect(&box, at))
-            return -1;
-    }
-    return row;
-}
-
-int SetupWindowView::RowHeight() const {
-    int textHeight = 0;
-    HWND list = m_controls[listwindows];
-    if (HDC dc = ::GetDC(list ? list : m_main)) {
-        HGDIOBJ old = ::SelectObject(dc, m_font.get());
-        TEXTMETRICA metrics{};
-        if (::GetTextMetricsA(dc, &metrics))
-            textHeight = metrics.tmHeight;
-        ::SelectObject(dc, old);
-        ::ReleaseDC(list ? list : m_main, dc);
-    }
-    return std::max(textHeight, FromPixels96(kTickBoxSize, m_dpi)) + FromPixels96(2, m_dpi);
-}
-
-RECT SetupWindowView::TickBoxRect(const RECT& row) const noexcept {
-    const int height = row.bottom - row.top;
-    const int size = std::min(FromPixels96(kTickBoxSize, m_dpi), std::max(height - 2, 1));
-    RECT box{};
-    box.left = row.left + FromPixels96(kTickBoxMargin, m_dpi);
-    box.top = row.top + (height - size) / 2;
-    box.right = box.left + size;
-    box.bottom = box.top + size;
-    return box;
-}
-
-void SetupWindowView::DrawRow(const DRAWITEMSTRUCT& item) const {
-    HDC dc = item.hDC;
-    RECT row = item.rcItem;
-    const bool focus = (item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT);
-    if (item.itemID == static_cast<UINT>(-1)) {
-        // An empty list that has the focus shows only the focus rectangle.
-        if (focus)
-            ::DrawFocusRect(dc, &row);
-        return;
-    }
-    const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
-    const bool ticked = item.itemData != 0;
-
-    // The whole row is drawn every time, whatever part of it changed (selection, focus or all of it).
-    ::FillRect(dc, &row, ::GetSysColorBrush(COLOR_WINDOW));
-    RECT box = TickBoxRect(row);
-    if (m_checkTheme) {
-        const int state = disabled ? (ticked ? CBS_CHECKEDDISABLED : CBS_UNCHECKEDDISABLED)
-                                   : (ticked ? CBS_CHECKEDNORMAL : CBS_UNCHECKEDNORMAL);
-        ::DrawThemeBackground(m_checkTheme.get(), dc, BP_CHECKBOX, state, &box, nullptr);
-    } else {
-        UINT state = DFCS_BUTTONCHECK | DFCS_FLAT;
-        if (ticked)
-            state |= DFCS_CHECKED;
-        if (disabled)
-            state |= DFCS_INACTIVE;
-        ::DrawFrameControl(dc, &box, DFC_BUTTON, state);
-    }
-
-    // The text part carries the selection, as in a list with tick boxes the box itself stays plain.
-    RECT label = row;
-    label.left = box.right + FromPixels96(kTextGap, m_dpi);
-    if (selected)
-        ::FillRect(dc, &label, ::GetSysColorBrush(COLOR_HIGHLIGHT));
-    std::string text;
-    HWND list = item.hwndItem;
-    const auto length = ::SendMessageA(list, LB_GETTEXTLEN, item.itemID, 0);
-    if (length > 0) {
-        text.resize(static_cast<std::size_t>(length) + 1);
-        const auto copied = ::SendMessageA(list, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    }
-    HGDIOBJ oldFont = ::SelectObject(dc, m_font.get());
-    const int oldMode = ::SetBkMode(dc, TRANSPARENT);
-    const COLORREF oldColour = ::SetTextColor(
-        dc, ::GetSysColor(disabled ? COLOR_GRAYTEXT : (selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT)));
-    RECT textRect = label;
-    textRect.left += FromPixels96(kTextIndent, m_dpi);
-    ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
-                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-    ::SetTextColor(dc, oldColour);
-    ::SetBkMode(dc, oldMode);
-    ::SelectObject(dc, oldFont);
-    if (focus)
-        ::DrawFocusRect(dc, &label);
-}
-
-void SetupWindowView::OpenCheckTheme() {
-    m_checkTheme.reset();
-    HWND list = m_controls[listwindows];
-    if (list && ::IsAppThemed())
-        m_checkTheme.reset(::OpenThemeData(list, L"BUTTON"));
-    if (list)
-        ::InvalidateRect(list, nullptr, TRUE);
-}
-
-// The list box's own procedure, in front of the standard one: the user's ways of ticking a row.
-LRESULT CALLBACK SetupWindowView::ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                           DWORD_PTR data) noexcept {
-    auto* self = reinterpret_cast<SetupWindowView*>(data);
-    // A tick that fails is lost; the list keeps working.
-    auto toggle = [self](int row) noexcept {
-        try {
-            self->ToggleRow(row);
-        } catch (...) {
-        }
-    };
-    switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        // A click on a row's box ticks or unticks it; a double-click anywhere on a row does too. The list box
-        // selects the row first, as for any click.
-        const int row = self->RowAt(lParam, message == WM_LBUTTONDOWN);
-        const LRESULT result = ::DefSubclassProc(list, message, wParam, lParam);
-        if (row >= 0)
-            toggle(row);
-        return result;
-    }
-    case WM_KEYDOWN:
-        // Space ticks or unticks the selected row; held down, it does so once.
-        if (wParam == VK_SPACE) {
-            if (!(lParam & (1 << 30)))
-                toggle(static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0)));
-            return 0;
-        }
-        break;
-    case WM_CHAR:
-        // The list box would take the space as the start of a row's text and jump to such a row.
-        if (wParam == ' ')
-            return 0;
-        break;
-    case WM_NCDESTROY:
-        ::RemoveWindowSubclass(list, &ListProc, kListSubclassId);
-        break;
-    default:
-        break;
-    }
-    return ::DefSubclassProc(list, message, wParam, lParam);
 }
 
 void SetupWindowView::SyncOptions() {

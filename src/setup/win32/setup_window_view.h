@@ -1,15 +1,12 @@
 #pragma once
 #include <windows.h>
 
-#include <commctrl.h>
-#include <uxtheme.h>
-
 #include <array>
 #include <memory>
-#include <vector>
 
 #include "platform/win32/win32_handles.h"
 #include "setup/setup_window.h"
+#include "setup/win32/tick_list.h"
 
 namespace setup::win32 {
 
@@ -51,7 +48,6 @@ public:
 
 private:
     void CreateControls();
-    void AddTooltip(HWND control, const char* text);
     void SelectTab(int tab);
     int ControlOf(HWND window) const;
     int ControlOfId(int id) const;
@@ -60,18 +56,6 @@ private:
     LRESULT OnCtlColorStatic(HDC dc, int control);
     void OnSetCursor(HWND under);
     void SetDefaultButton(int control);
-    // `listwindows`: a plain list box (so that other programs can read its rows), owner-drawn with a tick box
-    // on each row. The row's text is the list box string, its tick the item data (1 = ticked, 0 = not).
-    void SyncList();
-    void TakeSelectionFromList();
-    void ToggleRow(int row);
-    int RowAt(LPARAM point, bool onTickBoxOnly) const noexcept;
-    int RowHeight() const;
-    RECT TickBoxRect(const RECT& row) const noexcept;
-    void DrawRow(const DRAWITEMSTRUCT& item) const;
-    void OpenCheckTheme();
-    static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                     DWORD_PTR self) noexcept;
     void SyncOptions();
     void TakeTabBodyColour();
 
@@ -82,7 +66,7 @@ private:
     platform::win32::UniqueFont m_font;     // the window's normal font
     platform::win32::UniqueFont m_linkFont; // Label7, Label8: MS Sans Serif 8.25 pt, underlined
     platform::win32::UniqueIcon m_logo;
-    platform::win32::UniqueTheme m_checkTheme; // the themed tick box; empty in the classic look
+    TickList m_listwindows; // the list box's rows, drawing and ticking; after the font that it draws with
     // The controls stand on the tab control's body; their background is its colour (plain or themed).
     COLORREF m_bodyColour = 0;
     platform::win32::UniqueBrush m_bodyBrush;
@@ -94,9 +78,6 @@ private:
     int m_defaultButton = cmdapply;
     HWND m_lastFocus = nullptr;
     UINT m_restoreFocusMessage = 0;
-    // What the list box shows, row for row; compared with the model to change only what changed.
-    std::vector<engine::ItemRow> m_shownRows;
-    bool m_syncing = false; // the list box's own notifications while it is being filled are not the user's
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
