@@ -43,6 +43,7 @@ using UniqueHandle = Unique<HANDLE, &detail::CloseKernelHandle>;
 using UniqueWinEventHook = Unique<HWINEVENTHOOK, &::UnhookWinEvent>;
 using UniqueTheme = Unique<HTHEME, &::CloseThemeData>;
 using UniqueAlgorithmProvider = Unique<BCRYPT_ALG_HANDLE, &detail::CloseAlgorithmProvider>;
+using UniqueEventSource = Unique<HANDLE, &::DeregisterEventSource>;
 
 // The one conversion between a window handle and the program's WindowId (the handle's value).
 inline HWND ToHwnd(WindowId window) noexcept {
