@@ -3,6 +3,7 @@
 #    found: Debian's package nsis, or NSIS on Windows);
 #  - the same as a Windows Installer package, kestrel-<version>.msi, made by wixl from installer/kestrel.wxs (only
 #    when wixl is found: Debian's package wixl);
+#  - a copy of the administrative template policy/kestrel.admx in policy/, where the e2e programs read it;
 #  - bench_wine.exe, the measuring program of scripts/bench.sh. It lives in scripts/, not tests/e2e/, because
 #    it is no test: the e2e harness runs every program built from tests/e2e.
 
@@ -46,6 +47,9 @@ if(KESTREL_WIXL)
 else()
     message(STATUS "wixl not found: no MSI package (Debian package wixl)")
 endif()
+
+# A copy that follows every change of the original (configure_file re-runs when it changes).
+configure_file(${CMAKE_SOURCE_DIR}/policy/kestrel.admx ${CMAKE_BINARY_DIR}/policy/kestrel.admx COPYONLY)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/scripts/bench_wine.cpp)
     add_executable(bench_wine ${CMAKE_SOURCE_DIR}/scripts/bench_wine.cpp)
