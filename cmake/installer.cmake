@@ -1,6 +1,9 @@
 # Windows build, after kestrel.exe and the e2e programs are defined (included at the end of windows.cmake):
 #  - the installer kestrel-setup-<version>.exe, made by NSIS from installer/kestrel.nsi (only when makensis is
 #    found: Debian's package nsis, or NSIS on Windows);
+#  - the same as a Windows Installer package, kestrel-<version>.msi, made by wixl from installer/kestrel.wxs (only
+#    when wixl is found: Debian's package wixl);
+#  - a copy of the administrative template policy/kestrel.admx in policy/, where the e2e programs read it;
 #  - bench_wine.exe, the measuring program of scripts/bench.sh. It lives in bench/wine/, not tests/e2e/,
 #    because it is no test: the e2e harness runs every program built from tests/e2e. It shares the e2e
 #    programs' helpers for driving kestrel.exe (tests/common/win32/drive.h).
@@ -24,6 +27,30 @@ if(KESTREL_MAKENSIS)
 else()
     message(STATUS "makensis not found: no installer (install NSIS, Debian package nsis)")
 endif()
+
+find_program(KESTREL_WIXL wixl)
+if(KESTREL_WIXL)
+    set(KESTREL_MSI ${CMAKE_BINARY_DIR}/kestrel-${PROJECT_VERSION}.msi)
+    # wixl finds the files it packs only relative to its working folder, the folder of kestrel.exe.
+    file(RELATIVE_PATH KESTREL_MSI_ICON ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/res/kestrel.ico)
+    add_custom_command(
+        OUTPUT ${KESTREL_MSI}
+        COMMAND ${KESTREL_WIXL} -a x64 -D Version=${PROJECT_VERSION} -D Exe=$<TARGET_FILE_NAME:kestrel>
+                -D Icon=${KESTREL_MSI_ICON} -o ${KESTREL_MSI} ${CMAKE_SOURCE_DIR}/installer/kestrel.wxs
+        WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+        DEPENDS kestrel ${CMAKE_SOURCE_DIR}/installer/kestrel.wxs ${CMAKE_SOURCE_DIR}/res/kestrel.ico
+        COMMENT "Packing kestrel-${PROJECT_VERSION}.msi"
+        VERBATIM)
+    add_custom_target(msi ALL DEPENDS ${KESTREL_MSI})
+    if(TARGET e2e_msi)
+        add_dependencies(e2e_msi msi)
+    endif()
+else()
+    message(STATUS "wixl not found: no MSI package (Debian package wixl)")
+endif()
+
+# A copy that follows every change of the original (configure_file re-runs when it changes).
+configure_file(${CMAKE_SOURCE_DIR}/policy/kestrel.admx ${CMAKE_BINARY_DIR}/policy/kestrel.admx COPYONLY)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/bench/wine/bench_wine.cpp)
     add_executable(bench_wine ${CMAKE_SOURCE_DIR}/bench/wine/bench_wine.cpp)

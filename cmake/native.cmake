@@ -24,6 +24,13 @@ gtest_discover_tests(kestrel_tests DISCOVERY_TIMEOUT 60)
 # Only the system layers may see <windows.h>, and includes run down the layers only (cmake/check_layers.sh).
 add_test(NAME include_layers COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check_layers.sh WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
 
+# The Group Policy editor rejects a template that is not well-formed XML, without saying much about where.
+find_program(KESTREL_XMLLINT xmllint)
+if(KESTREL_XMLLINT)
+    add_test(NAME policy_template_xml COMMAND ${KESTREL_XMLLINT} --noout ${CMAKE_SOURCE_DIR}/policy/kestrel.admx
+                                              ${CMAKE_SOURCE_DIR}/policy/en-US/kestrel.adml)
+endif()
+
 find_package(benchmark QUIET)
 if(benchmark_FOUND)
     file(GLOB KESTREL_BENCHES CONFIGURE_DEPENDS bench/*.cpp)

@@ -2,15 +2,30 @@
 add_link_options(-static -static-libgcc -static-libstdc++)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 
+# The sentences of the program's events: windmc turns res/kestrel_events.mc into a message table (an .rc with its
+# .bin, linked into kestrel.exe) and a header of the message identifiers for the platform's event log.
+find_program(KESTREL_WINDMC NAMES x86_64-w64-mingw32-windmc windmc REQUIRED)
+set(KESTREL_EVENTS_DIR ${CMAKE_BINARY_DIR}/generated)
+set(KESTREL_EVENTS_OUTPUTS ${KESTREL_EVENTS_DIR}/kestrel_events.h ${KESTREL_EVENTS_DIR}/kestrel_events.rc
+                           ${KESTREL_EVENTS_DIR}/kestrel_events_MSG00409.bin)
+add_custom_command(
+    OUTPUT ${KESTREL_EVENTS_OUTPUTS}
+    # -U: the messages in UTF-16, as the event viewer reads them; -b: the .bin named after the .mc.
+    COMMAND ${KESTREL_WINDMC} -U -b -h ${KESTREL_EVENTS_DIR} -r ${KESTREL_EVENTS_DIR}
+            ${CMAKE_SOURCE_DIR}/res/kestrel_events.mc
+    DEPENDS ${CMAKE_SOURCE_DIR}/res/kestrel_events.mc
+    COMMENT "Compiling the event messages"
+    VERBATIM)
+
 file(GLOB_RECURSE KESTREL_WIN32_SOURCES CONFIGURE_DEPENDS src/*/win32/*.cpp)
 # The platform layer is shared with the e2e test programs; the windows of the program are not.
 set(KESTREL_PLATFORM_WIN32 ${KESTREL_WIN32_SOURCES})
 list(FILTER KESTREL_PLATFORM_WIN32 INCLUDE REGEX "/platform/win32/")
-add_library(kestrel_win32_platform STATIC ${KESTREL_PLATFORM_WIN32})
+add_library(kestrel_win32_platform STATIC ${KESTREL_PLATFORM_WIN32} ${KESTREL_EVENTS_DIR}/kestrel_events.h)
 target_link_libraries(kestrel_win32_platform PUBLIC kestrel_core advapi32 user32 gdi32 shell32 bcrypt)
 
 list(FILTER KESTREL_WIN32_SOURCES EXCLUDE REGEX "/platform/win32/")
-add_executable(kestrel WIN32 ${KESTREL_WIN32_SOURCES} res/kestrel.rc)
+add_executable(kestrel WIN32 ${KESTREL_WIN32_SOURCES} res/kestrel.rc ${KESTREL_EVENTS_DIR}/kestrel_events.rc)
 target_include_directories(kestrel PRIVATE res)
 target_link_libraries(kestrel PRIVATE kestrel_win32_platform comctl32 uxtheme gdi32 user32 shell32 advapi32 bcrypt)
 

@@ -29,6 +29,8 @@ Target amd64-unicode
 ; What the program itself stores: the "Settings" and "Locked Items" keys below this one.
 !define STORE_KEY "Software\ORV\Kestrel"
 !define VENDOR_KEY "Software\ORV"
+; Kestrel reports to the Application log under this source; the sentences are in kestrel.exe's message table.
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Kestrel"
 ; The running program's hidden main window (class and caption), by which we wait for it to be gone.
 !define MAIN_WINDOW_CLASS "KestrelMainWindow"
 
@@ -126,6 +128,11 @@ Section "${PRODUCT}" SecMain
     ; Every user's logon starts the lock.
     WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\kestrel.exe"'
 
+    ; Event Viewer shows Kestrel's events as sentences only with the source registered. 7: errors, warnings and
+    ; information.
+    WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\kestrel.exe"
+    WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
+
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
@@ -151,6 +158,8 @@ Section "Uninstall"
     Call un.StopKestrel
 
     DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
+    ; The events already in the log stay; without the source they show no sentences.
+    DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
     Delete /REBOOTOK "$INSTDIR\kestrel.exe"
     Delete "$INSTDIR\uninstall.exe"
     RMDir /REBOOTOK "$INSTDIR"

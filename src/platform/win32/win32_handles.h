@@ -43,6 +43,7 @@ using UniqueHandle = Unique<HANDLE, &detail::CloseKernelHandle>;
 using UniqueWinEventHook = Unique<HWINEVENTHOOK, &::UnhookWinEvent>;
 using UniqueTheme = Unique<HTHEME, &::CloseThemeData>;
 using UniqueAlgorithmProvider = Unique<BCRYPT_ALG_HANDLE, &detail::CloseAlgorithmProvider>;
+using UniqueEventSource = Unique<HANDLE, &::DeregisterEventSource>;
 using UniqueDc = Unique<HDC, &::DeleteDC>; // a memory device context (CreateCompatibleDC)
 using UniqueBitmap = Unique<HBITMAP, &::DeleteObject>;
 
