@@ -68,6 +68,29 @@ long Win32Registry::SetValue(RegKey key, const std::string& name, std::uint32_t 
     return ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data, size);
 }
 
+long Win32Registry::DeleteValue(RegKey key, const std::string& name) {
+    return ::RegDeleteValueA(ToHkey(key), name.c_str());
+}
+
+long Win32Registry::EnumValueName(RegKey key, std::uint32_t index, std::string* name) {
+    // A value name has at most 16383 characters.
+    std::vector<char> buffer(16384);
+    DWORD length = static_cast<DWORD>(buffer.size());
+    const LONG status = ::RegEnumValueA(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_SUCCESS && name)
+        name->assign(buffer.data(), length);
+    return status;
+}
+
+long Win32Registry::QueryLastWriteTime(RegKey key, std::uint64_t* time) {
+    FILETIME written{};
+    const LONG status = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, &written);
+    if (status == ERROR_SUCCESS && time)
+        *time = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    return status;
+}
+
 void Win32Registry::CloseKey(RegKey key) {
     if (key != 0)
         ::RegCloseKey(ToHkey(key));
