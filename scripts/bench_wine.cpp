@@ -158,17 +158,24 @@ bool BringToForeground(HWND window) {
 // ---------------------------------------------------------------------------------------------------------
 // Registry
 
+// Kestrel keeps its store in the 32-bit view of the registry.
+constexpr REGSAM kStoreView = KEY_WOW64_32KEY;
+
 void DeleteTree(const char* path) {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, path);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS | kStoreView, &key) == ERROR_SUCCESS) {
+        RegDeleteTreeA(key, nullptr);
+        RegCloseKey(key);
+    }
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path, kStoreView, 0);
 }
 
 // Stores `count` active items: the locked word first, then "Locked item NNNN" (which no window here carries).
 bool StoreItems(int count) {
     DeleteTree(kLockedItemsKey);
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLockedItemsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLockedItemsKey, 0, nullptr, 0, KEY_ALL_ACCESS | kStoreView, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
         return false;
     bool ok = true;
     for (int i = 0; i < count; ++i) {
@@ -783,7 +790,7 @@ int main(int argc, char** argv) {
     kestrel.Stop();
     DeleteTree(kLockedItemsKey);
     DeleteTree(kSettingsKey);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKestrelKey);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kKestrelKey, kStoreView, 0);
     Progress("done");
     return 0;
 }

@@ -179,22 +179,34 @@ struct RawValue {
     std::vector<BYTE> data;
 };
 
+// Kestrel's store (the keys under Software\ORV in HKLM) lives in the 32-bit view of the registry, under
+// Software\WOW6432Node in a 64-bit prefix; every other key is looked at in the native view.
+inline REGSAM ViewOf(HKEY root, const std::string& path) {
+    const bool inStore = root == HKEY_LOCAL_MACHINE && _strnicmp(path.c_str(), "Software\\ORV", 12) == 0;
+    return inStore ? KEY_WOW64_32KEY : 0;
+}
+
 inline bool KeyExists(HKEY root, const std::string& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | ViewOf(root, path), &key) != ERROR_SUCCESS)
+        return false;
     RegCloseKey(key);
     return true;
 }
 
 inline void DeleteTree(HKEY root, const std::string& path) {
-    RegDeleteTreeA(root, path.c_str());
-    RegDeleteKeyA(root, path.c_str());
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | ViewOf(root, path), &key) == ERROR_SUCCESS) {
+        RegDeleteTreeA(key, nullptr);
+        RegCloseKey(key);
+    }
+    RegDeleteKeyExA(root, path.c_str(), ViewOf(root, path), 0);
 }
 
 inline bool CreateKey(HKEY root, const std::string& path) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | ViewOf(root, path), nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
@@ -204,8 +216,8 @@ inline bool CreateKey(HKEY root, const std::string& path) {
 inline bool WriteRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data,
                      DWORD size) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | ViewOf(root, path), nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
         return false;
     LONG rc = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(key);
@@ -229,7 +241,8 @@ inline bool WriteDword(HKEY root, const std::string& path, const std::string& na
 inline RawValue ReadRaw(HKEY root, const std::string& path, const std::string& name) {
     RawValue value;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return value;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | ViewOf(root, path), &key) != ERROR_SUCCESS)
+        return value;
     DWORD size = 0;
     if (RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
         value.data.resize(size);

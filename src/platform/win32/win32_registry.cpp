@@ -10,8 +10,14 @@ HKEY RootKey(RegRoot root) {
     return root == RegRoot::ClassesRoot ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
 }
 
-REGSAM Sam(RegAccess access) {
-    return access == RegAccess::Read ? KEY_READ : KEY_ALL_ACCESS;
+// The store's keys under HKLM are opened in the 32-bit view, where the earlier 32-bit releases kept them and
+// the 32-bit companion program reads them; HKCR is the same in both views and is opened as it is.
+REGSAM View(RegRoot root) {
+    return root == RegRoot::LocalMachine ? KEY_WOW64_32KEY : 0;
+}
+
+REGSAM Sam(RegRoot root, RegAccess access) {
+    return (access == RegAccess::Read ? KEY_READ : KEY_ALL_ACCESS) | View(root);
 }
 
 } // namespace
@@ -22,7 +28,7 @@ long Win32Registry::CreateKey(RegRoot root, const std::string& path, RegKey* key
     HKEY created = nullptr;
     DWORD disposition = 0;
     const LONG status = ::RegCreateKeyExA(RootKey(root), path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE,
-                                          KEY_ALL_ACCESS, nullptr, &created, &disposition);
+                                          Sam(root, RegAccess::All), nullptr, &created, &disposition);
     if (status == ERROR_SUCCESS)
         *key = FromHkey(created);
     return status;
@@ -31,14 +37,15 @@ long Win32Registry::CreateKey(RegRoot root, const std::string& path, RegKey* key
 long Win32Registry::OpenKey(RegRoot root, const std::string& path, RegAccess access, RegKey* key) {
     *key = 0;
     HKEY opened = nullptr;
-    const LONG status = ::RegOpenKeyExA(RootKey(root), path.c_str(), 0, Sam(access), &opened);
+    const LONG status = ::RegOpenKeyExA(RootKey(root), path.c_str(), 0, Sam(root, access), &opened);
     if (status == ERROR_SUCCESS)
         *key = FromHkey(opened);
     return status;
 }
 
 long Win32Registry::DeleteKey(RegRoot root, const std::string& path) {
-    return ::RegDeleteKeyA(RootKey(root), path.c_str());
+    // RegDeleteKeyA would look in the native view only.
+    return ::RegDeleteKeyExA(RootKey(root), path.c_str(), View(root), 0);
 }
 
 long Win32Registry::QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
