@@ -7,12 +7,13 @@
 #include "engine/locked_items.h"
 #include "platform/desktop.h"
 #include "platform/timer.h"
+#include "store/item_rows.h"
 #include "store/options.h"
 #include "store/registry.h"
 
 namespace engine {
 
-constexpr const char* kLockedItemsKey = "Software\\ORV\\Kestrel\\Locked Items";
+constexpr const char* kLockedItemsKey = store::kLockedItemsKey;
 constexpr const char* kRunningCaption = "Kestrel 2004";     // the first instance's main window
 constexpr const char* kStartingCaption = "*** Kestrel ***"; // every main window at creation
 constexpr const char* kClosingCaption = "crumbs!";          // a main window while it closes
@@ -41,7 +42,11 @@ public:
     LockEngine& operator=(const LockEngine&) = delete;
 
     void GetWindows();
-    void SaveWindows();
+    // Stores every row of listwindows and, when that worked, empties the rule list for the next load. A save
+    // that did not happen keeps the rules in force: the store still holds what they were built from.
+    store::Status SaveWindows();
+    // What SaveWindows stores, row for row: the text, then ",1" for a ticked row or ",0".
+    std::vector<std::string> StoredRows() const;
 
     // The tick of `timerorv`, and its two sub-steps.
     void TimerorvTick();
