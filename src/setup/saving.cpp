@@ -137,7 +137,6 @@ void SetupWindow::Tell(const std::string& text, unsigned style) {
 }
 
 void SetupWindow::WatchStore() {
-    m_stamps = ReadStoreStamps();
     m_storeWatch->SetEnabled(true);
 }
 

@@ -20,6 +20,8 @@ SetupWindow::SetupWindow(engine::LockEngine& engine, store::Settings& settings, 
     : m_engine(engine), m_settings(settings), m_options(options), m_state(state), m_registry(registry), m_shell(shell),
       m_messageBoxes(messageBoxes), m_crypto(crypto), m_elevation(elevation),
       m_storeWatch(timers.MakeTimer(kStoreWatchMs, [this] { StoreWatchTick(); })) {
+    // Taken before start-up loads the store: a change that lands while it loads is loaded again at the first tick.
+    m_stamps = ReadStoreStamps();
     // The add-on offer follows the box however it changes: a click, the settings load, or our own untick.
     std::weak_ptr<bool> alive = m_alive;
     m_options.Subscribe([this, alive](store::Option option) {

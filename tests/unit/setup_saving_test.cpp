@@ -224,10 +224,15 @@ TEST_F(SetupSavingTest, ChangesMadeElsewhereAreLoadedOnlyWhileTheWindowIsHidden)
     presenter.WatchStore();
     EXPECT_EQ(watch.Interval(), 1000u);
 
-    // Hidden: an item added by an administrator's tools locks at the next tick. Nothing changed: no load.
-    const auto loads = taskKeys.Calls().size();
+    // The store was written after the window was made, as it may be while start-up loads it: the first tick loads
+    // it again. After that, nothing changed: no load.
+    const auto startUp = taskKeys.Calls().size();
     watch.Fire();
-    EXPECT_EQ(taskKeys.Calls().size(), loads);
+    EXPECT_EQ(taskKeys.Calls().size(), startUp + 1);
+    watch.Fire();
+    EXPECT_EQ(taskKeys.Calls().size(), startUp + 1);
+
+    // Hidden: an item added by an administrator's tools locks at the next tick.
     world.StoreItem(2, "Casino,1");
     world.api.PutString(RegRoot::LocalMachine, store::kSettingsKey, "LockInstall", "1");
     watch.Fire();
