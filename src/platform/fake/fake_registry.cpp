@@ -161,16 +161,22 @@ long FakeRegistry::QueryValue(RegKey key, const std::string& name, std::uint32_t
     return kRegOk;
 }
 
+long FakeRegistry::KeyToChange(RegKey handle, Key*& key) {
+    key = nullptr;
+    auto it = m_handles.find(handle);
+    if (it == m_handles.end())
+        return kInvalidHandle;
+    if (it->second.access != RegAccess::All)
+        return kRegAccessDenied;
+    key = FindKey(it->second.keyId);
+    return key ? kRegOk : kKeyDeleted;
+}
+
 long FakeRegistry::SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                             std::uint32_t size) {
-    auto handle = m_handles.find(key);
-    if (handle == m_handles.end())
-        return kInvalidHandle;
-    if (handle->second.access != RegAccess::All)
-        return kRegAccessDenied;
-    Key* k = FindKey(handle->second.keyId);
-    if (!k)
-        return kKeyDeleted;
+    Key* k = nullptr;
+    if (const long status = KeyToChange(key, k); status != kRegOk)
+        return status;
     if (!MayChange())
         return kWritesStopped;
     const std::string folded = Fold(name);
@@ -182,14 +188,9 @@ long FakeRegistry::SetValue(RegKey key, const std::string& name, std::uint32_t t
 }
 
 long FakeRegistry::DeleteValue(RegKey key, const std::string& name) {
-    auto handle = m_handles.find(key);
-    if (handle == m_handles.end())
-        return kInvalidHandle;
-    if (handle->second.access != RegAccess::All)
-        return kRegAccessDenied;
-    Key* k = FindKey(handle->second.keyId);
-    if (!k)
-        return kKeyDeleted;
+    Key* k = nullptr;
+    if (const long status = KeyToChange(key, k); status != kRegOk)
+        return status;
     const std::string folded = Fold(name);
     if (!k->values.count(folded))
         return kRegFileNotFound;

@@ -83,6 +83,8 @@ private:
     bool MayChange();
     void Touch(Key& key) { key.lastWrite = ++m_clock; }
     const Key* KeyOf(RegKey handle) const;
+    // The key behind a handle opened for changes; otherwise the status the system would give.
+    long KeyToChange(RegKey handle, Key*& key);
 
     std::map<std::string, Key> m_keys; // by folded "root\path"
     std::map<RegKey, Handle> m_handles;
