@@ -207,7 +207,9 @@ DWORD WINAPI Win32Elevation::RunJob(void* param) noexcept {
         const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         SHELLEXECUTEINFOA info{};
         info.cbSize = sizeof(info);
-        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+        // No SEE_MASK_FLAG_NO_UI: nothing may keep the consent prompt from showing. The setup window as owner
+        // puts the prompt in front rather than blinking in the taskbar.
+        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
         info.hwnd = job->owner;
         info.lpVerb = "runas";
         info.lpFile = job->program.c_str();
