@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/win32/win32_trace.h"
+
 namespace platform::win32 {
 
 namespace {
@@ -76,7 +78,10 @@ long Win32Registry::SetValue(RegKey key, const std::string& name, std::uint32_t 
 }
 
 long Win32Registry::DeleteValue(RegKey key, const std::string& name) {
-    return ::RegDeleteValueA(ToHkey(key), name.c_str());
+    const LONG status = ::RegDeleteValueA(ToHkey(key), name.c_str());
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        TraceFailure("RegDeleteValueA", static_cast<unsigned long>(status));
+    return status;
 }
 
 long Win32Registry::EnumValueName(RegKey key, std::uint32_t index, std::string* name) {
@@ -84,8 +89,12 @@ long Win32Registry::EnumValueName(RegKey key, std::uint32_t index, std::string* 
     std::vector<char> buffer(16384);
     DWORD length = static_cast<DWORD>(buffer.size());
     const LONG status = ::RegEnumValueA(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-    if (status == ERROR_SUCCESS && name)
-        name->assign(buffer.data(), length);
+    if (status == ERROR_SUCCESS) {
+        if (name)
+            name->assign(buffer.data(), length);
+    } else if (status != ERROR_NO_MORE_ITEMS) {
+        TraceFailure("RegEnumValueA", static_cast<unsigned long>(status));
+    }
     return status;
 }
 
@@ -93,7 +102,9 @@ long Win32Registry::QueryLastWriteTime(RegKey key, std::uint64_t* time) {
     FILETIME written{};
     const LONG status = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                            nullptr, nullptr, nullptr, &written);
-    if (status == ERROR_SUCCESS && time)
+    if (status != ERROR_SUCCESS)
+        TraceFailure("RegQueryInfoKeyA", static_cast<unsigned long>(status));
+    else if (time)
         *time = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
     return status;
 }
