@@ -22,7 +22,7 @@ file(GLOB_RECURSE KESTREL_WIN32_SOURCES CONFIGURE_DEPENDS src/*/win32/*.cpp)
 set(KESTREL_PLATFORM_WIN32 ${KESTREL_WIN32_SOURCES})
 list(FILTER KESTREL_PLATFORM_WIN32 INCLUDE REGEX "/platform/win32/")
 add_library(kestrel_win32_platform STATIC ${KESTREL_PLATFORM_WIN32} ${KESTREL_EVENTS_DIR}/kestrel_events.h)
-target_link_libraries(kestrel_win32_platform PUBLIC kestrel_core advapi32 user32 gdi32 shell32 bcrypt)
+target_link_libraries(kestrel_win32_platform PUBLIC kestrel_core advapi32 user32 gdi32 shell32 ole32 bcrypt)
 
 list(FILTER KESTREL_WIN32_SOURCES EXCLUDE REGEX "/platform/win32/")
 add_executable(kestrel WIN32 ${KESTREL_WIN32_SOURCES} res/kestrel.rc ${KESTREL_EVENTS_DIR}/kestrel_events.rc)

@@ -26,7 +26,8 @@ Target amd64-unicode
 !define PUBLISHER "ORV"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrel"
-; What the program itself stores: the "Settings" and "Locked Items" keys below this one.
+; What the program itself stores: the "Settings" and "Locked Items" keys below this one, in the 32-bit view of
+; the registry (where the earlier 32-bit releases and the 32-bit companion program keep them).
 !define STORE_KEY "Software\ORV\Kestrel"
 !define VENDOR_KEY "Software\ORV"
 ; Kestrel reports to the Application log under this source; the sentences are in kestrel.exe's message table.
@@ -169,8 +170,10 @@ Section "Uninstall"
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \
         "Also delete ${PRODUCT}'s password, settings and locked items?$\r$\n$\r$\nChoose No to keep them for a later reinstall." \
         /SD IDNO IDNO keepStore
+        SetRegView 32
         DeleteRegKey HKLM "${STORE_KEY}"
         DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
+        SetRegView 64
     keepStore:
 
     ; The file-type association (".loc" -> "ORV.Document" under HKCR) is left in place: it belongs to the ORV

@@ -693,7 +693,7 @@ int main(int argc, char** argv) {
     kestrel.Stop();
     DeleteTree(kLockedItemsKey);
     DeleteTree(kSettingsKey);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKestrelKey);
+    DeleteTree(kKestrelKey);
     Progress("done");
     return 0;
 }

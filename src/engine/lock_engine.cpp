@@ -45,7 +45,7 @@ void LockEngine::GetWindows() {
     for (int i = 0; i < kStoredItems; ++i) {
         // A gap does not end the walk: rows whose values could not be written close up at the next save.
         const std::string value =
-            m_registry.ReadValue(RegRoot::LocalMachine, kLockedItemsKey, "Item" + std::to_string(i));
+            m_registry.ReadValue(RegRoot::LocalMachine, kLockedItemsKey, store::ItemName(static_cast<std::size_t>(i)));
         if (value.size() < 2)
             continue;
         // Only the last character is the flag, and exactly two are cut, so the text may hold commas and digits.
@@ -77,18 +77,20 @@ void LockEngine::GetWindows() {
     }
 }
 
-void LockEngine::SaveWindows() {
+store::Status LockEngine::SaveWindows() {
     WatcherPause pause(*m_timerorv);
-    // Deleting first drops values of rows that are gone; the key holds nothing but the rows.
-    m_registry.DeleteKey(RegRoot::LocalMachine, kLockedItemsKey);
-    m_registry.CreateKey(RegRoot::LocalMachine, kLockedItemsKey);
+    const store::Status saved = store::SaveItemRows(m_registry, StoredRows());
     // No rules until the next load: the stored list is what the lock works from.
-    m_lockedItems.clear();
-    const auto& rows = m_listwindows.Rows();
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        m_registry.WriteValue(RegRoot::LocalMachine, kLockedItemsKey, "Item" + std::to_string(r),
-                              rows[r].text + (rows[r].checked ? ",1" : ",0"));
-    }
+    if (saved)
+        m_lockedItems.clear();
+    return saved;
+}
+
+std::vector<std::string> LockEngine::StoredRows() const {
+    std::vector<std::string> rows;
+    for (const ItemRow& row : m_listwindows.Rows())
+        rows.push_back(row.text + (row.checked ? ",1" : ",0"));
+    return rows;
 }
 
 void LockEngine::TimerorvTick() {

@@ -7,12 +7,13 @@
 #include "engine/locked_items.h"
 #include "platform/desktop.h"
 #include "platform/timer.h"
+#include "store/item_rows.h"
 #include "store/options.h"
 #include "store/registry.h"
 
 namespace engine {
 
-constexpr const char* kLockedItemsKey = "Software\\ORV\\Kestrel\\Locked Items";
+constexpr const char* kLockedItemsKey = store::kLockedItemsKey;
 // The longest item text, in bytes of the ANSI code page, that a load gives back: the read takes the text and its
 // ",1" or ",0" into one buffer of the registry layer.
 constexpr std::size_t kMaxItemText = store::Registry::kBufferSize - 2;
@@ -44,7 +45,11 @@ public:
     LockEngine& operator=(const LockEngine&) = delete;
 
     void GetWindows();
-    void SaveWindows();
+    // Stores every row of listwindows and, when that worked, empties the rule list for the next load. A save
+    // that did not happen keeps the rules in force: the store still holds what they were built from.
+    store::Status SaveWindows();
+    // What SaveWindows stores, row for row: the text, then ",1" for a ticked row or ",0".
+    std::vector<std::string> StoredRows() const;
 
     // The tick of `timerorv`, and its two sub-steps.
     void TimerorvTick();

@@ -7,10 +7,15 @@ namespace platform {
 
 constexpr unsigned kMbOk = 0x0;
 constexpr unsigned kMbOkCancel = 0x1;
+constexpr unsigned kMbYesNo = 0x4;
 constexpr unsigned kMbIconCritical = 0x10;
+constexpr unsigned kMbIconWarning = 0x30;
 constexpr unsigned kMbIconInformation = 0x40;
+constexpr unsigned kMbDefButton1 = 0x0;
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
 
 // MessageBoxA: blocks the caller's handler until answered (a nested message loop keeps other windows alive).
 class MessageBoxes {

@@ -4,7 +4,9 @@
 
 namespace platform {
 
-// The registry roots this program touches.
+// The registry roots this program touches. The store under LocalMachine lives in the 32-bit view of the
+// registry (Software\WOW6432Node on 64-bit Windows), where the earlier 32-bit releases and the 32-bit companion
+// program keep it; ClassesRoot is shared by both views.
 enum class RegRoot { LocalMachine, ClassesRoot };
 
 // How a key is opened. Reads ask for read access only, so that a user who may not write
@@ -15,7 +17,9 @@ enum class RegAccess { Read, All };
 constexpr long kRegOk = 0;
 constexpr long kRegFileNotFound = 2;
 constexpr long kRegAccessDenied = 5;
+constexpr long kRegInvalidHandle = 6;
 constexpr long kRegMoreData = 234;
+constexpr long kRegNoMoreItems = 259;
 
 constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegDword = 4;
@@ -36,6 +40,11 @@ public:
                             std::uint32_t* size) = 0;
     virtual long SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                           std::uint32_t size) = 0;
+    virtual long DeleteValue(RegKey key, const std::string& name) = 0;
+    // The name of the value at this index; kRegNoMoreItems past the last one.
+    virtual long EnumValueName(RegKey key, std::uint32_t index, std::string* name) = 0;
+    // When the key or one of its values last changed, in the system's units (only compared, never shown).
+    virtual long QueryLastWriteTime(RegKey key, std::uint64_t* time) = 0;
     virtual void CloseKey(RegKey key) = 0;
 };
 

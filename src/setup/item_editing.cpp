@@ -36,6 +36,8 @@ void SetupWindow::cmdchange_Click() {
 }
 
 void SetupWindow::cmdremove_Click() {
+    if (m_saving)
+        return;
     engine::ItemList& items = Items();
     std::optional<engine::WatcherPause> pause;
     SkipOnFailure([&] { pause.emplace(m_engine.timerorv()); });
@@ -44,10 +46,18 @@ void SetupWindow::cmdremove_Click() {
         if (selected >= 0)
             items.Remove(selected);
     });
-    SkipOnFailure([&] { m_engine.SaveWindows(); });
-    // The save empties the rule list; loading straight away keeps locking going while the window is open.
-    SkipOnFailure([&] { m_engine.GetWindows(); });
-    // The watcher runs again when the pause ends, whichever steps failed.
+    store::Status saved;
+    SkipOnFailure([&] { saved = m_engine.SaveWindows(); });
+    SkipOnFailure([&] { m_stamps = ReadStoreStamps(); });
+    if (saved) {
+        // The save empties the rule list; loading straight away keeps locking going while the window is open.
+        SkipOnFailure([&] { m_engine.GetWindows(); });
+        return; // the watcher runs again when the pause ends, whichever steps failed
+    }
+    // Not stored: the row stays out of the list, nothing is loaded over it, and the watcher runs again before
+    // the user is asked.
+    pause.reset();
+    ReportFailure(SaveKind::Remove, SaveFailure{false, saved.code});
 }
 
 void SetupWindow::OpenAddItemDialog(const std::string& text, int changedRow, bool skipFailures) {

@@ -15,9 +15,13 @@ std::string AboutVersion(int major, int minor, int patch) {
 
 SetupWindow::SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options,
                          common::SharedState& state, store::Registry& registry, platform::Shell& shell,
-                         platform::MessageBoxes& messageBoxes, const platform::TextCase& textCase)
+                         platform::MessageBoxes& messageBoxes, const platform::TextCase& textCase,
+                         platform::Crypto& crypto, platform::Elevation& elevation, platform::TimerFactory& timers)
     : m_engine(engine), m_settings(settings), m_options(options), m_state(state), m_registry(registry), m_shell(shell),
-      m_messageBoxes(messageBoxes), m_textCase(textCase) {
+      m_messageBoxes(messageBoxes), m_textCase(textCase), m_crypto(crypto), m_elevation(elevation),
+      m_storeWatch(timers.MakeTimer(kStoreWatchMs, [this] { StoreWatchTick(); })) {
+    // Taken before start-up loads the store: a change that lands while it loads is loaded again at the first tick.
+    m_stamps = ReadStoreStamps();
     // The add-on offer follows the box however it changes: a click, the settings load, or our own untick.
     std::weak_ptr<bool> alive = m_alive;
     m_options.Subscribe([this, alive](store::Option option) {
@@ -46,9 +50,11 @@ bool SetupWindow::IsVisible() const {
 }
 
 void SetupWindow::cmdapply_Click() {
+    if (m_saving)
+        return;
     if (m_view)
         m_view->HideWindow();
-    SaveAndReload();
+    SaveAndReload(SaveKind::Ok);
 }
 
 void SetupWindow::cmdcancel_Click() {
@@ -58,15 +64,8 @@ void SetupWindow::cmdcancel_Click() {
 }
 
 void SetupWindow::cmdapply2_Click() {
-    SaveAndReload();
-}
-
-void SetupWindow::SaveAndReload() {
-    // Both stores before both loads, so the window and the lock engine are rebuilt from exactly what was stored.
-    m_engine.SaveWindows();
-    m_settings.SaveSettings();
-    m_settings.GetSettings();
-    m_engine.GetWindows();
+    if (!m_saving)
+        SaveAndReload(SaveKind::Apply);
 }
 
 void SetupWindow::SSTab1_Click(int selectedTab) {

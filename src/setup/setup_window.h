@@ -1,13 +1,18 @@
 #pragma once
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/shared_state.h"
 #include "engine/lock_engine.h"
 #include "gate/set_password_dialog.h"
+#include "platform/crypto.h"
+#include "platform/elevation.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "platform/text_case.h"
+#include "platform/timer.h"
 #include "setup/add_item_dialog.h"
 #include "store/options.h"
 #include "store/registry.h"
@@ -23,6 +28,19 @@ constexpr int kAboutTab = 3;
 constexpr const char* kAddOnQuestion = "You need to download an addon for this feature. Would you like to do this now?";
 constexpr unsigned kAddOnQuestionStyle = platform::kMbOkCancel | platform::kMbIconInformation; // 65
 constexpr unsigned kHelpFinder = 11;
+
+// A save that the system refused because the user is no administrator: the offer to save as one (Yes is default).
+constexpr const char* kAdministratorQuestion =
+    "Your changes could not be saved: changing Kestrel's settings needs administrator rights on this computer.\n\n"
+    "Save them as an administrator now?";
+constexpr unsigned kAdministratorQuestionStyle =
+    platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton1;
+// The end of every message about changes that are not saved.
+constexpr const char* kChangesKept =
+    "They are kept in the setup window until Kestrel ends, so that you can try again with OK or Apply.";
+constexpr const char* kChangesSaved = "Your changes are saved.";
+// How often a change of the store made elsewhere is looked for.
+constexpr unsigned kStoreWatchMs = 1000;
 
 // "Kestrel 2004 - Premium Edition" and "Version 2.0.2", the About tab's two lines.
 std::string AboutProgramName(const std::string& edition);
@@ -53,7 +71,8 @@ class SetupWindow {
 public:
     SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options,
                 common::SharedState& state, store::Registry& registry, platform::Shell& shell,
-                platform::MessageBoxes& messageBoxes, const platform::TextCase& textCase);
+                platform::MessageBoxes& messageBoxes, const platform::TextCase& textCase, platform::Crypto& crypto,
+                platform::Elevation& elevation, platform::TimerFactory& timers);
     ~SetupWindow();
     SetupWindow(const SetupWindow&) = delete;
     SetupWindow& operator=(const SetupWindow&) = delete;
@@ -103,8 +122,38 @@ public:
     AddItemDialog* AddItem() { return m_addItem.get(); }
     gate::SetPasswordDialog* SetPassword() { return m_setPassword.get(); }
 
+    // From the first instance's start-up on: the store is looked at once a second, and a change made elsewhere
+    // (the administrator's copy, Kestrel in another user's session, an administrator's tools) is loaded while the
+    // window is hidden. An open window keeps its edits, and its next save writes what it shows.
+    void WatchStore();
+    platform::Timer& StoreWatchTimer() { return *m_storeWatch; }
+    // True while a copy with administrator rights saves; the window takes no input meanwhile.
+    bool Saving() const { return m_saving; }
+
 private:
-    void SaveAndReload();
+    enum class SaveKind { Ok, Apply, Remove };
+    // Which part of a save failed, and the system's status.
+    struct SaveFailure {
+        bool itemsSaved = false;
+        long code = 0;
+    };
+    // The last-write times of the items key and the settings key (nullopt: missing).
+    struct StoreStamps {
+        std::optional<std::uint64_t> items;
+        std::optional<std::uint64_t> settings;
+        bool operator==(const StoreStamps&) const = default;
+    };
+
+    void SaveAndReload(SaveKind kind);
+    // Loads again what the store holds: the settings (unless only the items were saved), then the items.
+    void Reload(bool settingsToo);
+    // A save that did not happen: the window (again) visible with every edit, and the user told.
+    void ReportFailure(SaveKind kind, const SaveFailure& failure);
+    void SaveAsAdministrator(SaveKind kind);
+    void AdministratorDone(SaveKind kind, const std::string& handOver, const platform::ElevatedRun& run);
+    void Tell(const std::string& text, unsigned style);
+    StoreStamps ReadStoreStamps();
+    void StoreWatchTick();
     // changedRow: the row that Change opens it on, -1 to add a row.
     void OpenAddItemDialog(const std::string& text, int changedRow, bool skipFailures);
     std::function<void(bool)> OwnerEnabler();
@@ -118,6 +167,11 @@ private:
     platform::Shell& m_shell;
     platform::MessageBoxes& m_messageBoxes;
     const platform::TextCase& m_textCase;
+    platform::Crypto& m_crypto;
+    platform::Elevation& m_elevation;
+    std::unique_ptr<platform::Timer> m_storeWatch;
+    StoreStamps m_stamps;
+    bool m_saving = false;
     SetupWindowView* m_view = nullptr;
     bool m_shownBefore = false;
     bool m_highlighted[kLinkLabelCount] = {false, false, false, false};

@@ -61,15 +61,22 @@ std::uint32_t LeadingNumber(const std::string& text) {
     return static_cast<std::uint32_t>(value);
 }
 
-} // namespace
-
-void Registry::CreateKey(RegRoot root, const std::string& path) {
-    ScopedRegKey key(m_api);
-    m_api.CreateKey(root, path, key.Out());
+Status SetString(platform::RegistryApi& api, platform::RegKey key, const std::string& name, const std::string& text) {
+    if (text.size() > std::numeric_limits<std::uint32_t>::max())
+        return {platform::kRegMoreData};
+    return {api.SetValue(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
+                         static_cast<std::uint32_t>(text.size()))};
 }
 
-void Registry::DeleteKey(RegRoot root, const std::string& path) {
-    m_api.DeleteKey(root, path);
+} // namespace
+
+Status Registry::CreateKey(RegRoot root, const std::string& path) {
+    ScopedRegKey key(m_api);
+    return {m_api.CreateKey(root, path, key.Out())};
+}
+
+Status Registry::DeleteKey(RegRoot root, const std::string& path) {
+    return {m_api.DeleteKey(root, path)};
 }
 
 std::string Registry::ReadValue(RegRoot root, const std::string& path, const std::string& name) {
@@ -105,10 +112,10 @@ std::string Registry::ReadValue(RegRoot root, const std::string& path, const std
     return "";
 }
 
-bool Registry::WriteValue(RegRoot root, const std::string& path, const std::string& name, const std::string& text) {
+Status Registry::WriteValue(RegRoot root, const std::string& path, const std::string& name, const std::string& text) {
     ScopedRegKey key(m_api);
-    if (m_api.OpenKey(root, path, RegAccess::All, key.Out()) != kRegOk)
-        return false;
+    if (const long opened = m_api.OpenKey(root, path, RegAccess::All, key.Out()); opened != kRegOk)
+        return {opened};
 
     // The value keeps the type it has. Data too large for the buffer cannot be looked at, so it is not
     // overwritten either.
@@ -119,15 +126,11 @@ bool Registry::WriteValue(RegRoot root, const std::string& path, const std::stri
     if (status == kRegFileNotFound) {
         type = kRegSz;
     } else if (status != kRegOk) {
-        return false;
+        return {status};
     }
 
-    if (type == kRegSz) {
-        if (text.size() > std::numeric_limits<std::uint32_t>::max())
-            return false;
-        return m_api.SetValue(key.Get(), name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
-                              static_cast<std::uint32_t>(text.size())) == kRegOk;
-    }
+    if (type == kRegSz)
+        return SetString(m_api, key.Get(), name, text);
     if (type == kRegDword) {
         std::uint32_t n = LeadingNumber(text);
         std::array<std::uint8_t, 4> data{};
@@ -135,10 +138,50 @@ bool Registry::WriteValue(RegRoot root, const std::string& path, const std::stri
             byte = static_cast<std::uint8_t>(n % 256);
             n /= 256;
         }
-        return m_api.SetValue(key.Get(), name, kRegDword, data.data(), 4) == kRegOk;
+        return {m_api.SetValue(key.Get(), name, kRegDword, data.data(), 4)};
     }
     // A value of any other type is not ours; text would corrupt it.
-    return false;
+    return {kRegUnsupportedType};
+}
+
+Status Registry::WriteString(RegRoot root, const std::string& path, const std::string& name, const std::string& text) {
+    ScopedRegKey key(m_api);
+    if (const long opened = m_api.OpenKey(root, path, RegAccess::All, key.Out()); opened != kRegOk)
+        return {opened};
+    // Setting a value replaces its type and data whatever they were: nothing needs to be read first.
+    return SetString(m_api, key.Get(), name, text);
+}
+
+Status Registry::DeleteValue(RegRoot root, const std::string& path, const std::string& name) {
+    ScopedRegKey key(m_api);
+    if (const long opened = m_api.OpenKey(root, path, RegAccess::All, key.Out()); opened != kRegOk)
+        return {opened};
+    return {m_api.DeleteValue(key.Get(), name)};
+}
+
+Status Registry::ValueNames(RegRoot root, const std::string& path, std::vector<std::string>& names) {
+    names.clear();
+    ScopedRegKey key(m_api);
+    if (const long opened = m_api.OpenKey(root, path, RegAccess::Read, key.Out()); opened != kRegOk)
+        return {opened};
+    for (std::uint32_t index = 0;; ++index) {
+        std::string name;
+        const long status = m_api.EnumValueName(key.Get(), index, &name);
+        if (status == platform::kRegNoMoreItems)
+            return {};
+        if (status != kRegOk)
+            return {status};
+        names.push_back(std::move(name));
+    }
+}
+
+std::optional<std::uint64_t> Registry::LastWriteTime(RegRoot root, const std::string& path) {
+    ScopedRegKey key(m_api);
+    std::uint64_t time = 0;
+    if (m_api.OpenKey(root, path, RegAccess::Read, key.Out()) != kRegOk ||
+        m_api.QueryLastWriteTime(key.Get(), &time) != kRegOk)
+        return std::nullopt;
+    return time;
 }
 
 } // namespace store

@@ -1,5 +1,8 @@
 #pragma once
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/registry_api.h"
 
@@ -7,17 +10,36 @@ namespace store {
 
 using platform::RegRoot;
 
-// The registry access layer: text in, text out, failures silent ("" or false).
+// What became of a create, delete or write: the system's status (platform::kRegOk, 0, when it worked).
+// True when it worked, so that callers that only care may test it like a flag.
+struct Status {
+    long code = platform::kRegOk;
+    explicit operator bool() const { return code == platform::kRegOk; }
+};
+
+// The layer's own refusal to write text over a value whose type holds no text (neither a string nor a number).
+constexpr long kRegUnsupportedType = 1630; // ERROR_UNSUPPORTED_TYPE
+
+// The registry access layer: text in, text out. Reads give "" on any failure; creates, deletes and writes pass
+// the system's status up, which most callers may ignore but a save must not.
 class Registry {
 public:
     static constexpr std::size_t kBufferSize = 1024;
 
     explicit Registry(platform::RegistryApi& api) : m_api(api) {}
 
-    void CreateKey(RegRoot root, const std::string& path);
-    void DeleteKey(RegRoot root, const std::string& path);
+    Status CreateKey(RegRoot root, const std::string& path);
+    Status DeleteKey(RegRoot root, const std::string& path);
     std::string ReadValue(RegRoot root, const std::string& path, const std::string& name);
-    bool WriteValue(RegRoot root, const std::string& path, const std::string& name, const std::string& text);
+    // Writes text into the value in the type it has (a number stays a number); a new value is a string.
+    Status WriteValue(RegRoot root, const std::string& path, const std::string& name, const std::string& text);
+    // Stores the text as a string whatever the value held before: another type, or data too large to read.
+    Status WriteString(RegRoot root, const std::string& path, const std::string& name, const std::string& text);
+    Status DeleteValue(RegRoot root, const std::string& path, const std::string& name);
+    // The names of the key's values, in the system's order.
+    Status ValueNames(RegRoot root, const std::string& path, std::vector<std::string>& names);
+    // When the key last changed, a value of it included; nullopt when the key is missing or cannot be read.
+    std::optional<std::uint64_t> LastWriteTime(RegRoot root, const std::string& path);
 
 private:
     platform::RegistryApi& m_api;

@@ -54,18 +54,33 @@ void Settings::GetSettings() {
     m_options.Set(Option::LockInstall, IsOn(read("LockInstall")));
 }
 
-void Settings::SaveSettings() {
-    m_registry.CreateKey(RegRoot::LocalMachine, kSettingsKey);
-    auto write = [this](const char* name, const std::string& text) {
-        m_registry.WriteValue(RegRoot::LocalMachine, kSettingsKey, name, text);
-    };
+Status Settings::SaveSettings() {
+    return SaveSettingsValues(m_registry, StoredValues());
+}
+
+std::vector<SettingValue> Settings::StoredValues() {
     // The hash form only: the password never reaches the store as plain text.
-    write("Auth1", m_state.Password.StoredForm());
-    write("Version", kEdition);
-    write("Popup", Switch(m_options.chkpopup()));
-    write("LockKeys", Switch(m_options.chklockkeys()));
-    write("Kestrel", Switch(m_options.chkkestrel()));
-    write("LockInstall", Switch(m_options.chklockinstall()));
+    return {
+        {"Auth1", m_state.Password.StoredForm()},    {"Version", kEdition},
+        {"Popup", Switch(m_options.chkpopup())},     {"LockKeys", Switch(m_options.chklockkeys())},
+        {"Kestrel", Switch(m_options.chkkestrel())}, {"LockInstall", Switch(m_options.chklockinstall())},
+    };
+}
+
+Status SaveSettingsValues(Registry& registry, const std::vector<SettingValue>& values) {
+    if (Status created = registry.CreateKey(RegRoot::LocalMachine, kSettingsKey); !created)
+        return created;
+    for (const auto& [name, text] : values) {
+        // A number would take the hash through the number conversion and store "0": the password is text.
+        Status written = name == "Auth1" ? registry.WriteString(RegRoot::LocalMachine, kSettingsKey, name, text)
+                                         : registry.WriteValue(RegRoot::LocalMachine, kSettingsKey, name, text);
+        // A hand-edited value of another type or of data too large to read must not keep every save from working.
+        if (written.code == kRegUnsupportedType || written.code == platform::kRegMoreData)
+            written = registry.WriteString(RegRoot::LocalMachine, kSettingsKey, name, text);
+        if (!written)
+            return written;
+    }
+    return {};
 }
 
 } // namespace store

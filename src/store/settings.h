@@ -1,4 +1,8 @@
 #pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "common/shared_state.h"
 #include "common/tray_icon.h"
 #include "platform/task_keys.h"
@@ -10,13 +14,23 @@ namespace store {
 constexpr const char* kSettingsKey = "Software\\ORV\\Kestrel\\Settings";
 constexpr const char* kEdition = "Premium";
 
+// A value of the settings key as the save writes it: its name and its text.
+using SettingValue = std::pair<std::string, std::string>;
+
+// Writes the settings values into the settings key, creating it when needed. Auth1 is always stored as a
+// string, whatever type it had; the switches keep a number's type, and a value that cannot take text becomes a
+// string. Stops at the first failure and returns it.
+Status SaveSettingsValues(Registry& registry, const std::vector<SettingValue>& values);
+
 // Moves the password and the four options between the store and memory (GetSettings / SaveSettings).
 class Settings {
 public:
     Settings(Registry& registry, common::SharedState& state, Options& options, platform::TaskKeys& taskKeys,
              common::TrayIcon& trayIcon);
     void GetSettings();
-    void SaveSettings();
+    Status SaveSettings();
+    // What SaveSettings writes, in its order: Auth1 (the password's stored form), Version and the four switches.
+    std::vector<SettingValue> StoredValues();
 
 private:
     Registry& m_registry;

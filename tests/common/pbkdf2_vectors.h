@@ -1,6 +1,7 @@
 #pragma once
 // The published PBKDF2-HMAC-SHA256 test vectors (the classic SHA-1 set recomputed for SHA-256, and the two of the
-// scrypt paper), shared by the unit test of the native crypto and the e2e check of the system's.
+// scrypt paper), and the SHA-256 examples of FIPS 180-2, shared by the unit test of the native crypto and the e2e
+// check of the system's.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,18 @@ struct Pbkdf2Vector {
     std::uint32_t iterations;
     std::size_t length;
     const char* expected; // the derived key in lower-case hex
+};
+
+struct Sha256Vector {
+    std::string message;
+    const char* expected; // the digest in lower-case hex
+};
+
+inline const Sha256Vector kSha256Vectors[] = {
+    {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+    {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+    {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+     "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
 };
 
 inline const Pbkdf2Vector kPbkdf2Vectors[] = {

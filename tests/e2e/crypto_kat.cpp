@@ -36,6 +36,14 @@ int main() {
     for (const auto& v : test_vectors::kPbkdf2Vectors) checkVector(v);
     checkVector(test_vectors::kEmptyPasswordVector);
 
+    for (const auto& v : test_vectors::kSha256Vectors) {
+        std::vector<std::uint8_t> digest;
+        const bool ran = crypto.Sha256({v.message.begin(), v.message.end()}, digest);
+        const std::string got = ran ? Hex(digest) : "(refused)";
+        Report(got == v.expected,
+               "sha256 \"" + v.message.substr(0, 8) + "\"" + (got == v.expected ? "" : " got " + got));
+    }
+
     std::vector<std::uint8_t> out{1};
     Report(!crypto.Pbkdf2Sha256("password", {'s'}, 0, 32, out) && out.empty(), "zero iterations refused");
 

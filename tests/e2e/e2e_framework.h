@@ -153,9 +153,12 @@ struct RawValue {
     std::vector<BYTE> data;
 };
 
+using drive::ViewOf;
+
 inline bool KeyExists(HKEY root, const std::string& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | ViewOf(root, path), &key) != ERROR_SUCCESS)
+        return false;
     RegCloseKey(key);
     return true;
 }
@@ -173,7 +176,8 @@ inline bool WriteDword(HKEY root, const std::string& path, const std::string& na
 inline RawValue ReadRaw(HKEY root, const std::string& path, const std::string& name) {
     RawValue value;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return value;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | ViewOf(root, path), &key) != ERROR_SUCCESS)
+        return value;
     DWORD size = 0;
     if (RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
         value.data.resize(size);

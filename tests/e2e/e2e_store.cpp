@@ -149,6 +149,7 @@ struct NoCrypto : platform::Crypto {
         return false;
     }
     bool RandomBytes(std::size_t, std::vector<std::uint8_t>&) override { return false; }
+    bool Sha256(const std::vector<std::uint8_t>&, std::vector<std::uint8_t>&) override { return false; }
 };
 
 struct Engine {

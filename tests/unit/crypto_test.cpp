@@ -35,6 +35,15 @@ TEST(OpenSslCrypto, RefusesZeroIterationsAndLeavesOutputEmpty) {
     EXPECT_TRUE(out.empty());
 }
 
+TEST(OpenSslCrypto, Sha256MatchesPublishedVectors) {
+    platform::native::OpenSslCrypto crypto;
+    for (const auto& v : test_vectors::kSha256Vectors) {
+        std::vector<std::uint8_t> out;
+        ASSERT_TRUE(crypto.Sha256({v.message.begin(), v.message.end()}, out)) << v.message;
+        EXPECT_EQ(Hex(out), v.expected) << v.message;
+    }
+}
+
 TEST(OpenSslCrypto, RandomBytesHaveTheAskedSizeAndDiffer) {
     platform::native::OpenSslCrypto crypto;
     std::vector<std::uint8_t> a, b;

@@ -155,8 +155,9 @@ TEST_F(LockedItems, GapsDoNotEndTheLoadAndCloseUpAtTheNextSave) {
     EXPECT_EQ(world.RowTexts(), (Strings{"Casino", "Crime", "Zebra"}));
 
     engine.SaveWindows();
-    EXPECT_EQ(world.api.ValueNames(RegRoot::LocalMachine, engine::kLockedItemsKey),
-              (Strings{"Item0", "Item1", "Item2"}));
+    Strings names = world.api.ValueNames(RegRoot::LocalMachine, engine::kLockedItemsKey);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Strings{"Item0", "Item1", "Item2"}));
     EXPECT_EQ(world.api.GetString(RegRoot::LocalMachine, engine::kLockedItemsKey, "Item0"), "Casino,0");
     EXPECT_EQ(world.api.GetString(RegRoot::LocalMachine, engine::kLockedItemsKey, "Item1"), "Crime,1");
 }
@@ -233,6 +234,84 @@ TEST_F(LockedItems, SaveWritesRowsInShownOrderEmptiesTheRulesAndRestartsTheWatch
     EXPECT_EQ(engine.ListLockedItems(), (Strings{"Casino", "Poker, Texas"}));
     EXPECT_EQ(engine.listwindows().Rows()[2].text, "Poker, Texas");
     EXPECT_TRUE(engine.listwindows().Rows()[2].checked);
+}
+
+TEST_F(LockedItems, AnInterruptedSaveLeavesEveryNameWithItsOldOrNewRow) {
+    // The store before (name, type, data) and the list saved over it; the save is cut off after every possible
+    // number of changes, then let run to the end. A name that holds its old or its new row is never lost: the
+    // list is never empty, as it was when the save deleted the key first.
+    struct Stored {
+        std::string name;
+        std::uint32_t type;
+        std::string data;
+    };
+    const struct {
+        const char* what;
+        std::vector<Stored> before;
+        Strings rows;
+    } cases[] = {
+        {"shrinks",
+         {{"Item0", platform::kRegSz, "A,1"}, {"Item1", platform::kRegSz, "B,0"}, {"Item2", platform::kRegSz, "C,1"}},
+         {"A,1", "D,1"}},
+        {"grows", {{"Item0", platform::kRegSz, "A,1"}}, {"A,0", "B,1", "C,1"}},
+        {"foreign values",
+         {{"Item0", platform::kRegDword, std::string("\x01\x00\x00\x00", 4)},
+          {"Item1", platform::kRegSz, std::string(1100, 'x') + ",1"},
+          {"Other", platform::kRegSz, "Z,1"},
+          {"Item01", platform::kRegSz, "Y,1"}},
+         {"A,1", "B,1"}},
+    };
+    for (const auto& c : cases) {
+        for (int cut = 0;; ++cut) {
+            testworld::World w;
+            for (const auto& value : c.before)
+                w.api.PutValue(RegRoot::LocalMachine, engine::kLockedItemsKey, value.name, value.type,
+                               std::vector<std::uint8_t>(value.data.begin(), value.data.end()));
+            std::vector<engine::ItemRow> rows;
+            for (const auto& row : c.rows)
+                rows.push_back({row.substr(0, row.size() - 2), row.back() == '1'});
+            w.engine.listwindows().Assign(rows);
+            w.api.StopWritingAfter(cut);
+            const bool saved = static_cast<bool>(w.engine.SaveWindows());
+
+            const std::string at = std::string(c.what) + ", cut after " + std::to_string(cut);
+            for (std::size_t i = 0; i < std::max(c.before.size(), c.rows.size()); ++i) {
+                const auto now = w.api.GetString(RegRoot::LocalMachine, engine::kLockedItemsKey, store::ItemName(i));
+                std::optional<std::string> old;
+                for (const auto& value : c.before)
+                    if (value.name == store::ItemName(i))
+                        old = value.data;
+                const std::optional<std::string> fresh =
+                    i < c.rows.size() ? std::optional<std::string>(c.rows[i]) : std::nullopt;
+                EXPECT_TRUE(now == old || now == fresh) << at << ": Item" << i << " holds " << now.value_or("nothing");
+            }
+            if (!saved)
+                continue;
+            // Run to the end: the key holds nothing but the rows, all of them strings.
+            Strings names = w.api.ValueNames(RegRoot::LocalMachine, engine::kLockedItemsKey);
+            std::sort(names.begin(), names.end());
+            Strings expected;
+            for (std::size_t i = 0; i < c.rows.size(); ++i)
+                expected.push_back(store::ItemName(i));
+            EXPECT_EQ(names, expected) << c.what;
+            for (std::size_t i = 0; i < c.rows.size(); ++i)
+                EXPECT_EQ(w.api.GetValue(RegRoot::LocalMachine, engine::kLockedItemsKey, store::ItemName(i))->type,
+                          platform::kRegSz)
+                    << c.what;
+            break;
+        }
+    }
+}
+
+TEST_F(LockedItems, AFailedSaveKeepsTheRulesInForceAndTheWatcherRunning) {
+    world.LoadRules({"Crime", "Poker"});
+    engine.listwindows().Clear();
+    world.api.SetStandardUser(true);
+    const store::Status saved = engine.SaveWindows();
+    EXPECT_EQ(saved.code, platform::kRegAccessDenied);
+    EXPECT_EQ(engine.ListLockedItems(), (Strings{"Crime", "Poker"}));
+    EXPECT_TRUE(engine.timerorv().Enabled());
+    EXPECT_EQ(world.api.GetString(RegRoot::LocalMachine, engine::kLockedItemsKey, "Item1"), "Poker,1");
 }
 
 } // namespace

@@ -21,6 +21,9 @@ public:
         if (refuse) return false;
         return m_real.RandomBytes(count, out);
     }
+    bool Sha256(const std::vector<std::uint8_t>& data, std::vector<std::uint8_t>& out) override {
+        return m_real.Sha256(data, out);
+    }
     int hashes = 0;
     bool refuse = false;
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/fake/fake_registry.h"
 
 namespace {
@@ -113,6 +115,52 @@ TEST_F(RegistryTest, AStandardUserStillReadsWhatWasStoredButChangesNothing) {
     registry.CreateKey(kHklm, "Software\\ORV\\Other");
     EXPECT_EQ(api.GetString(kHklm, kKey, "LockKeys"), "1");
     EXPECT_FALSE(api.KeyExists(kHklm, "Software\\ORV\\Other"));
+}
+
+TEST_F(RegistryTest, CreatesDeletesAndWritesPassTheSystemsStatusUp) {
+    api.PutString(kHklm, kKey, "big", std::string(1025, 'x'));
+    api.PutValue(kHklm, kKey, "bin", 3, {'1'});
+    const std::string missing = std::string(kKey) + "\\Missing";
+    const struct {
+        const char* what;
+        bool standardUser;
+        std::function<store::Status()> call;
+        long code;
+    } cases[] = {
+        {"create", true, [&] { return registry.CreateKey(kHklm, missing); }, platform::kRegAccessDenied},
+        {"delete", true, [&] { return registry.DeleteKey(kHklm, kKey); }, platform::kRegAccessDenied},
+        {"delete missing", false, [&] { return registry.DeleteKey(kHklm, missing); }, platform::kRegFileNotFound},
+        {"write", true, [&] { return registry.WriteValue(kHklm, kKey, "v", "1"); }, platform::kRegAccessDenied},
+        {"write string", true, [&] { return registry.WriteString(kHklm, kKey, "v", "1"); }, platform::kRegAccessDenied},
+        {"write to missing key", false, [&] { return registry.WriteValue(kHklm, missing, "v", "1"); },
+         platform::kRegFileNotFound},
+        {"write over big", false, [&] { return registry.WriteValue(kHklm, kKey, "big", "1"); }, platform::kRegMoreData},
+        {"write over binary", false, [&] { return registry.WriteValue(kHklm, kKey, "bin", "1"); },
+         store::kRegUnsupportedType},
+        {"delete value", true, [&] { return registry.DeleteValue(kHklm, kKey, "big"); }, platform::kRegAccessDenied},
+        {"write", false, [&] { return registry.WriteValue(kHklm, kKey, "v", "1"); }, platform::kRegOk},
+    };
+    for (const auto& c : cases) {
+        api.SetStandardUser(c.standardUser);
+        const store::Status status = c.call();
+        EXPECT_EQ(status.code, c.code) << c.what;
+        EXPECT_EQ(static_cast<bool>(status), c.code == platform::kRegOk) << c.what;
+    }
+}
+
+TEST_F(RegistryTest, WriteStringStoresAStringOverAValueOfAnyTypeOrSize) {
+    const struct {
+        std::uint32_t type;
+        Bytes data;
+    } cases[] = {{kRegDword, {0xD2, 0x04, 0, 0}}, {3, {1, 2}}, {kRegSz, Bytes(3000, 'x')}};
+    const std::string hash = "pbkdf2-sha256$1000$" + std::string(32, 'a') + "$" + std::string(64, 'b');
+    for (const auto& c : cases) {
+        api.PutValue(kHklm, kKey, "Auth1", c.type, c.data);
+        EXPECT_TRUE(registry.WriteString(kHklm, kKey, "Auth1", hash));
+        const auto value = api.GetValue(kHklm, kKey, "Auth1");
+        EXPECT_EQ(value->type, kRegSz);
+        EXPECT_EQ(value->data, Bytes(hash.begin(), hash.end()));
+    }
 }
 
 } // namespace

@@ -121,4 +121,29 @@ TEST_F(SettingsTest, SaveStoresStringsAHashedPasswordAndTheEdition) {
     EXPECT_TRUE(options.chklockinstall());
 }
 
+TEST_F(SettingsTest, APasswordStoredAsANumberIsSavedAsItsHashTextAndOddSwitchesDoNotStopTheSave) {
+    const auto put = [&](const char* name, std::uint32_t type, std::vector<std::uint8_t> data) {
+        world.api.PutValue(RegRoot::LocalMachine, store::kSettingsKey, name, type, std::move(data));
+    };
+    put("Auth1", platform::kRegDword, {0xD2, 0x04, 0, 0}); // 1234, as another program stored it
+    put("LockKeys", platform::kRegDword, {1, 0, 0, 0});
+    put("Popup", 3, {'1'});                                                 // binary: not text
+    put("Kestrel", platform::kRegSz, std::vector<std::uint8_t>(2000, '1')); // too large to read
+    settings.GetSettings();
+    ASSERT_TRUE(world.state.Password.Matches("1234"));
+
+    ASSERT_TRUE(settings.SaveSettings());
+    const auto auth = world.api.GetValue(RegRoot::LocalMachine, store::kSettingsKey, "Auth1");
+    EXPECT_EQ(auth->type, platform::kRegSz);
+    EXPECT_TRUE(common::Password::Parse(*Stored("Auth1")));
+    EXPECT_EQ(world.api.GetValue(RegRoot::LocalMachine, store::kSettingsKey, "LockKeys")->data,
+              (std::vector<std::uint8_t>{1, 0, 0, 0})); // a number stays a number
+    EXPECT_EQ(Stored("Popup"), "0");
+    EXPECT_EQ(Stored("Kestrel"), "0");
+
+    settings.GetSettings();
+    EXPECT_TRUE(world.state.Password.Matches("1234"));
+    EXPECT_FALSE(world.state.Password.Matches("0"));
+}
+
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "gate/set_password_dialog.h"
 #include "platform/fake/fake_desktop.h"
+#include "platform/fake/fake_elevation.h"
 #include "platform/fake/fake_message_box.h"
 #include "platform/fake/fake_registry.h"
 #include "platform/fake/fake_shell.h"
@@ -182,11 +183,12 @@ struct SetupWorld {
     platform::fake::FakeShell shell;
     platform::fake::FakeTaskKeys taskKeys;
     platform::fake::FakeMessageBoxes messageBoxes;
+    platform::fake::FakeElevation elevation;
     tray::SysTrayModule tray{shell, kMainWindow, 0x1C0};
     store::Settings settings{world.registry, world.state, world.options, taskKeys, tray};
     platform::fake::FakeTextCase textCase;
-    setup::SetupWindow presenter{world.engine,   settings, world.options, world.state,
-                                 world.registry, shell,    messageBoxes,  textCase};
+    setup::SetupWindow presenter{world.engine, settings,     world.options, world.state,  world.registry, shell,
+                                 messageBoxes, textCase,     world.crypto,  elevation,    world.timers};
     FakeSetupWindowView view;
 };
 

@@ -13,6 +13,7 @@
 #include "platform/win32/win32_ansi_text.h"
 #include "platform/win32/win32_crypto.h"
 #include "platform/win32/win32_desktop.h"
+#include "platform/win32/win32_elevation.h"
 #include "platform/win32/win32_message_box.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_shell.h"
@@ -23,6 +24,7 @@
 #include "setup/win32/setup_window_view.h"
 #include "store/options.h"
 #include "store/registry.h"
+#include "store/save_request.h"
 #include "store/settings.h"
 #include "tray/sys_tray_module.h"
 #include "tray/tray_menu.h"
@@ -41,7 +43,8 @@ public:
 
     int Run() {
         if (!m_window.Handle()) return 1;
-        m_lifecycle.Form_Load();
+        if (m_lifecycle.Form_Load())
+            m_setup.WatchStore();
         int exitCode = 0;
         while (app::win32::PumpOneMessage(exitCode)) {
         }
@@ -85,6 +88,7 @@ private:
     platform::win32::Win32Shell m_shell;
     platform::win32::Win32MessageBoxes m_messageBoxes;
     platform::win32::Win32TextCase m_textCase;
+    platform::win32::Win32Elevation m_elevation;
 
     store::Registry m_registry{m_rawRegistry};
     common::SharedState m_state{m_crypto};
@@ -98,17 +102,34 @@ private:
     gate::PromptService m_prompt{m_state, m_desktop, *this, m_promptViews};
     engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt};
     store::Settings m_settings{m_registry, m_state, m_options, m_taskKeys, m_trayIcon};
-    setup::SetupWindow m_setup{m_engine,   m_settings, m_options,      m_state,
-                               m_registry, m_shell,    m_messageBoxes, m_textCase};
+    setup::SetupWindow m_setup{m_engine, m_settings,     m_options,  m_state,  m_registry,  m_shell,
+                               m_messageBoxes, m_textCase, m_crypto, m_elevation, m_timers};
     setup::win32::SetupWindowView m_setupView{m_window.Handle(), m_instance, m_setup};
     tray::win32::TrayMenuView m_menuView{m_window.Handle()};
     tray::TrayMenu m_menu{m_state, m_prompt, m_menuView};
     app::Lifecycle m_lifecycle{m_registry, m_desktop, m_shell, m_timers, m_engine, m_settings, m_prompt, m_window};
 };
 
+// The copy started with administrator rights to save what the setup window handed over: no window, no watcher,
+// no tray icon, no association, no instance check; only the store, and an exit code for the copy that waits.
+int SaveAsAdministrator(const char* commandLine) {
+    try {
+        platform::win32::Win32Registry api;
+        store::Registry registry{api};
+        platform::win32::Win32Crypto crypto;
+        platform::win32::Win32Elevation elevation;
+        return static_cast<int>(store::SaveFromHandOver(commandLine, elevation, crypto, registry));
+    } catch (...) {
+        platform::win32::TraceException("SaveAsAdministrator");
+        return static_cast<int>(store::kBadHandOver);
+    }
+}
+
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    if (commandLine && store::IsSaveCommand(commandLine))
+        return SaveAsAdministrator(commandLine);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
     if (!InitCommonControlsEx(&controls))
         platform::win32::TraceLastError("InitCommonControlsEx");

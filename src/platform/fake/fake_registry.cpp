@@ -7,7 +7,7 @@ namespace platform::fake {
 
 namespace {
 
-constexpr long kInvalidHandle = 6; // ERROR_INVALID_HANDLE
+constexpr long kInvalidHandle = kRegInvalidHandle;
 constexpr long kKeyDeleted = 1018; // ERROR_KEY_DELETED: the key went while a handle to it was open
 
 std::string Fold(std::string text) {
@@ -50,9 +50,24 @@ bool FakeRegistry::Refused(const std::string& keyId, RegAccess access) const {
 
 void FakeRegistry::CreatePath(const std::string& keyId) {
     for (std::size_t pos = keyId.find('\\'); pos != std::string::npos; pos = keyId.find('\\', pos + 1)) {
-        m_keys.try_emplace(keyId.substr(0, pos));
+        if (m_keys.try_emplace(keyId.substr(0, pos)).second)
+            Touch(m_keys[keyId.substr(0, pos)]);
     }
-    m_keys.try_emplace(keyId);
+    if (m_keys.try_emplace(keyId).second)
+        Touch(m_keys[keyId]);
+}
+
+bool FakeRegistry::MayChange() {
+    if (m_changesLeft == 0)
+        return false;
+    if (m_changesLeft > 0)
+        --m_changesLeft;
+    return true;
+}
+
+const FakeRegistry::Key* FakeRegistry::KeyOf(RegKey handle) const {
+    auto it = m_handles.find(handle);
+    return it == m_handles.end() ? nullptr : FindKey(it->second.keyId);
 }
 
 FakeRegistry::Key* FakeRegistry::FindKey(const std::string& keyId) {
@@ -77,6 +92,8 @@ long FakeRegistry::CreateKey(RegRoot root, const std::string& path, RegKey* key)
     m_openRequests.push_back(RegAccess::All);
     if (Refused(id, RegAccess::All))
         return kRegAccessDenied;
+    if (!FindKey(id) && !MayChange())
+        return kWritesStopped;
     CreatePath(id);
     *key = NewHandle(id, RegAccess::All);
     return kRegOk;
@@ -107,6 +124,8 @@ long FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
         if (other.compare(0, prefix.size(), prefix) == 0)
             return kRegAccessDenied; // has subkeys
     }
+    if (!MayChange())
+        return kWritesStopped;
     m_keys.erase(id);
     return kRegOk;
 }
@@ -142,20 +161,69 @@ long FakeRegistry::QueryValue(RegKey key, const std::string& name, std::uint32_t
     return kRegOk;
 }
 
+long FakeRegistry::KeyToChange(RegKey handle, Key*& key) {
+    key = nullptr;
+    auto it = m_handles.find(handle);
+    if (it == m_handles.end())
+        return kInvalidHandle;
+    if (it->second.access != RegAccess::All)
+        return kRegAccessDenied;
+    key = FindKey(it->second.keyId);
+    return key ? kRegOk : kKeyDeleted;
+}
+
 long FakeRegistry::SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                             std::uint32_t size) {
-    auto handle = m_handles.find(key);
-    if (handle == m_handles.end())
-        return kInvalidHandle;
-    if (handle->second.access != RegAccess::All)
-        return kRegAccessDenied;
-    Key* k = FindKey(handle->second.keyId);
-    if (!k)
-        return kKeyDeleted;
+    Key* k = nullptr;
+    if (const long status = KeyToChange(key, k); status != kRegOk)
+        return status;
+    if (!MayChange())
+        return kWritesStopped;
     const std::string folded = Fold(name);
     if (!k->values.count(folded))
         k->order.push_back(name);
     k->values[folded] = Value{type, std::vector<std::uint8_t>(data, data + size)};
+    Touch(*k);
+    return kRegOk;
+}
+
+long FakeRegistry::DeleteValue(RegKey key, const std::string& name) {
+    Key* k = nullptr;
+    if (const long status = KeyToChange(key, k); status != kRegOk)
+        return status;
+    const std::string folded = Fold(name);
+    if (!k->values.count(folded))
+        return kRegFileNotFound;
+    if (!MayChange())
+        return kWritesStopped;
+    k->values.erase(folded);
+    k->order.erase(
+        std::find_if(k->order.begin(), k->order.end(), [&](const std::string& n) { return Fold(n) == folded; }));
+    Touch(*k);
+    return kRegOk;
+}
+
+long FakeRegistry::EnumValueName(RegKey key, std::uint32_t index, std::string* name) {
+    if (!m_handles.count(key))
+        return kInvalidHandle;
+    const Key* k = KeyOf(key);
+    if (!k)
+        return kKeyDeleted;
+    if (index >= k->order.size())
+        return kRegNoMoreItems;
+    if (name)
+        *name = k->order[index];
+    return kRegOk;
+}
+
+long FakeRegistry::QueryLastWriteTime(RegKey key, std::uint64_t* time) {
+    if (!m_handles.count(key))
+        return kInvalidHandle;
+    const Key* k = KeyOf(key);
+    if (!k)
+        return kKeyDeleted;
+    if (time)
+        *time = k->lastWrite;
     return kRegOk;
 }
 
@@ -176,6 +244,7 @@ void FakeRegistry::PutValue(RegRoot root, const std::string& path, const std::st
     if (!k.values.count(folded))
         k.order.push_back(name);
     k.values[folded] = Value{type, std::move(data)};
+    Touch(k);
 }
 
 void FakeRegistry::PutString(RegRoot root, const std::string& path, const std::string& name, const std::string& text) {

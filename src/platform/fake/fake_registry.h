@@ -28,6 +28,9 @@ public:
                     std::uint32_t* size) override;
     long SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                   std::uint32_t size) override;
+    long DeleteValue(RegKey key, const std::string& name) override;
+    long EnumValueName(RegKey key, std::uint32_t index, std::string* name) override;
+    long QueryLastWriteTime(RegKey key, std::uint64_t* time) override;
     void CloseKey(RegKey key) override;
 
     // Setting up the world (no access checks). PutValue creates the key and its parents.
@@ -49,6 +52,10 @@ public:
     void SetStandardUser(bool standardUser) { m_standardUser = standardUser; }
     // Refuses one kind of access (All refuses creation and deletion as well) to one key.
     void RefuseAccess(RegRoot root, const std::string& path, RegAccess access);
+    // A process that ends after this many more changes (a value set or deleted, a key created or deleted):
+    // every later change fails with kWritesStopped and changes nothing. Negative: never stops.
+    void StopWritingAfter(int changes) { m_changesLeft = changes; }
+    static constexpr long kWritesStopped = 1016; // ERROR_REGISTRY_IO_FAILED
 
     // Handles handed out and not yet closed; every layer call should leave this at 0.
     int OpenHandles() const { return static_cast<int>(m_handles.size()); }
@@ -59,6 +66,7 @@ private:
     struct Key {
         std::map<std::string, Value> values; // by folded name
         std::vector<std::string> order;      // names as first written
+        std::uint64_t lastWrite = 0;
     };
     struct Handle {
         std::string keyId;
@@ -71,6 +79,12 @@ private:
     Key* FindKey(const std::string& keyId);
     const Key* FindKey(const std::string& keyId) const;
     RegKey NewHandle(const std::string& keyId, RegAccess access);
+    // Counts one change against StopWritingAfter; false when no more may happen.
+    bool MayChange();
+    void Touch(Key& key) { key.lastWrite = ++m_clock; }
+    const Key* KeyOf(RegKey handle) const;
+    // The key behind a handle opened for changes; otherwise the status the system would give.
+    long KeyToChange(RegKey handle, Key*& key);
 
     std::map<std::string, Key> m_keys; // by folded "root\path"
     std::map<RegKey, Handle> m_handles;
@@ -78,6 +92,8 @@ private:
     std::vector<RegAccess> m_openRequests;
     RegKey m_nextHandle = 0x100;
     bool m_standardUser = false;
+    int m_changesLeft = -1;
+    std::uint64_t m_clock = 0;
 };
 
 } // namespace platform::fake

@@ -33,4 +33,15 @@ bool OpenSslCrypto::RandomBytes(std::size_t count, std::vector<std::uint8_t>& ou
     return true;
 }
 
+bool OpenSslCrypto::Sha256(const std::vector<std::uint8_t>& data, std::vector<std::uint8_t>& out) {
+    out.clear();
+    std::vector<std::uint8_t> digest(EVP_MAX_MD_SIZE);
+    unsigned int length = 0;
+    if (EVP_Digest(data.data(), data.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1 || length != 32)
+        return false;
+    digest.resize(length);
+    out = std::move(digest);
+    return true;
+}
+
 } // namespace platform::native

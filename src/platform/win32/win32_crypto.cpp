@@ -56,4 +56,31 @@ bool Win32Crypto::RandomBytes(std::size_t count, std::vector<std::uint8_t>& out)
     return true;
 }
 
+bool Win32Crypto::Sha256(const std::vector<std::uint8_t>& data, std::vector<std::uint8_t>& out) {
+    out.clear();
+    if (data.size() > ULONG_MAX)
+        return false;
+    if (!m_sha256) {
+        BCRYPT_ALG_HANDLE alg = nullptr;
+        if (!Succeeded("BCryptOpenAlgorithmProvider",
+                       ::BCryptOpenAlgorithmProvider(&alg, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+            return false;
+        m_sha256.reset(alg);
+    }
+    // The hash object is made and finished here; with no object buffer given, CNG keeps it itself.
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    if (!Succeeded("BCryptCreateHash", ::BCryptCreateHash(m_sha256.get(), &hash, nullptr, 0, nullptr, 0, 0)))
+        return false;
+    UniqueHashHandle owner(hash);
+    std::vector<std::uint8_t> digest(32);
+    // CNG takes a non-const pointer but only reads the data.
+    if (!data.empty() && !Succeeded("BCryptHashData", ::BCryptHashData(hash, const_cast<PUCHAR>(data.data()),
+                                                                       static_cast<ULONG>(data.size()), 0)))
+        return false;
+    if (!Succeeded("BCryptFinishHash", ::BCryptFinishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0)))
+        return false;
+    out = std::move(digest);
+    return true;
+}
+
 } // namespace platform::win32

@@ -7,7 +7,7 @@
 
 namespace platform::win32 {
 
-// The system's crypto (CNG). The HMAC-SHA256 provider is opened once, on first use, and kept.
+// The system's crypto (CNG). The HMAC-SHA256 and SHA-256 providers are opened once, on first use, and kept.
 class Win32Crypto final : public Crypto {
 public:
     Win32Crypto() = default;
@@ -17,9 +17,11 @@ public:
     bool Pbkdf2Sha256(const std::string& password, const std::vector<std::uint8_t>& salt, std::uint32_t iterations,
                       std::size_t length, std::vector<std::uint8_t>& out) override;
     bool RandomBytes(std::size_t count, std::vector<std::uint8_t>& out) override;
+    bool Sha256(const std::vector<std::uint8_t>& data, std::vector<std::uint8_t>& out) override;
 
 private:
     UniqueAlgorithmProvider m_hmacSha256;
+    UniqueAlgorithmProvider m_sha256;
 };
 
 } // namespace platform::win32

@@ -31,6 +31,9 @@ inline void CloseKernelHandle(HANDLE handle) noexcept {
 inline void CloseAlgorithmProvider(BCRYPT_ALG_HANDLE provider) noexcept {
     ::BCryptCloseAlgorithmProvider(provider, 0);
 }
+inline void DestroyHash(BCRYPT_HASH_HANDLE hash) noexcept {
+    ::BCryptDestroyHash(hash);
+}
 } // namespace detail
 
 using UniqueHwnd = Unique<HWND, &::DestroyWindow>;
@@ -82,6 +85,7 @@ private:
     HDC m_dc;
     HGDIOBJ m_old;
 };
+using UniqueHashHandle = Unique<BCRYPT_HASH_HANDLE, &detail::DestroyHash>;
 
 // The one conversion between a window handle and the program's WindowId (the handle's value).
 inline HWND ToHwnd(WindowId window) noexcept {

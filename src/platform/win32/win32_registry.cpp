@@ -20,8 +20,14 @@ HKEY RootKey(RegRoot root) {
     return root == RegRoot::ClassesRoot ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
 }
 
-REGSAM Sam(RegAccess access) {
-    return access == RegAccess::Read ? KEY_READ : KEY_ALL_ACCESS;
+// The store's keys under HKLM are opened in the 32-bit view, where the earlier 32-bit releases kept them and
+// the 32-bit companion program reads them; HKCR is the same in both views and is opened as it is.
+REGSAM View(RegRoot root) {
+    return root == RegRoot::LocalMachine ? KEY_WOW64_32KEY : 0;
+}
+
+REGSAM Sam(RegRoot root, RegAccess access) {
+    return (access == RegAccess::Read ? KEY_READ : KEY_ALL_ACCESS) | View(root);
 }
 
 } // namespace
@@ -33,7 +39,7 @@ long Win32Registry::CreateKey(RegRoot root, const std::string& path, RegKey* key
     DWORD disposition = 0;
     const LONG status =
         Traced("RegCreateKeyExA", ::RegCreateKeyExA(RootKey(root), path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE,
-                                                    KEY_ALL_ACCESS, nullptr, &created, &disposition));
+                                                    Sam(root, RegAccess::All), nullptr, &created, &disposition));
     if (status == ERROR_SUCCESS)
         *key = FromHkey(created);
     return status;
@@ -42,14 +48,16 @@ long Win32Registry::CreateKey(RegRoot root, const std::string& path, RegKey* key
 long Win32Registry::OpenKey(RegRoot root, const std::string& path, RegAccess access, RegKey* key) {
     *key = 0;
     HKEY opened = nullptr;
-    const LONG status = Traced("RegOpenKeyExA", ::RegOpenKeyExA(RootKey(root), path.c_str(), 0, Sam(access), &opened));
+    const LONG status =
+        Traced("RegOpenKeyExA", ::RegOpenKeyExA(RootKey(root), path.c_str(), 0, Sam(root, access), &opened));
     if (status == ERROR_SUCCESS)
         *key = FromHkey(opened);
     return status;
 }
 
 long Win32Registry::DeleteKey(RegRoot root, const std::string& path) {
-    return Traced("RegDeleteKeyA", ::RegDeleteKeyA(RootKey(root), path.c_str()));
+    // RegDeleteKeyA would look in the native view only.
+    return Traced("RegDeleteKeyExA", ::RegDeleteKeyExA(RootKey(root), path.c_str(), View(root), 0));
 }
 
 long Win32Registry::QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
@@ -77,6 +85,38 @@ long Win32Registry::SetValue(RegKey key, const std::string& name, std::uint32_t 
         return Traced("RegSetValueExA", ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, guarded.data(), size));
     }
     return Traced("RegSetValueExA", ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data, size));
+}
+
+long Win32Registry::DeleteValue(RegKey key, const std::string& name) {
+    const LONG status = ::RegDeleteValueA(ToHkey(key), name.c_str());
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        TraceFailure("RegDeleteValueA", static_cast<unsigned long>(status));
+    return status;
+}
+
+long Win32Registry::EnumValueName(RegKey key, std::uint32_t index, std::string* name) {
+    // A value name has at most 16383 characters.
+    std::vector<char> buffer(16384);
+    DWORD length = static_cast<DWORD>(buffer.size());
+    const LONG status = ::RegEnumValueA(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_SUCCESS) {
+        if (name)
+            name->assign(buffer.data(), length);
+    } else if (status != ERROR_NO_MORE_ITEMS) {
+        TraceFailure("RegEnumValueA", static_cast<unsigned long>(status));
+    }
+    return status;
+}
+
+long Win32Registry::QueryLastWriteTime(RegKey key, std::uint64_t* time) {
+    FILETIME written{};
+    const LONG status = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, &written);
+    if (status != ERROR_SUCCESS)
+        TraceFailure("RegQueryInfoKeyA", static_cast<unsigned long>(status));
+    else if (time)
+        *time = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    return status;
 }
 
 void Win32Registry::CloseKey(RegKey key) {

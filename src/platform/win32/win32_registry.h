@@ -16,6 +16,9 @@ public:
                     std::uint32_t* size) override;
     long SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                   std::uint32_t size) override;
+    long DeleteValue(RegKey key, const std::string& name) override;
+    long EnumValueName(RegKey key, std::uint32_t index, std::string* name) override;
+    long QueryLastWriteTime(RegKey key, std::uint64_t* time) override;
     void CloseKey(RegKey key) override;
 
     static HKEY ToHkey(RegKey key) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(key)); }

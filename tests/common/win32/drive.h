@@ -113,15 +113,27 @@ inline bool BringToForeground(HWND window, double timeoutMs, DWORD pollMs) {
 // ---------------------------------------------------------------------------------------------------------
 // Registry
 
+// Kestrel's store (the keys under Software\ORV in HKLM) lives in the 32-bit view of the registry, under
+// Software\WOW6432Node in a 64-bit prefix; every other key is looked at in the native view.
+inline REGSAM ViewOf(HKEY root, const std::string& path) {
+    const bool inStore = root == HKEY_LOCAL_MACHINE && _strnicmp(path.c_str(), "Software\\ORV", 12) == 0;
+    return inStore ? KEY_WOW64_32KEY : 0;
+}
+
 inline void DeleteTree(HKEY root, const std::string& path) {
-    RegDeleteTreeA(root, path.c_str());
-    RegDeleteKeyA(root, path.c_str());
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | ViewOf(root, path), &key) == ERROR_SUCCESS) {
+        const platform::win32::UniqueHkey owned(key);
+        RegDeleteTreeA(key, nullptr);
+    }
+    RegDeleteKeyExA(root, path.c_str(), ViewOf(root, path), 0);
 }
 
 // The key, created if needed and opened for everything; empty on failure.
 inline platform::win32::UniqueHkey CreateKeyForWriting(HKEY root, const std::string& path) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | ViewOf(root, path), nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
         return {};
     return platform::win32::UniqueHkey(key);
 }

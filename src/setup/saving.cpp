@@ -1,0 +1,157 @@
+// Saving from the setup window: OK and Apply, what happens when the store refuses, the save by a copy of the
+// program with administrator rights, and the loading of changes that were made elsewhere.
+#include "setup/setup_window.h"
+#include "setup/vendor.h"
+#include "store/save_request.h"
+
+namespace setup {
+
+namespace {
+
+std::string ErrorNumber(unsigned long code) {
+    return "error " + std::to_string(code);
+}
+
+// Why the administrator's copy did not save, from its exit code.
+std::string CopyFailure(std::uint32_t exitCode) {
+    switch (exitCode) {
+    case store::kChecksumMismatch:
+        return "another program changed what was handed over to it";
+    case store::kHandOverUnreadable:
+    case store::kBadHandOver:
+        return "it could not read what was handed over to it";
+    default:
+        if (exitCode > store::kStoreFailedBase)
+            return "the registry refused the change, " + ErrorNumber(exitCode - store::kStoreFailedBase);
+        return "it ended with code " + std::to_string(exitCode);
+    }
+}
+
+} // namespace
+
+void SetupWindow::SaveAndReload(SaveKind kind) {
+    // Both stores before both loads, so the window and the lock engine are rebuilt from exactly what was stored.
+    std::optional<SaveFailure> failure;
+    if (const store::Status items = m_engine.SaveWindows(); !items) {
+        failure = SaveFailure{false, items.code};
+    } else if (const store::Status settings = m_settings.SaveSettings(); !settings) {
+        failure = SaveFailure{true, settings.code};
+    }
+    if (failure) {
+        // What did get written is ours, not a change made elsewhere to be loaded over the edits.
+        m_stamps = ReadStoreStamps();
+        ReportFailure(kind, *failure);
+        return;
+    }
+    Reload(true);
+}
+
+void SetupWindow::Reload(bool settingsToo) {
+    m_stamps = ReadStoreStamps();
+    if (settingsToo)
+        m_settings.GetSettings();
+    // The load appends to the rule list: a save by this copy has emptied it, one made elsewhere has not.
+    m_engine.ListLockedItems().clear();
+    m_engine.GetWindows();
+}
+
+void SetupWindow::ReportFailure(SaveKind kind, const SaveFailure& failure) {
+    if (!m_view)
+        return;
+    // OK hid the window: it comes back with every edit as it was, and nothing is loaded over them.
+    if (!m_view->IsWindowVisible())
+        m_view->ShowWindow(false);
+    if (failure.code == platform::kRegAccessDenied) {
+        if (m_messageBoxes.Show(Owner(), kAdministratorQuestion, kAppTitle, kAdministratorQuestionStyle) ==
+            platform::kIdYes)
+            SaveAsAdministrator(kind);
+        return;
+    }
+    const std::string what = failure.itemsSaved
+                                 ? "Your changes were not all saved: the locked items were saved, "
+                                   "but the password and the settings could not be written"
+                                 : "Your changes could not be saved: the locked items could not be written";
+    Tell(what + " to the registry (" + ErrorNumber(static_cast<unsigned long>(failure.code)) + ").\n\n" + kChangesKept,
+         platform::kMbOk | platform::kMbIconCritical);
+}
+
+void SetupWindow::SaveAsAdministrator(SaveKind kind) {
+    // Exactly what this copy's own save would write, through the same store code in the other copy.
+    store::SaveRequest request;
+    request.items = m_engine.StoredRows();
+    if (kind != SaveKind::Remove)
+        request.settings = m_settings.StoredValues();
+    const std::vector<std::uint8_t> bytes = store::Serialize(request);
+    std::vector<std::uint8_t> digest;
+    std::string handOver;
+    if (!m_crypto.Sha256(bytes, digest) || (handOver = m_elevation.CreateHandOver(bytes)).empty()) {
+        Tell(std::string("Your changes are not saved: Kestrel could not hand them over to a copy with "
+                         "administrator rights.\n\n") +
+                 kChangesKept,
+             platform::kMbOk | platform::kMbIconCritical);
+        return;
+    }
+    // No edits while the copy saves, so that loading what it stored loses none.
+    m_saving = true;
+    if (m_view)
+        m_view->SetEnabled(false);
+    std::weak_ptr<bool> alive = m_alive;
+    m_elevation.StartElevated(Owner(), store::SaveCommandLine(handOver, store::HexOf(digest)),
+                              [this, alive, kind, handOver](const platform::ElevatedRun& run) {
+                                  if (!alive.expired())
+                                      AdministratorDone(kind, handOver, run);
+                              });
+}
+
+void SetupWindow::AdministratorDone(SaveKind kind, const std::string& handOver, const platform::ElevatedRun& run) {
+    m_saving = false;
+    // The copy deletes the file as it takes it; one that never started did not.
+    m_elevation.DeleteHandOver(handOver);
+    if (m_view)
+        m_view->SetEnabled(true);
+
+    using Outcome = platform::ElevatedRun::Outcome;
+    if (run.outcome == Outcome::Exited && run.code == store::kSaved) {
+        Reload(kind != SaveKind::Remove);
+        Tell(kChangesSaved, platform::kMbOk | platform::kMbIconInformation);
+        if (kind == SaveKind::Ok && m_view)
+            m_view->HideWindow();
+        return;
+    }
+    m_stamps = ReadStoreStamps();
+    std::string why;
+    if (run.outcome == Outcome::Declined) {
+        why = "Saving as an administrator was cancelled, so your changes are not saved.";
+    } else if (run.outcome == Outcome::NotStarted) {
+        why = "Kestrel could not be started as an administrator (" + ErrorNumber(run.code) +
+              "), so your changes are not saved.";
+    } else {
+        why = "Your changes are not saved: Kestrel with administrator rights could not save them (" +
+              CopyFailure(run.code) + ").";
+    }
+    Tell(why + "\n\n" + kChangesKept, platform::kMbOk | platform::kMbIconWarning);
+}
+
+void SetupWindow::Tell(const std::string& text, unsigned style) {
+    m_messageBoxes.Show(Owner(), text, kAppTitle, style);
+}
+
+void SetupWindow::WatchStore() {
+    m_storeWatch->SetEnabled(true);
+}
+
+SetupWindow::StoreStamps SetupWindow::ReadStoreStamps() {
+    return {m_registry.LastWriteTime(platform::RegRoot::LocalMachine, store::kLockedItemsKey),
+            m_registry.LastWriteTime(platform::RegRoot::LocalMachine, store::kSettingsKey)};
+}
+
+void SetupWindow::StoreWatchTick() {
+    if (m_saving || IsVisible())
+        return;
+    if (ReadStoreStamps() == m_stamps)
+        return;
+    // Settings first, then the items, as OK loads them.
+    Reload(true);
+}
+
+} // namespace setup

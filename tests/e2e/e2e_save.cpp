@@ -1,0 +1,237 @@
+// Saving on a machine where the store refuses the running user, as Windows refuses a program without
+// administrator rights under HKLM\Software: a deny entry on the store's keys, which Wine enforces as Windows does.
+// Also: the store in the 32-bit registry view, changes made there by other programs, a password stored as a number.
+#include <string>
+#include <vector>
+
+#include "e2e_framework.h"
+#include "setup/setup_window.h"
+#include "setup_driver.h"
+
+#include <sddl.h>
+
+namespace {
+
+using namespace setup_driver;
+
+// The store as seen from the native 64-bit view: the 32-bit view's keys lie below Wow6432Node.
+constexpr const char* kRedirectedItemsKey = "Software\\Wow6432Node\\ORV\\Kestrel\\Locked Items";
+constexpr const char* kNativeStoreKey = "Software\\ORV\\Kestrel";
+// Generous: Wine on a shared machine is slow, and the password hash takes a second or two there.
+constexpr DWORD kSaveWaitMs = 30000;
+
+// A deny entry for Everyone on the store's keys: opening them for writing fails with access denied, reading works.
+// Lifted when the guard goes (or earlier, as the administrator's consent would), so that the next test can reset
+// the store.
+class StoreRefused {
+public:
+    StoreRefused() {
+        for (const char* key : {kLockedItemsKey, kSettingsKey})
+            E2E_REQUIRE(e2e::CreateKey(HKEY_LOCAL_MACHINE, key) &&
+                            SetAccess(key, "D:P(D;OICI;0x10006;;;WD)(A;OICI;KA;;;WD)"),
+                        std::string("could not refuse ") + key);
+        m_refused = true;
+    }
+    ~StoreRefused() { Lift(); }
+    StoreRefused(const StoreRefused&) = delete;
+    StoreRefused& operator=(const StoreRefused&) = delete;
+
+    void Lift() {
+        if (!m_refused)
+            return;
+        m_refused = false;
+        for (const char* key : {kLockedItemsKey, kSettingsKey})
+            SetAccess(key, "D:P(A;OICI;KA;;;WD)");
+    }
+
+private:
+    static bool SetAccess(const char* path, const char* sddl) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+            return false;
+        HKEY key = nullptr;
+        LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC | KEY_WOW64_32KEY, &key);
+        if (status == ERROR_SUCCESS) {
+            status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+            RegCloseKey(key);
+        }
+        LocalFree(descriptor);
+        return status == ERROR_SUCCESS;
+    }
+
+    bool m_refused = false;
+};
+
+// A message box of Kestrel (caption "Kestrel") that says exactly this; nullptr when none came.
+HWND WaitForMessage(DWORD pid, const std::string& text) {
+    HWND box = nullptr;
+    e2e::WaitUntil(
+        [&] {
+            box = e2e::FindWindowOf(pid, "Kestrel", true);
+            return box && e2e::ChildWithText(box, "Static", text);
+        },
+        kSaveWaitMs);
+    return box && e2e::ChildWithText(box, "Static", text) ? box : nullptr;
+}
+
+bool AnswerMessage(HWND box, int button) {
+    return e2e::Click(GetDlgItem(box, button));
+}
+
+bool KeyExistsNatively(const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Hand-over files left in the temporary folder (which Kestrel and this program share under Wine).
+int HandOversLeft() {
+    char folder[MAX_PATH + 1] = {};
+    GetTempPathA(sizeof folder, folder);
+    WIN32_FIND_DATAA found{};
+    HANDLE search = FindFirstFileA((std::string(folder) + "kestrel-save-*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    int count = 0;
+    do {
+        ++count;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+// Runs a program of the system (reg.exe) and waits for it; its exit code, -1 when it did not run.
+long RunAndWait(std::string commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &info))
+        return -1;
+    CloseHandle(info.hThread);
+    DWORD code = static_cast<DWORD>(-1);
+    if (e2e::WaitUntil([&] { return WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, kSaveWaitMs))
+        GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    return static_cast<long>(code);
+}
+
+// The new password, checked at the prompt: the wrong one is refused, the right one opens the setup window.
+void ExpectPassword(const Kestrel& k, const std::string& refused, const std::string& right) {
+    E2E_REQUIRE(e2e::PostCommand(k.main, kMenuSetup, 0), "could not choose Setup...");
+    HWND prompt = WaitForPrompt(k.pid);
+    E2E_REQUIRE(prompt, "no prompt");
+    HWND box = e2e::ChildOfClass(prompt, "Edit");
+    E2E_REQUIRE(e2e::SetText(box, refused), "could not type into the prompt");
+    E2E_REQUIRE(PressAndWait(e2e::ChildWithText(prompt, "Button", "OK")), "could not press OK on the prompt");
+    E2E_CHECK(IsWindowVisible(prompt) && !IsWindowVisible(k.main), refused + " was not refused");
+    Answer(prompt, right);
+    E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(k.main) != FALSE; }, kSaveWaitMs), right + " was refused");
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Tests
+
+E2E_TEST(ARefusedSaveKeepsTheEditsAndTheAdministratorCopySavesThem) {
+    Kestrel k = Start({{"Item0", "Crime,1"}});
+    OpenSetup(k);
+    // The parent's edits: an item and a new password.
+    Press(k.main, "Static", "Add an Item");
+    HWND dialog = WaitForWindow(k.pid, "Add an Item");
+    E2E_REQUIRE(dialog, "the add-item dialog did not open");
+    E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(dialog, "Edit"), "Poker"), "could not type the item");
+    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(dialog, "Button", "OK")), "no OK on the add-item dialog");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return !IsWindow(dialog) && EnabledNow(k.main); }), "the dialog stayed");
+    SelectTab(k.main, 1);
+    Press(k.main, "Button", "Set Password...");
+    dialog = WaitForWindow(k.pid, "Set Password");
+    E2E_REQUIRE(dialog, "the set-password dialog did not open");
+    for (HWND box : e2e::ChildrenOfClass(dialog, "Edit"))
+        e2e::SetText(box, "Kite9");
+    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(dialog, "Button", "OK")), "no OK on the set-password dialog");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return !IsWindow(dialog) && EnabledNow(k.main); }, kSaveWaitMs),
+                "the set-password dialog stayed");
+    SelectTab(k.main, 0);
+
+    StoreRefused refused;
+    Press(k.main, "Button", "OK");
+    HWND question = WaitForMessage(k.pid, setup::kAdministratorQuestion);
+    E2E_REQUIRE(question, "no offer to save as an administrator");
+    E2E_CHECK(GetWindow(question, GW_OWNER) == k.main, "the message is not owned by the setup window");
+    E2E_CHECK(IsWindowVisible(k.main), "the setup window is not visible again");
+    E2E_CHECK(ListTexts(ItemList(k.main)) == (std::vector<std::string>{"Crime", "Poker"}),
+              "the edits are gone: " + Joined(ListTexts(ItemList(k.main))));
+    E2E_CHECK(StoredItems() == std::vector<std::string>{"Crime,1"}, "the store changed: " + Joined(StoredItems()));
+    E2E_CHECK(Stored(kSettingsKey, "Auth1") == "(missing)", "Auth1 was stored");
+    e2e::SaveScreenshot("save-refused-offer");
+
+    // Under Wine the copy runs without a consent prompt and with the same rights: refused too, it saves nothing,
+    // and the edits wait for the next try.
+    E2E_REQUIRE(AnswerMessage(question, IDYES), "no Yes on the offer");
+    HWND failed = WaitForMessage(k.pid, "Your changes are not saved: Kestrel with administrator rights could not save "
+                                        "them (the registry refused the change, error 5).\n\n" +
+                                            std::string(setup::kChangesKept));
+    E2E_REQUIRE(failed, "no word that the administrator's copy did not save");
+    e2e::SaveScreenshot("save-administrator-copy-refused");
+    E2E_REQUIRE(AnswerMessage(failed, IDOK), "no OK on the message");
+    E2E_CHECK(e2e::WaitUntil([&] { return !IsWindow(failed) && EnabledNow(k.main); }), "the setup window stays off");
+    E2E_CHECK(ListTexts(ItemList(k.main)) == (std::vector<std::string>{"Crime", "Poker"}),
+              "the edits are gone: " + Joined(ListTexts(ItemList(k.main))));
+    E2E_CHECK(StoredItems() == std::vector<std::string>{"Crime,1"}, "the store changed: " + Joined(StoredItems()));
+    e2e::SaveScreenshot("save-refused-window");
+
+    // Again, now with the rights an administrator's consent gives.
+    Press(k.main, "Button", "OK");
+    question = WaitForMessage(k.pid, setup::kAdministratorQuestion);
+    E2E_REQUIRE(question, "no offer the second time");
+    refused.Lift();
+    E2E_REQUIRE(AnswerMessage(question, IDYES), "no Yes on the offer");
+    HWND saved = WaitForMessage(k.pid, setup::kChangesSaved);
+    E2E_REQUIRE(saved, "no word that the changes are saved");
+    e2e::SaveScreenshot("save-saved-as-administrator");
+    E2E_CHECK(StoredItems() == (std::vector<std::string>{"Crime,1", "Poker,0"}), "stored " + Joined(StoredItems()));
+    E2E_CHECK(Stored(kSettingsKey, "Auth1").rfind("pbkdf2-sha256$", 0) == 0,
+              "Auth1 holds no hash: " + Stored(kSettingsKey, "Auth1"));
+    E2E_CHECK(e2e::KestrelProcessTree() == std::vector<DWORD>{k.pid}, "the administrator's copy is still running");
+    E2E_CHECK(HandOversLeft() == 0, "a hand-over file was left behind");
+    // The store is where the earlier 32-bit releases kept it, and nowhere else.
+    E2E_CHECK(e2e::ReadRaw(HKEY_LOCAL_MACHINE, kRedirectedItemsKey, "Item1").exists &&
+                  !KeyExistsNatively(kNativeStoreKey),
+              "the store is not in the 32-bit view");
+
+    E2E_REQUIRE(AnswerMessage(saved, IDOK), "no OK on the message");
+    E2E_CHECK(e2e::WaitUntil([&] { return !IsWindowVisible(k.main); }), "OK did not hide the setup window at last");
+    ExpectPassword(k, "PASSAGE", "Kite9");
+}
+
+E2E_TEST(AnItemAddedWithRegWhileKestrelRunsLocksSoon) {
+    Start({{"Item0", "Crime,1"}});
+    const long code = RunAndWait("reg.exe add \"HKLM\\Software\\ORV\\Kestrel\\Locked Items\" /v Item1 /d \"Casino,1\" "
+                                 "/f /reg:32");
+    E2E_REQUIRE(code == 0, "reg add ended with " + std::to_string(code));
+    E2E_CHECK(e2e::ReadRaw(HKEY_LOCAL_MACHINE, kRedirectedItemsKey, "Item1").exists, "reg /reg:32 wrote elsewhere");
+    HWND casino = e2e::CreateTestWindow("Casino Royale - Browser");
+    E2E_CHECK(e2e::WaitUntil([&] { return !IsWindowVisible(casino); }), "the new item does not lock");
+}
+
+E2E_TEST(APasswordStoredAsANumberIsStoredAsTextByOk) {
+    E2E_REQUIRE(e2e::WriteDword(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1", 1234), "could not store Auth1");
+    Kestrel k = Start({});
+    OpenSetup(k, "1234");
+    Press(k.main, "Button", "OK");
+    E2E_CHECK(e2e::WaitUntil(
+                  [] {
+                      const e2e::RawValue auth = e2e::ReadRaw(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1");
+                      return auth.type == REG_SZ && Stored(kSettingsKey, "Auth1").rfind("pbkdf2-sha256$", 0) == 0;
+                  },
+                  kSaveWaitMs),
+              "Auth1 is no hash text: [" + e2e::Hex(e2e::ReadRaw(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1").data) +
+                  "]");
+    ExpectPassword(k, "0", "1234");
+}
+
+} // namespace
+
+E2E_MAIN()

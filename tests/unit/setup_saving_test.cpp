@@ -1,0 +1,259 @@
+// Saving from the setup window when the store refuses: what the user is told, what stays in memory, the save by
+// a copy with administrator rights, and changes of the store made elsewhere.
+#include <gtest/gtest.h>
+
+#include "setup_fake_views.h"
+#include "store/save_request.h"
+
+namespace {
+
+using platform::ElevatedRun;
+using platform::RegRoot;
+using setuptest::kMainWindow;
+using store::Option;
+using Outcome = ElevatedRun::Outcome;
+using Strings = std::vector<std::string>;
+
+enum class Command { Ok, Apply, Remove, NewPasswordAndOk };
+
+// The parent's store, loaded at start-up; then the window is open and edited as in the report: "Poker" added and
+// ticked, an option ticked (and, for one command, a new password).
+struct EditedSetup : setuptest::SetupWorld {
+    EditedSetup() {
+        world.StoreItem(0, "Crime,1");
+        world.StoreItem(1, "Dice,0");
+        settings.GetSettings();
+        world.engine.GetWindows();
+        presenter.Show();
+        Items().SetChecked(Items().Add("Poker"), true);
+        world.options.Set(Option::LockKeys, true);
+        storedBefore = StoredItems();
+    }
+
+    void Run(Command command) {
+        switch (command) {
+        case Command::Ok:
+            presenter.cmdapply_Click();
+            break;
+        case Command::Apply:
+            presenter.cmdapply2_Click();
+            break;
+        case Command::Remove:
+            Items().Select(IndexOf("Dice"));
+            presenter.cmdremove_Click();
+            break;
+        case Command::NewPasswordAndOk:
+            presenter.cmdsetpassword_Click();
+            view.setPassword->text1 = view.setPassword->text2 = "Kite9";
+            presenter.SetPassword()->OKButton_Click();
+            presenter.cmdapply_Click();
+            break;
+        }
+    }
+    Strings StoredItems() const {
+        Strings items;
+        for (int i = 0; auto item = StoredItem(i); ++i)
+            items.push_back(*item);
+        return items;
+    }
+    // Every edit still in memory, and nothing loaded over them.
+    void ExpectEditsKept(Command command) {
+        EXPECT_TRUE(view.visible);
+        EXPECT_TRUE(view.enabled);
+        const Strings rows = command == Command::Remove ? Strings{"Crime", "Poker"} : Strings{"Crime", "Dice", "Poker"};
+        EXPECT_EQ(world.RowTexts(), rows);
+        EXPECT_TRUE(Items().Rows()[static_cast<std::size_t>(IndexOf("Poker"))].checked);
+        EXPECT_TRUE(world.options.chklockkeys());
+        EXPECT_FALSE(taskKeys.Locked()); // not applied: nothing was loaded
+        if (command == Command::NewPasswordAndOk) {
+            EXPECT_TRUE(world.state.Password.Matches("Kite9"));
+            EXPECT_FALSE(world.state.Password.Matches("PASSAGE"));
+        }
+    }
+    void ExpectStoreUnchanged() {
+        EXPECT_EQ(StoredItems(), storedBefore);
+        EXPECT_FALSE(Stored(store::kSettingsKey, "LockKeys"));
+        EXPECT_FALSE(Stored(store::kSettingsKey, "Auth1"));
+    }
+    // Refused as a standard user, the user answers Yes: the copy with administrator rights is waited for.
+    void RefuseAndAcceptTheOffer(Command command) {
+        world.api.SetStandardUser(true);
+        messageBoxes.Answer(platform::kIdYes);
+        Run(command);
+        ASSERT_EQ(elevation.starts.size(), 1u);
+    }
+    // The copy with administrator rights, as the consent lets it write.
+    unsigned RunTheAdministratorCopy() {
+        world.api.SetStandardUser(false);
+        return store::SaveFromHandOver(elevation.starts.back().arguments, elevation, world.crypto, world.registry);
+    }
+    std::string LastMessage() const { return messageBoxes.Asked().empty() ? "" : messageBoxes.Asked().back().text; }
+
+    Strings storedBefore;
+};
+
+TEST(SetupSaving, ARefusedSaveAsksToSaveAsAdministratorAndKeepsEveryEdit) {
+    for (Command command : {Command::Ok, Command::Apply, Command::Remove, Command::NewPasswordAndOk}) {
+        SCOPED_TRACE(static_cast<int>(command));
+        EditedSetup s;
+        s.world.api.SetStandardUser(true);
+        s.messageBoxes.Answer(platform::kIdNo);
+
+        s.Run(command);
+
+        ASSERT_EQ(s.messageBoxes.Asked().size(), 1u);
+        const auto& message = s.messageBoxes.Asked().back();
+        EXPECT_EQ(message.text, setup::kAdministratorQuestion);
+        EXPECT_EQ(message.caption, "Kestrel");
+        EXPECT_EQ(message.style, 0x34u); // Yes/No, warning, Yes the default
+        EXPECT_EQ(message.owner, kMainWindow);
+        s.ExpectEditsKept(command);
+        s.ExpectStoreUnchanged();
+        EXPECT_TRUE(s.elevation.starts.empty());
+        // The rules in force stay: the store still holds what they were built from.
+        EXPECT_TRUE(s.LocksWindowTitled("Crime Stories"));
+        EXPECT_TRUE(s.world.engine.timerorv().Enabled());
+        // The next Apply stores everything once it may.
+        s.world.api.SetStandardUser(false);
+        s.presenter.cmdapply2_Click();
+        EXPECT_EQ(s.StoredItem(s.IndexOf("Poker")), "Poker,1");
+    }
+}
+
+TEST(SetupSaving, OtherFailuresSayWhatWasNotSavedAndWhy) {
+    for (bool itemsSaved : {false, true}) {
+        EditedSetup s;
+        // Every row is written again; the failure comes with the first write after them, or at once.
+        s.world.api.StopWritingAfter(itemsSaved ? s.Items().Count() : 0);
+        s.presenter.cmdapply_Click();
+        const std::string what =
+            itemsSaved ? "Your changes were not all saved: the locked items were saved, but the password and the "
+                         "settings could not be written to the registry (error 1016)."
+                       : "Your changes could not be saved: the locked items could not be written to the registry "
+                         "(error 1016).";
+        EXPECT_EQ(s.LastMessage(), what + "\n\n" + setup::kChangesKept);
+        EXPECT_EQ(s.messageBoxes.Asked().back().style, platform::kMbOk | platform::kMbIconCritical);
+        s.ExpectEditsKept(Command::Ok);
+        EXPECT_TRUE(s.elevation.starts.empty());
+    }
+}
+
+TEST(SetupSaving, TheAdministratorCopyWritesExactlyWhatTheWindowWouldHaveWritten) {
+    const struct {
+        Command command;
+        bool settingsSaved;
+        bool visibleAfter;
+    } cases[] = {{Command::Ok, true, false}, {Command::Apply, true, true}, {Command::Remove, false, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.command));
+        EditedSetup s;
+        s.RefuseAndAcceptTheOffer(c.command);
+        // Waiting: the window takes no input, and a second save cannot start.
+        EXPECT_TRUE(s.presenter.Saving());
+        EXPECT_TRUE(s.view.visible);
+        EXPECT_FALSE(s.view.enabled);
+        EXPECT_EQ(s.elevation.starts[0].owner, kMainWindow);
+        s.presenter.cmdapply2_Click();
+        EXPECT_EQ(s.elevation.starts.size(), 1u);
+        EXPECT_EQ(s.messageBoxes.Asked().size(), 1u);
+        const Strings rows = s.world.engine.StoredRows();
+        const auto values = s.settings.StoredValues();
+
+        EXPECT_EQ(s.RunTheAdministratorCopy(), store::kSaved);
+        s.elevation.Finish({Outcome::Exited, store::kSaved});
+
+        EXPECT_TRUE(s.elevation.files.empty());
+        EXPECT_TRUE(s.view.enabled);
+        EXPECT_EQ(s.LastMessage(), setup::kChangesSaved);
+        EXPECT_EQ(s.view.visible, c.visibleAfter);
+        EXPECT_EQ(s.StoredItems(), rows);
+        for (const auto& [name, text] : values) {
+            EXPECT_EQ(s.Stored(store::kSettingsKey, name), c.settingsSaved ? std::optional(text) : std::nullopt)
+                << name;
+        }
+        // Loaded again from the store: the new row locks.
+        EXPECT_TRUE(s.LocksWindowTitled("Texas Poker Online"));
+    }
+}
+
+TEST(SetupSaving, DeclinedConsentOrAFailedCopyKeepsTheEditsAndDeletesTheHandOver) {
+    const struct {
+        ElevatedRun run;
+        bool copyRan;
+        std::string text;
+    } cases[] = {
+        {{Outcome::Declined, platform::kErrorCancelled},
+         false,
+         "Saving as an administrator was cancelled, so your changes are not saved."},
+        {{Outcome::NotStarted, 2},
+         false,
+         "Kestrel could not be started as an administrator (error 2), so your changes are not saved."},
+        {{Outcome::Exited, store::kStoreFailedBase + 5},
+         false,
+         "Your changes are not saved: Kestrel with administrator rights could not save them (the registry refused "
+         "the change, error 5)."},
+        {{Outcome::Exited, store::kChecksumMismatch},
+         true,
+         "Your changes are not saved: Kestrel with administrator rights could not save them (another program "
+         "changed what was handed over to it)."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EditedSetup s;
+        s.RefuseAndAcceptTheOffer(Command::Apply);
+        ASSERT_EQ(s.elevation.files.size(), 1u);
+        if (c.copyRan) {
+            s.elevation.files.begin()->second.push_back('\n'); // changed by another program meanwhile
+            EXPECT_EQ(s.RunTheAdministratorCopy(), c.run.code);
+        }
+        s.elevation.Finish(c.run);
+
+        EXPECT_TRUE(s.elevation.files.empty());
+        EXPECT_EQ(s.LastMessage(), c.text + "\n\n" + setup::kChangesKept);
+        s.ExpectEditsKept(Command::Apply);
+        s.ExpectStoreUnchanged();
+    }
+}
+
+class SetupSavingTest : public ::testing::Test, public EditedSetup {};
+
+TEST_F(SetupSavingTest, ChangesMadeElsewhereAreLoadedOnlyWhileTheWindowIsHidden) {
+    auto& watch = static_cast<platform::fake::FakeTimer&>(presenter.StoreWatchTimer());
+    presenter.cmdcancel_Click();
+    EXPECT_FALSE(watch.Fire()); // off until start-up has loaded the store
+    presenter.WatchStore();
+    EXPECT_EQ(watch.Interval(), 1000u);
+
+    // The store was written after the window was made, as it may be while start-up loads it: the first tick loads
+    // it again. After that, nothing changed: no load.
+    const auto startUp = taskKeys.Calls().size();
+    watch.Fire();
+    EXPECT_EQ(taskKeys.Calls().size(), startUp + 1);
+    watch.Fire();
+    EXPECT_EQ(taskKeys.Calls().size(), startUp + 1);
+
+    // Hidden: an item added by an administrator's tools locks at the next tick.
+    world.StoreItem(2, "Casino,1");
+    world.api.PutString(RegRoot::LocalMachine, store::kSettingsKey, "LockInstall", "1");
+    watch.Fire();
+    EXPECT_TRUE(LocksWindowTitled("Casino Royale"));
+    EXPECT_TRUE(world.options.chklockinstall());
+    // The store's list and options, not the cancelled edits.
+    EXPECT_EQ(world.RowTexts(), (Strings{"Casino", "Crime", "Dice"}));
+    EXPECT_FALSE(world.options.chklockkeys());
+
+    // Open: its edits stay, and its save writes what it shows.
+    presenter.Show();
+    Items().Add("Roulette");
+    world.StoreItem(3, "Bingo,1");
+    watch.Fire();
+    EXPECT_EQ(world.RowTexts(), (Strings{"Casino", "Crime", "Dice", "Roulette"}));
+    presenter.cmdapply_Click();
+    EXPECT_EQ(StoredItems(), (Strings{"Casino,1", "Crime,1", "Dice,0", "Roulette,0"}));
+    // Our own save is no change made elsewhere.
+    const auto afterSave = taskKeys.Calls().size();
+    watch.Fire();
+    EXPECT_EQ(taskKeys.Calls().size(), afterSave);
+}
+
+} // namespace
