@@ -79,7 +79,9 @@ for program in "${programs[@]}"; do
     # The server first, so that the test program and the kestrel.exe it starts share it from the start.
     wineserver -p >/dev/null 2>&1
     out="$ARTIFACTS/$program.log"
-    (cd "$WINBUILD" && timeout -k 10 "$PROGRAM_TIMEOUT" wine "$program.exe" </dev/null 2>"$ARTIFACTS/$program.stderr") |
+    # The tests read Kestrel's event-log reports from there: under Wine they go to the debug output.
+    export KESTREL_E2E_STDERR="$ARTIFACTS/$program.stderr"
+    (cd "$WINBUILD" && timeout -k 10 "$PROGRAM_TIMEOUT" wine "$program.exe" </dev/null 2>"$KESTREL_E2E_STDERR") |
         tr -d '\r' | tee "$out"
     rc=${PIPESTATUS[0]}
     p=$(grep -c '^PASS ' "$out")

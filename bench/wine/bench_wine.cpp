@@ -418,7 +418,8 @@ void MeasureEngineInProcess() {
     CountingPrompt prompt;
     std::vector<double> loads, saves;
     {
-        engine::LockEngine engine(registry, desktop, timers, state, options, prompt);
+        platform::NoEventLog events;
+        engine::LockEngine engine(registry, desktop, timers, state, options, prompt, events);
         StoreItems(1000);
         for (int i = 0; i < 5; ++i) {
             engine.ListLockedItems().clear(); // as after a save

@@ -6,9 +6,9 @@ namespace app {
 
 Lifecycle::Lifecycle(store::Registry& registry, platform::Desktop& desktop, platform::Shell& shell,
                      platform::TimerFactory& timers, engine::LockEngine& engine, store::Settings& settings,
-                     common::LoadingNotice& notice, MainWindowView& view)
+                     common::LoadingNotice& notice, MainWindowView& view, platform::EventLog& events)
     : m_registry(registry), m_desktop(desktop), m_shell(shell), m_engine(engine), m_settings(settings),
-      m_notice(notice), m_view(view), m_timerdelay(timers.MakeTimer(kDelayMs, [this] { TimerdelayTick(); })) {}
+      m_notice(notice), m_events(events), m_view(view), m_timerdelay(timers.MakeTimer(kDelayMs, [this] { TimerdelayTick(); })) {}
 
 bool Lifecycle::Form_Load() {
     CreateAssociation(m_registry, m_shell.ProgramFolder());
@@ -50,6 +50,11 @@ void Lifecycle::Form_Unload(CloseReason reason) {
     // A second copy hands nothing over: the running copy goes on guarding, and its companion is not ours to start.
     if (!m_firstInstance)
         return;
+    // From here on this copy guards nothing: whoever reads the log should know it did not end by its own Exit.
+    try {
+        m_events.Report(platform::EventKind::ClosedFromOutside);
+    } catch (...) {
+    }
     try {
         m_shell.StartHidden(CompanionPath(m_shell.ProgramFolder()));
     } catch (...) {

@@ -5,6 +5,7 @@
 #include "common/prompt_opener.h"
 #include "engine/lock_engine.h"
 #include "platform/desktop.h"
+#include "platform/event_log.h"
 #include "platform/shell.h"
 #include "platform/timer.h"
 #include "store/registry.h"
@@ -42,7 +43,7 @@ public:
 
     Lifecycle(store::Registry& registry, platform::Desktop& desktop, platform::Shell& shell,
               platform::TimerFactory& timers, engine::LockEngine& engine, store::Settings& settings,
-              common::LoadingNotice& notice, MainWindowView& view);
+              common::LoadingNotice& notice, MainWindowView& view, platform::EventLog& events);
 
     // The load handler; returns true when this copy is the first instance and keeps running.
     bool Form_Load();
@@ -60,6 +61,7 @@ private:
     engine::LockEngine& m_engine;
     store::Settings& m_settings;
     common::LoadingNotice& m_notice;
+    platform::EventLog& m_events;
     MainWindowView& m_view;
     std::unique_ptr<platform::Timer> m_timerdelay;
     bool m_firstInstance = false;

@@ -22,8 +22,8 @@ bool IsPermanentAllowEntry(const std::string& entry) {
 } // namespace
 
 LockEngine::LockEngine(store::Registry& registry, platform::Desktop& desktop, platform::TimerFactory& timers,
-                       common::SharedState& state, const store::Options& options, common::PromptOpener& prompt)
-    : m_registry(registry), m_desktop(desktop), m_state(state), m_options(options), m_prompt(prompt),
+                       common::SharedState& state, const store::Options& options, common::PromptOpener& prompt, platform::EventLog& events)
+    : m_registry(registry), m_desktop(desktop), m_state(state), m_options(options), m_prompt(prompt), m_events(events),
       m_timerorv(timers.MakeTimer(kTickMs, [this] { TimerorvTick(); })) {
     // Off until the first instance's start-up switches it on.
     m_timerorv->SetEnabled(false);
@@ -123,6 +123,7 @@ void LockEngine::CheckWindowNow(platform::WindowId window) {
 
 void LockEngine::WalkRules(platform::WindowId window, std::string title) {
     bool ownChecked = false;
+    bool reported = false;
     // The count is taken once; the bound is checked again in case a handler shortened the list meanwhile.
     const std::size_t count = m_lockedItems.size();
     for (std::size_t i = 0; i < count && i < m_lockedItems.size(); ++i) {
@@ -159,6 +160,12 @@ void LockEngine::WalkRules(platform::WindowId window, std::string title) {
         m_desktop.HideWindow(window);
         m_state.PendingTitle = title;
         m_state.PendingAction = "";
+        // Once per window: the later rules that match the same title change nothing. Before the prompt shows,
+        // which may run handlers that change the rule list under `rule`.
+        if (!reported) {
+            m_events.Report(platform::EventKind::WindowLocked, {title, rule});
+            reported = true;
+        }
         m_prompt.ShowPrompt();
     }
 }

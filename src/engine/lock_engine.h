@@ -6,6 +6,7 @@
 #include "common/shared_state.h"
 #include "engine/locked_items.h"
 #include "platform/desktop.h"
+#include "platform/event_log.h"
 #include "platform/timer.h"
 #include "store/item_rows.h"
 #include "store/options.h"
@@ -39,7 +40,7 @@ private:
 class LockEngine {
 public:
     LockEngine(store::Registry& registry, platform::Desktop& desktop, platform::TimerFactory& timers,
-               common::SharedState& state, const store::Options& options, common::PromptOpener& prompt);
+               common::SharedState& state, const store::Options& options, common::PromptOpener& prompt, platform::EventLog& events);
     ~LockEngine();
     LockEngine(const LockEngine&) = delete;
     LockEngine& operator=(const LockEngine&) = delete;
@@ -83,6 +84,7 @@ private:
     common::SharedState& m_state;
     const store::Options& m_options;
     common::PromptOpener& m_prompt;
+    platform::EventLog& m_events;
     std::unique_ptr<platform::Timer> m_timerorv;
     ItemList m_listwindows;
     std::vector<std::string> m_lockedItems;

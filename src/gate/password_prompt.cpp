@@ -21,8 +21,8 @@ private:
 } // namespace
 
 PasswordPrompt::PasswordPrompt(common::SharedState& state, platform::Desktop& desktop, PromptHost& host,
-                               PromptViewFactory& views)
-    : m_state(state), m_desktop(desktop), m_host(host), m_view(views.CreatePromptView(*this)) {
+                               PromptViewFactory& views, platform::EventLog& events)
+    : m_state(state), m_desktop(desktop), m_host(host), m_events(events), m_view(views.CreatePromptView(*this)) {
     Form_Load();
 }
 
@@ -83,6 +83,7 @@ void PasswordPrompt::OKButton_Click() {
         // before it has been seen, so the period starts again here.
         m_view->SetLabel(kWrongPassword);
         m_view->RestartRefreshTimer();
+        m_events.Report(platform::EventKind::WrongPassword);
         return;
     }
 
@@ -95,6 +96,8 @@ void PasswordPrompt::OKButton_Click() {
         m_desktop.ShowWindowNoActivate(m_state.LastHiddenWindow);
     }
     if (action == kActionExit) {
+        // Reported before the process ends: nothing runs after EndProcess.
+        m_events.Report(platform::EventKind::ExitedThroughExit);
         m_state.PendingAction.clear();
         m_host.StopWatcher();
         m_state.LastHiddenWindow = 0;
@@ -103,11 +106,15 @@ void PasswordPrompt::OKButton_Click() {
         m_host.EndProcess();
     } else if (action == kActionSetup) {
         m_state.PendingAction.clear();
+        m_events.Report(platform::EventKind::SetupOpened);
         m_host.ShowSetupWindow();
         m_state.LastHiddenWindow = 0;
         Unload();
     } else {
-        if (m_state.LastHiddenWindow != 0) m_desktop.ShowWindowNormal(m_state.LastHiddenWindow);
+        if (m_state.LastHiddenWindow != 0) {
+            m_desktop.ShowWindowNormal(m_state.LastHiddenWindow);
+            m_events.Report(platform::EventKind::WindowGivenBack, {m_state.PendingTitle});
+        }
         m_host.AllowClass(m_state.AllowKey);
         m_state.LastHiddenWindow = 0;
         Unload();

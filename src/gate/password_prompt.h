@@ -6,6 +6,7 @@
 #include "gate/prompt_host.h"
 #include "gate/prompt_view.h"
 #include "platform/desktop.h"
+#include "platform/event_log.h"
 
 namespace gate {
 
@@ -27,7 +28,7 @@ constexpr const char* kActionExit = "exit";
 class PasswordPrompt final : private PromptViewEvents {
 public:
     PasswordPrompt(common::SharedState& state, platform::Desktop& desktop, PromptHost& host,
-                   PromptViewFactory& views);
+                   PromptViewFactory& views, platform::EventLog& events);
     ~PasswordPrompt() override;
     PasswordPrompt(const PasswordPrompt&) = delete;
     PasswordPrompt& operator=(const PasswordPrompt&) = delete;
@@ -56,6 +57,7 @@ private:
     common::SharedState& m_state;
     platform::Desktop& m_desktop;
     PromptHost& m_host;
+    platform::EventLog& m_events;
     std::unique_ptr<PromptView> m_view;
     bool m_closed = false;
     int m_handlerDepth = 0;

@@ -5,8 +5,8 @@
 namespace gate {
 
 PromptService::PromptService(common::SharedState& state, platform::Desktop& desktop, PromptHost& host,
-                             PromptViewFactory& views)
-    : m_state(state), m_desktop(desktop), m_host(host), m_views(views) {}
+                             PromptViewFactory& views, platform::EventLog& events)
+    : m_state(state), m_desktop(desktop), m_host(host), m_views(views), m_events(events) {}
 
 PromptService::~PromptService() = default;
 
@@ -17,7 +17,7 @@ void PromptService::DropClosed() {
 
 PasswordPrompt& PromptService::OpenOrCreate() {
     DropClosed();
-    if (!m_prompt) m_prompt = std::make_unique<PasswordPrompt>(m_state, m_desktop, m_host, m_views);
+    if (!m_prompt) m_prompt = std::make_unique<PasswordPrompt>(m_state, m_desktop, m_host, m_views, m_events);
     return *m_prompt;
 }
 

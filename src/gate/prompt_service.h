@@ -16,7 +16,8 @@ namespace gate {
 // opening builds a fresh one with an empty box.
 class PromptService final : public common::PromptOpener, public common::LoadingNotice {
 public:
-    PromptService(common::SharedState& state, platform::Desktop& desktop, PromptHost& host, PromptViewFactory& views);
+    PromptService(common::SharedState& state, platform::Desktop& desktop, PromptHost& host, PromptViewFactory& views,
+                  platform::EventLog& events);
     ~PromptService() override;
     PromptService(const PromptService&) = delete;
     PromptService& operator=(const PromptService&) = delete;
@@ -41,6 +42,7 @@ private:
     platform::Desktop& m_desktop;
     PromptHost& m_host;
     PromptViewFactory& m_views;
+    platform::EventLog& m_events;
     std::unique_ptr<PasswordPrompt> m_prompt;
     // Closed prompts that were still inside a handler when a new one was needed.
     std::vector<std::unique_ptr<PasswordPrompt>> m_closed;

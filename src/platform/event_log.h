@@ -64,4 +64,10 @@ protected:
     virtual void Write(EventKind kind, EventSeverity severity, const std::vector<std::string>& inserts) = 0;
 };
 
+// Reports nothing: for programs that run the core without a log of their own (the store tests, the benchmark).
+class NoEventLog final : public EventLog {
+protected:
+    void Write(EventKind, EventSeverity, const std::vector<std::string>&) override {}
+};
+
 } // namespace platform

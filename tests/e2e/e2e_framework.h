@@ -416,13 +416,103 @@ inline void DestroyTestWindows() {
 // ---------------------------------------------------------------------------------------------------------
 // Kestrel as a whole
 
+// What a kestrel.exe reports to the event log. Under Wine, ReportEvent writes only to the debug channels, and a
+// GUI program's debug output goes to the Unix standard error it inherits from the program that started it: this
+// program's, which scripts/e2e.sh puts in build/e2e-artifacts/<program>.stderr and names in KESTREL_E2E_STDERR. A
+// Kestrel started with StartKestrelAndWait(trace) has the channels on; each report leaves its event ID there (advapi's
+// "fixme:...ReportEventA (source,type,category,id,..."), then one "trace:eventlog:ReportEventW L"<insert>"" line
+// per insert. Events() reads what was written after the trace was made.
+class EventTrace {
+public:
+    struct Event {
+        DWORD id = 0;
+        std::vector<std::string> inserts;
+    };
+    static constexpr const char* kChannels = "-all,fixme+advapi,trace+eventlog";
+
+    EventTrace() {
+        // scripts/e2e.sh names the file, as a Unix path: Wine's drive Z: is the Unix root.
+        char path[MAX_PATH] = {};
+        const DWORD length = GetEnvironmentVariableA("KESTREL_E2E_STDERR", path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH || path[0] != '/')
+            return;
+        m_path = std::string("Z:") + path;
+        std::replace(m_path.begin(), m_path.end(), '/', '\\');
+        LARGE_INTEGER size{};
+        const platform::win32::UniqueHandle file(Open());
+        if (file && GetFileSizeEx(file.get(), &size))
+            m_start = size.QuadPart;
+    }
+    bool Available() const { return !m_path.empty(); }
+
+    std::vector<Event> Events() const {
+        std::vector<Event> events;
+        const platform::win32::UniqueHandle file(Open());
+        LARGE_INTEGER from{};
+        from.QuadPart = m_start;
+        if (!file || !SetFilePointerEx(file.get(), from, nullptr, FILE_BEGIN))
+            return events;
+        std::string text;
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+            text.append(buffer, got);
+        const std::string idCall = "ReportEventA (";
+        const std::string insertLine = "trace:eventlog:ReportEventW L\"";
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string::npos)
+                end = text.size();
+            std::string line = text.substr(start, end - start);
+            start = end + 1;
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (std::size_t at = line.find(insertLine); at != std::string::npos) {
+                std::string insert = line.substr(at + insertLine.size());
+                if (!insert.empty() && insert.back() == '"')
+                    insert.pop_back();
+                if (!events.empty())
+                    events.back().inserts.push_back(insert);
+            } else if (std::size_t call = line.find(idCall);
+                       call != std::string::npos && line.find("fixme:") != std::string::npos) {
+                // Source, type, category, then the message's full identifier, whose low word is the event ID.
+                std::size_t field = call + idCall.size();
+                for (int comma = 0; comma < 3 && field != std::string::npos; ++comma)
+                    field = line.find(',', field + 1);
+                if (field != std::string::npos)
+                    events.push_back(
+                        {static_cast<DWORD>(std::strtoul(line.c_str() + field + 1, nullptr, 16) & 0xFFFF), {}});
+            }
+        }
+        return events;
+    }
+
+private:
+    HANDLE Open() const {
+        if (m_path.empty())
+            return nullptr;
+        HANDLE file = CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        return file == INVALID_HANDLE_VALUE ? nullptr : file;
+    }
+
+    std::string m_path;
+    LONGLONG m_start = 0;
+};
+
 // Starts kestrel.exe and waits until it runs as the first instance (its main window took the caption
 // "Kestrel 2004"). Returns the process id, 0 when it did not get there.
-inline DWORD StartKestrelAndWait(DWORD timeoutMs = 30000) {
-    DWORD pid = StartKestrel();
-    if (pid == 0) return 0;
-    if (!WaitUntil([pid] { return FindWindowOf(pid, kRunningCaption) != nullptr; }, timeoutMs)) return 0;
+inline DWORD StartKestrelAndWait(DWORD timeoutMs = 30000, const EventTrace* trace = nullptr) {
+    DWORD pid = trace ? drive::StartKestrelProcess(EventTrace::kChannels).pid : StartKestrel();
+    if (pid == 0)
+        return 0;
+    if (!WaitUntil([pid] { return FindWindowOf(pid, kRunningCaption) != nullptr; }, timeoutMs))
+        return 0;
     return pid;
+}
+inline DWORD StartKestrelAndWait(const EventTrace& trace) {
+    return StartKestrelAndWait(30000, &trace);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -433,7 +523,8 @@ inline DWORD StartKestrelAndWait(DWORD timeoutMs = 30000) {
 inline std::string SaveScreenshot(const std::string& name) {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    if (width <= 0 || height <= 0) return "";
+    if (width <= 0 || height <= 0)
+        return "";
     const platform::win32::WindowDc screen(nullptr);
     const platform::win32::UniqueDc memory(CreateCompatibleDC(screen.get()));
     const platform::win32::UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));

@@ -20,9 +20,10 @@ constexpr const char* kSettingsKey = "Software\\ORV\\Kestrel\\Settings";
 constexpr WORD kMenuSetup = 40001;
 constexpr WORD kMenuExit = 40003;
 
-DWORD Start(const Items& items) {
+DWORD Start(const Items& items, const e2e::EventTrace* events = nullptr) {
     E2E_REQUIRE(e2e::SetLockedItems(items), "could not write the locked items");
-    DWORD pid = e2e::StartKestrelAndWait();
+    E2E_REQUIRE(!events || events->Available(), "no KESTREL_E2E_STDERR: run under scripts/e2e.sh to read the event log");
+    DWORD pid = e2e::StartKestrelAndWait(30000, events);
     E2E_REQUIRE(pid != 0, "kestrel.exe did not start as the first instance");
     return pid;
 }
@@ -94,8 +95,23 @@ E2E_TEST(PromptShowsTheHeldTitleWithTheDefaultNote) {
     E2E_CHECK(GetWindowLongA(prompt, GWL_EXSTYLE) & WS_EX_TOPMOST, "the prompt is not topmost");
 }
 
+// The event log's IDs, as documented for administrators.
+constexpr DWORD kEventWindowLocked = 100;
+constexpr DWORD kEventWindowGivenBack = 101;
+constexpr DWORD kEventWrongPassword = 102;
+
+std::string Describe(const std::vector<e2e::EventTrace::Event>& events) {
+    std::string text;
+    for (const auto& event : events) {
+        text += " " + std::to_string(event.id);
+        for (const auto& insert : event.inserts) text += " \"" + insert + "\"";
+    }
+    return text.empty() ? " none" : text;
+}
+
 E2E_TEST(WrongPasswordSaysSoUntilTheNextTick) {
-    DWORD pid = Start({{"Item0", "Crime,1"}});
+    const e2e::EventTrace events;
+    DWORD pid = Start({{"Item0", "Crime,1"}}, &events);
     HWND browser = LockWindow("Crime Stories - Browser");
     HWND prompt = WaitForPrompt(pid);
     E2E_REQUIRE(prompt, "no password prompt");
@@ -105,16 +121,29 @@ E2E_TEST(WrongPasswordSaysSoUntilTheNextTick) {
               "the label did not come back: \"" + Label(prompt) + "\"");
     E2E_CHECK(e2e::ControlText(e2e::ChildOfClass(prompt, "Edit")) == "passage", "the typed text was not kept");
     E2E_CHECK(!IsWindowVisible(browser), "the window came back for a wrong password");
+    // What the log holds: the lock with the title and the item, the wrong password with nothing of what was typed.
+    const auto reported = events.Events();
+    const std::vector<std::string> lockInserts = {"Crime Stories - Browser", "Crime"};
+    E2E_CHECK(reported.size() == 2 && reported[0].id == kEventWindowLocked && reported[0].inserts == lockInserts &&
+                  reported[1].id == kEventWrongPassword && reported[1].inserts.empty(),
+              "event log:" + Describe(reported));
 }
 
 E2E_TEST(RightPasswordGivesTheWindowBackAndLetsItsClassPass) {
-    DWORD pid = Start({{"Item0", "Crime,1"}});
+    const e2e::EventTrace events;
+    DWORD pid = Start({{"Item0", "Crime,1"}}, &events);
     HWND browser = LockWindow("Crime Stories - Browser", "E2EBrowser");
     HWND prompt = WaitForPrompt(pid);
     E2E_REQUIRE(prompt, "no password prompt");
     Answer(prompt, "PASSAGE");
     E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(browser) != FALSE; }), "the window was not given back");
     E2E_CHECK(e2e::WaitUntil([&] { return Gone(prompt); }), "the prompt stayed");
+    auto givenBack = [&] {
+        const auto reported = events.Events();
+        return reported.size() == 2 && reported[1].id == kEventWindowGivenBack &&
+               reported[1].inserts == std::vector<std::string>{"Crime Stories - Browser"};
+    };
+    E2E_CHECK(e2e::WaitUntil(givenBack), "event log:" + Describe(events.Events()));
     // Another window of the same class passes now.
     HWND second = e2e::CreateTestWindow("Crime Scene - Browser", "E2EBrowser");
     E2E_CHECK(e2e::StaysTrue([&] { return IsWindowVisible(second) != FALSE; }, 3000), "the allowed class was locked");

@@ -160,7 +160,8 @@ struct Engine {
     common::SharedState state{crypto};
     store::Options options;
     NoPrompt prompt;
-    engine::LockEngine engine{layer.registry, desktop, timers, state, options, prompt};
+    platform::NoEventLog events;
+    engine::LockEngine engine{layer.registry, desktop, timers, state, options, prompt, events};
 };
 
 std::string Describe(const engine::ItemList& list) {

@@ -55,7 +55,7 @@ struct LifecycleWorld : testworld::World {
     FakeNotice notice;
     // The second instance's wait: every pumped message is, at last, the delay timer's tick.
     FakeMainWindow window{[this] { return Delay().Fire(), true; }};
-    app::Lifecycle lifecycle{registry, desktop, shell, timers, engine, settings, notice, window};
+    app::Lifecycle lifecycle{registry, desktop, shell, timers, engine, settings, notice, window, events};
 };
 
 TEST(Lifecycle, FirstInstanceRenamesItselfStartsTheWatcherAndLoadsSettingsAndItems) {
@@ -117,6 +117,7 @@ TEST(Lifecycle, SecondInstanceClosedFromOutsideDuringItsNoticeEndsAndStartsNothi
     EXPECT_EQ(world.window.captions, std::vector<std::string>{"crumbs!"});
     EXPECT_EQ(world.shell.IconCount(), 0u);
     EXPECT_FALSE(world.engine.timerorv().Enabled());
+    EXPECT_TRUE(world.events.Events().empty()); // the running copy still guards
 }
 
 TEST(Lifecycle, ACopyStartedWhileTheRunningOneIsClosingBecomesAFirstInstance) {
@@ -133,6 +134,7 @@ TEST(Lifecycle, OwnUnloadAndWindowsShutdownEndAtOnceStartingNothing) {
         EXPECT_EQ(world.window.captions, std::vector<std::string>{"crumbs!"});
         EXPECT_TRUE(world.window.ended);
         EXPECT_TRUE(world.shell.StartedHidden().empty());
+        EXPECT_TRUE(world.events.Events().empty());
     }
 }
 
@@ -144,6 +146,7 @@ TEST(Lifecycle, AnyOtherCloseStartsTheCompanionHiddenAndLetsTheCloseGoAhead) {
     EXPECT_EQ(world.window.captions, (std::vector<std::string>{"Kestrel 2004", "crumbs!"}));
     EXPECT_EQ(world.shell.StartedHidden(), std::vector<std::string>{"C:\\Guard\\orv.exe"});
     EXPECT_FALSE(world.window.ended);
+    EXPECT_EQ(world.events.Kinds(), std::vector<platform::EventKind>{platform::EventKind::ClosedFromOutside});
 
     LifecycleWorld missing; // no orv.exe: the failed start is ignored
     ASSERT_TRUE(missing.lifecycle.Form_Load());

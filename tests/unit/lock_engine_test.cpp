@@ -53,6 +53,16 @@ TEST_F(Watcher, HidesForegroundWindowsWhoseTitleContainsARuleCaseSensitively) {
     EXPECT_EQ(engine.ForegroundTitle(), "");
 }
 
+TEST_F(Watcher, ReportsEachLockOnceWithTheItemThatMatched) {
+    world.LoadRules({"Poker", "Crime", "Stories"});
+    const WindowId w = desktop.OpenForeground("Crime Stories - Browser", "IEFrame");
+    world.Tick();
+    ASSERT_FALSE(desktop.IsVisible(w));
+    ASSERT_EQ(world.events.Events().size(), 1u);
+    EXPECT_EQ(world.events.Events()[0].kind, platform::EventKind::WindowLocked);
+    EXPECT_EQ(world.events.Events()[0].inserts, Strings({"Crime Stories - Browser", "Crime"}));
+}
+
 TEST_F(Watcher, SeesTitlesAsAtMost254Characters) {
     world.LoadRules({"NEEDLE"});
     const std::string early = std::string(248, 'a') + "NEEDLE" + std::string(46, 'b'); // ends at 254
@@ -222,7 +232,7 @@ TEST_F(Watcher, WindowEventsDoNothingWhileTheWatcherIsOffOrGone) {
 
     platform::fake::FakeDesktop otherDesktop; // an engine that goes away takes its listener with it
     auto other = std::make_unique<engine::LockEngine>(world.registry, otherDesktop, world.timers, state, world.options,
-                                                      world.prompt);
+                                                      world.prompt, world.events);
     EXPECT_TRUE(otherDesktop.HasWindowEventListener());
     other.reset();
     EXPECT_FALSE(otherDesktop.HasWindowEventListener());

@@ -8,6 +8,7 @@
 #include "gate/password_prompt.h"
 #include "gate/prompt_service.h"
 #include "platform/fake/fake_desktop.h"
+#include "platform/fake/fake_event_log.h"
 #include "platform/native/openssl_crypto.h"
 
 namespace {
@@ -30,7 +31,8 @@ protected:
     std::vector<std::string> log;
     FakePromptHost host{log};
     FakePromptViewFactory views{log};
-    gate::PromptService prompt{state, desktop, host, views};
+    platform::fake::FakeEventLog events;
+    gate::PromptService prompt{state, desktop, host, views, events};
 
     // What the watcher does when it hides the foreground window.
     platform::WindowId WatcherHides(const std::string& title, const std::string& className) {
@@ -98,6 +100,35 @@ TEST_F(PromptTest, WrongPasswordsChangeNothingButTheLabel) {
     views.Tick(); // about a second later the title is back, the wrong text still in the box
     EXPECT_EQ(views.Last().label, "Poker Night" + kTickNote);
     EXPECT_EQ(views.Last().typed, "PASSAG");
+}
+
+TEST_F(PromptTest, ReportsWhatThePasswordDidToTheEventLogButNeverWhatWasTyped) {
+    using platform::EventKind;
+    const struct {
+        std::string word;
+        bool held;
+        std::vector<EventKind> kinds;
+    } cases[] = {
+        {"", true, {EventKind::WrongPassword, EventKind::WindowGivenBack}},
+        {"setup", false, {EventKind::WrongPassword, EventKind::SetupOpened}},
+        {"exit", true, {EventKind::WrongPassword, EventKind::ExitedThroughExit}},
+    };
+    for (const auto& c : cases) {
+        events.Clear();
+        if (c.held)
+            WatcherHides("Poker Night", "PokerWnd");
+        TrayCommand(c.word);
+        views.Type("Secret");
+        views.PressOk();
+        views.Type("PASSAGE");
+        views.PressOk();
+        EXPECT_EQ(events.Kinds(), c.kinds) << c.word;
+        for (const auto& event : events.Events()) {
+            const std::vector<std::string> expected =
+                event.kind == EventKind::WindowGivenBack ? std::vector<std::string>{"Poker Night"} : std::vector<std::string>{};
+            EXPECT_EQ(event.inserts, expected) << c.word;
+        }
+    }
 }
 
 TEST_F(PromptTest, RightPasswordGivesTheHeldWindowBackAndAllowsItsClass) {
@@ -242,7 +273,8 @@ TEST(PromptLoadingNotice, TurnsIntoPasswordAtTheFirstTick) {
     std::vector<std::string> log;
     FakePromptHost host{log};
     FakePromptViewFactory views{log};
-    gate::PromptService prompt{state, desktop, host, views};
+    platform::fake::FakeEventLog events;
+    gate::PromptService prompt{state, desktop, host, views, events};
 
     prompt.ShowLoadingNotice();
     auto& window = views.Last();
@@ -298,7 +330,8 @@ TEST(PromptServiceReentry, OpeningFromInsideAHandlerIsSafe) {
     std::vector<std::string> log;
     FakePromptViewFactory views{log};
     ReopeningHost host;
-    gate::PromptService prompt{state, desktop, host, views};
+    platform::fake::FakeEventLog events;
+    gate::PromptService prompt{state, desktop, host, views, events};
     host.service = &prompt;
     host.state = &state;
 

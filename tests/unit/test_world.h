@@ -8,6 +8,7 @@
 #include "common/shared_state.h"
 #include "engine/lock_engine.h"
 #include "platform/fake/fake_desktop.h"
+#include "platform/fake/fake_event_log.h"
 #include "platform/fake/fake_registry.h"
 #include "platform/fake/fake_timer.h"
 #include "platform/native/openssl_crypto.h"
@@ -57,7 +58,8 @@ struct World {
     common::SharedState state{common::Password(crypto, 1000)};
     store::Options options;
     PromptSpy prompt{state};
-    engine::LockEngine engine{registry, desktop, timers, state, options, prompt};
+    platform::fake::FakeEventLog events;
+    engine::LockEngine engine{registry, desktop, timers, state, options, prompt, events};
 };
 
 } // namespace testworld

@@ -97,7 +97,8 @@ protected:
     SysTrayModule icon{shell, kMainWindow, kIcon};
     std::vector<std::string> log;
     testing_support::FakePromptViewFactory views{log};
-    gate::PromptService prompt{state, desktop, *this, views};
+    platform::NoEventLog events;
+    gate::PromptService prompt{state, desktop, *this, views, events};
     std::function<bool(TrayMenuItem)> chooser; // before the menu, which sets it
     tray::TrayMenu menu{state, prompt, *this};
     int popUps = 0;

@@ -14,6 +14,7 @@
 #include "platform/win32/win32_crypto.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_elevation.h"
+#include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_message_box.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_shell.h"
@@ -87,6 +88,7 @@ private:
     platform::win32::Win32Crypto m_crypto;
     platform::win32::Win32Shell m_shell;
     platform::win32::Win32MessageBoxes m_messageBoxes;
+    platform::win32::Win32EventLog m_events;
     platform::win32::Win32TextCase m_textCase;
     platform::win32::Win32Elevation m_elevation;
 
@@ -99,15 +101,16 @@ private:
     tray::SysTrayModule m_trayIcon{m_shell, platform::win32::ToWindowId(m_window.Handle()),
                                    static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(m_window.Icon()))};
     gate::win32::Win32PromptViewFactory m_promptViews{m_instance};
-    gate::PromptService m_prompt{m_state, m_desktop, *this, m_promptViews};
-    engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt};
+    gate::PromptService m_prompt{m_state, m_desktop, *this, m_promptViews, m_events};
+    engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt, m_events};
     store::Settings m_settings{m_registry, m_state, m_options, m_taskKeys, m_trayIcon};
     setup::SetupWindow m_setup{m_engine, m_settings,     m_options,  m_state,  m_registry,  m_shell,
                                m_messageBoxes, m_textCase, m_crypto, m_elevation, m_timers};
     setup::win32::SetupWindowView m_setupView{m_window.Handle(), m_instance, m_setup};
     tray::win32::TrayMenuView m_menuView{m_window.Handle()};
     tray::TrayMenu m_menu{m_state, m_prompt, m_menuView};
-    app::Lifecycle m_lifecycle{m_registry, m_desktop, m_shell, m_timers, m_engine, m_settings, m_prompt, m_window};
+    app::Lifecycle m_lifecycle{m_registry, m_desktop, m_shell, m_timers, m_engine, m_settings,
+                               m_prompt,   m_window,  m_events};
 };
 
 // The copy started with administrator rights to save what the setup window handed over: no window, no watcher,

@@ -234,14 +234,23 @@ struct KestrelProcess {
 };
 
 // Starts the kestrel.exe beside this program in the background, in its folder; an empty process on failure.
-inline KestrelProcess StartKestrelProcess() {
+// wineDebug: Wine's debug channels for it (WINEDEBUG), which write to the standard error it inherits.
+inline KestrelProcess StartKestrelProcess(const char* wineDebug = nullptr) {
     const std::string exe = KestrelPath();
     std::string commandLine = "\"" + exe + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    // The child takes its environment from ours: set for the start, then as it was.
+    char before[256] = {};
+    const DWORD hadDebug = GetEnvironmentVariableA("WINEDEBUG", before, sizeof before);
+    if (wineDebug)
+        SetEnvironmentVariableA("WINEDEBUG", wineDebug);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ExeDir().c_str(),
-                        &startup, &info))
+    const BOOL started = CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        ExeDir().c_str(), &startup, &info);
+    if (wineDebug)
+        SetEnvironmentVariableA("WINEDEBUG", hadDebug > 0 && hadDebug < sizeof before ? before : nullptr);
+    if (!started)
         return {};
     const platform::win32::UniqueHandle thread(info.hThread);
     return {platform::win32::UniqueHandle(info.hProcess), info.dwProcessId};
