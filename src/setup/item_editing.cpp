@@ -50,6 +50,7 @@ void SetupWindow::cmdremove_Click() {
     SkipOnFailure([&] { saved = m_engine.SaveWindows(); });
     SkipOnFailure([&] { m_stamps = ReadStoreStamps(); });
     if (saved) {
+        SkipOnFailure([&] { m_events.Report(platform::EventKind::SettingsSaved); });
         // The save empties the rule list; loading straight away keeps locking going while the window is open.
         SkipOnFailure([&] { m_engine.GetWindows(); });
         return; // the watcher runs again when the pause ends, whichever steps failed

@@ -43,6 +43,7 @@ void SetupWindow::SaveAndReload(SaveKind kind) {
         ReportFailure(kind, *failure);
         return;
     }
+    m_events.Report(platform::EventKind::SettingsSaved);
     Reload(true);
 }
 
@@ -61,6 +62,10 @@ void SetupWindow::ReportFailure(SaveKind kind, const SaveFailure& failure) {
     // OK hid the window: it comes back with every edit as it was, and nothing is loaded over them.
     if (!m_view->IsWindowVisible())
         m_view->ShowWindow(false);
+    m_events.Report(platform::EventKind::SaveRefused,
+                    {std::string(failure.itemsSaved ? "the settings" : "the locked items") + " could not be written (" +
+                     ErrorNumber(static_cast<unsigned long>(failure.code)) +
+                     (failure.code == platform::kRegAccessDenied ? ": access denied)." : ").")});
     if (failure.code == platform::kRegAccessDenied) {
         if (m_messageBoxes.Show(Owner(), kAdministratorQuestion, kAppTitle, kAdministratorQuestionStyle) ==
             platform::kIdYes)
@@ -112,6 +117,7 @@ void SetupWindow::AdministratorDone(SaveKind kind, const std::string& handOver, 
 
     using Outcome = platform::ElevatedRun::Outcome;
     if (run.outcome == Outcome::Exited && run.code == store::kSaved) {
+        m_events.Report(platform::EventKind::SettingsSaved);
         Reload(kind != SaveKind::Remove);
         Tell(kChangesSaved, platform::kMbOk | platform::kMbIconInformation);
         if (kind == SaveKind::Ok && m_view)
@@ -129,6 +135,7 @@ void SetupWindow::AdministratorDone(SaveKind kind, const std::string& handOver, 
         why = "Your changes are not saved: Kestrel with administrator rights could not save them (" +
               CopyFailure(run.code) + ").";
     }
+    m_events.Report(platform::EventKind::SaveRefused, {why});
     Tell(why + "\n\n" + kChangesKept, platform::kMbOk | platform::kMbIconWarning);
 }
 

@@ -14,12 +14,11 @@ std::string AboutVersion(int major, int minor, int patch) {
 }
 
 SetupWindow::SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options,
-                         common::SharedState& state, store::Registry& registry, platform::Shell& shell,
-                         platform::MessageBoxes& messageBoxes, const platform::TextCase& textCase,
-                         platform::Crypto& crypto, platform::Elevation& elevation, platform::TimerFactory& timers)
-    : m_engine(engine), m_settings(settings), m_options(options), m_state(state), m_registry(registry), m_shell(shell),
-      m_messageBoxes(messageBoxes), m_textCase(textCase), m_crypto(crypto), m_elevation(elevation),
-      m_storeWatch(timers.MakeTimer(kStoreWatchMs, [this] { StoreWatchTick(); })) {
+                         common::SharedState& state, store::Registry& registry, const SetupServices& services)
+    : m_engine(engine), m_settings(settings), m_options(options), m_state(state), m_registry(registry),
+      m_shell(services.shell), m_messageBoxes(services.messageBoxes), m_textCase(services.textCase),
+      m_crypto(services.crypto), m_elevation(services.elevation), m_events(services.events),
+      m_storeWatch(services.timers.MakeTimer(kStoreWatchMs, [this] { StoreWatchTick(); })) {
     // Taken before start-up loads the store: a change that lands while it loads is loaded again at the first tick.
     m_stamps = ReadStoreStamps();
     // The add-on offer follows the box however it changes: a click, the settings load, or our own untick.

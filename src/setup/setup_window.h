@@ -9,6 +9,7 @@
 #include "gate/set_password_dialog.h"
 #include "platform/crypto.h"
 #include "platform/elevation.h"
+#include "platform/event_log.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "platform/text_case.h"
@@ -65,14 +66,23 @@ public:
     virtual std::unique_ptr<gate::SetPasswordView> CreateSetPasswordView(gate::SetPasswordDialog& presenter) = 0;
 };
 
+// What the setup window asks of the system besides the store and the lock engine.
+struct SetupServices {
+    platform::Shell& shell;
+    platform::MessageBoxes& messageBoxes;
+    const platform::TextCase& textCase;
+    platform::Crypto& crypto;
+    platform::Elevation& elevation;
+    platform::TimerFactory& timers;
+    platform::EventLog& events;
+};
+
 // The setup window `frmorv` made visible: the four-tab setup tool with its commands, the editing of the
 // locked items, help and links, and the popup add-on offer.
 class SetupWindow {
 public:
     SetupWindow(engine::LockEngine& engine, store::Settings& settings, store::Options& options,
-                common::SharedState& state, store::Registry& registry, platform::Shell& shell,
-                platform::MessageBoxes& messageBoxes, const platform::TextCase& textCase, platform::Crypto& crypto,
-                platform::Elevation& elevation, platform::TimerFactory& timers);
+                common::SharedState& state, store::Registry& registry, const SetupServices& services);
     ~SetupWindow();
     SetupWindow(const SetupWindow&) = delete;
     SetupWindow& operator=(const SetupWindow&) = delete;
@@ -169,6 +179,7 @@ private:
     const platform::TextCase& m_textCase;
     platform::Crypto& m_crypto;
     platform::Elevation& m_elevation;
+    platform::EventLog& m_events;
     std::unique_ptr<platform::Timer> m_storeWatch;
     StoreStamps m_stamps;
     bool m_saving = false;

@@ -187,8 +187,9 @@ struct SetupWorld {
     tray::SysTrayModule tray{shell, kMainWindow, 0x1C0};
     store::Settings settings{world.registry, world.state, world.options, taskKeys, tray};
     platform::fake::FakeTextCase textCase;
-    setup::SetupWindow presenter{world.engine, settings,     world.options, world.state,  world.registry, shell,
-                                 messageBoxes, textCase,     world.crypto,  elevation,    world.timers};
+    setup::SetupWindow presenter{
+        world.engine, settings, world.options, world.state, world.registry,
+        setup::SetupServices{shell, messageBoxes, textCase, world.crypto, elevation, world.timers, world.events}};
     FakeSetupWindowView view;
 };
 

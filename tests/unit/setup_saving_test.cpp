@@ -113,10 +113,15 @@ TEST(SetupSaving, ARefusedSaveAsksToSaveAsAdministratorAndKeepsEveryEdit) {
         // The rules in force stay: the store still holds what they were built from.
         EXPECT_TRUE(s.LocksWindowTitled("Crime Stories"));
         EXPECT_TRUE(s.world.engine.timerorv().Enabled());
-        // The next Apply stores everything once it may.
+        // The next Apply stores everything once it may; the log has the refusal and then the save.
         s.world.api.SetStandardUser(false);
         s.presenter.cmdapply2_Click();
         EXPECT_EQ(s.StoredItem(s.IndexOf("Poker")), "Poker,1");
+        using platform::EventKind;
+        EXPECT_EQ(s.world.events.Kinds().front(), EventKind::SaveRefused);
+        EXPECT_EQ(s.world.events.Kinds().back(), EventKind::SettingsSaved);
+        EXPECT_EQ(s.world.events.Events()[0].inserts,
+                  Strings{"the locked items could not be written (error 5: access denied)."});
     }
 }
 
@@ -171,6 +176,7 @@ TEST(SetupSaving, TheAdministratorCopyWritesExactlyWhatTheWindowWouldHaveWritten
             EXPECT_EQ(s.Stored(store::kSettingsKey, name), c.settingsSaved ? std::optional(text) : std::nullopt)
                 << name;
         }
+        EXPECT_EQ(s.world.events.Kinds().back(), platform::EventKind::SettingsSaved);
         // Loaded again from the store: the new row locks.
         EXPECT_TRUE(s.LocksWindowTitled("Texas Poker Online"));
     }

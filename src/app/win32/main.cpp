@@ -104,8 +104,9 @@ private:
     gate::PromptService m_prompt{m_state, m_desktop, *this, m_promptViews, m_events};
     engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt, m_events};
     store::Settings m_settings{m_registry, m_state, m_options, m_taskKeys, m_trayIcon};
-    setup::SetupWindow m_setup{m_engine, m_settings,     m_options,  m_state,  m_registry,  m_shell,
-                               m_messageBoxes, m_textCase, m_crypto, m_elevation, m_timers};
+    setup::SetupWindow m_setup{
+        m_engine, m_settings, m_options, m_state, m_registry,
+        setup::SetupServices{m_shell, m_messageBoxes, m_textCase, m_crypto, m_elevation, m_timers, m_events}};
     setup::win32::SetupWindowView m_setupView{m_window.Handle(), m_instance, m_setup};
     tray::win32::TrayMenuView m_menuView{m_window.Handle()};
     tray::TrayMenu m_menu{m_state, m_prompt, m_menuView};
