@@ -48,9 +48,11 @@ public:
     void CancelButton_Click() override;
     void CloseBox_Click() override;
     void Timer1_Timer() override;
+    void Form_Activate() override;
 
 private:
     void Form_Load();
+    void FocusPasswordBox();
     std::string LabelText(const char* note) const;
 
     common::SharedState& m_state;
@@ -58,6 +60,7 @@ private:
     PromptHost& m_host;
     std::unique_ptr<PromptView> m_view;
     bool m_closed = false;
+    bool m_loadingNotice = false; // the box is hidden
     int m_handlerDepth = 0;
 };
 
