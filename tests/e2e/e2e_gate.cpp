@@ -63,6 +63,13 @@ HWND LockWindow(const std::string& title, const std::string& className = "Kestre
 
 bool Gone(HWND window) { return !IsWindow(window); }
 
+// The control of a window that has the keyboard focus in that window's thread.
+HWND FocusIn(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 // Kestrel's icon in the notification area, as the shell knows it: by window and id.
 NOTIFYICONDATAA KestrelIcon(HWND main) {
     NOTIFYICONDATAA icon{};
@@ -158,6 +165,47 @@ E2E_TEST(EnterInThePasswordBoxPressesOk) {
     press(VK_RETURN, false);
     SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
     E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(browser) != FALSE; }), "Enter did not give the window back");
+}
+
+// Keys typed as soon as the prompt appears go into its box, not to the program in front before it (the window
+// behind the hidden one becomes active at about the same moment); it went wrong now and then, so it is tried a
+// few times. And when the prompt becomes active again by a click somewhere in it, the caret is back in the box,
+// even where the focus was on a button before.
+E2E_TEST(TypingGoesIntoThePromptBoxAfterALockAndAfterAClickOnThePrompt) {
+    HWND notes = nullptr;
+    HWND prompt = nullptr;
+    HWND box = nullptr;
+    for (int i = 1; i <= 5; ++i) {
+        e2e::KillKestrel();
+        e2e::DestroyTestWindows();
+        DWORD pid = Start({{"Item0", "Crime,1"}});
+        notes = e2e::CreateTestWindow("Notes - Editor", "E2EEditor");
+        e2e::CreateTestWindow("Crime Stories - Browser");
+        prompt = WaitForPrompt(pid);
+        E2E_REQUIRE(prompt, "no password prompt");
+        E2E_REQUIRE(e2e::Xdotool("type --delay 30 abc"), "could not start xdotool");
+        box = e2e::ChildOfClass(prompt, "Edit");
+        E2E_REQUIRE(e2e::WaitUntil([&] { return e2e::ControlText(box) == "abc"; }, 3000),
+                    "try " + std::to_string(i) + ": the box holds \"" + e2e::ControlText(box) + "\"");
+    }
+
+    E2E_REQUIRE(e2e::Xdotool("key Tab"), "could not start xdotool");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return FocusIn(prompt) == e2e::ChildWithText(prompt, "Button", "OK"); }),
+                "Tab did not move the focus on to OK");
+    E2E_REQUIRE(e2e::BringToForeground(notes), "could not bring another window to the front");
+    RECT label{};
+    GetWindowRect(e2e::ChildAt(prompt, "Static", 100, 20), &label);
+    E2E_REQUIRE(
+        e2e::Xdotool("mousemove " + std::to_string(label.left + 5) + " " + std::to_string(label.top + 5) + " click 1"),
+        "could not start xdotool");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return GetForegroundWindow() == prompt && FocusIn(prompt) == box; }),
+                "the click did not put the focus in the box");
+    // A key sent in the same instant as the click is now and then lost under Wine before it reaches any window
+    // (seen once in 30); a person's hand is slower.
+    e2e::Pause(200);
+    E2E_REQUIRE(e2e::Xdotool("type --delay 30 de"), "could not start xdotool");
+    E2E_CHECK(e2e::WaitUntil([&] { return e2e::ControlText(box) == "abcde"; }, 3000),
+              "after the click the box holds \"" + e2e::ControlText(box) + "\" (the caret goes to its end)");
 }
 
 E2E_TEST(SecondCopyShowsItsNoticeEndsAndTheFirstAsksForTheSetupWindow) {
