@@ -90,7 +90,7 @@ E2E_TEST(PromptShowsTheHeldTitleWithTheDefaultNote) {
     LockWindow("Crime Stories - Browser");
     HWND prompt = WaitForPrompt(pid);
     E2E_REQUIRE(prompt, "no password prompt");
-    e2e::SaveScreenshot("prompt");
+    e2e::SaveScreenshot("prompt", prompt);
     const std::string label = Label(prompt);
     E2E_CHECK(label == std::string("Crime Stories - Browser") + kOpeningNote ||
                   label == std::string("Crime Stories - Browser") + kTickNote,
@@ -216,7 +216,7 @@ E2E_TEST(SecondCopyShowsItsNoticeEndsAndTheFirstAsksForTheSetupWindow) {
     E2E_CHECK(e2e::WaitUntil([&] { return (notice = e2e::FindWindowOf(second, "Kestrel 2004 Loading...", true)); }),
               "no \"Kestrel 2004 Loading...\" notice");
     if (notice) {
-        e2e::SaveScreenshot("loading-notice");
+        e2e::SaveScreenshot("loading-notice", notice);
         E2E_CHECK(!IsWindowVisible(e2e::ChildOfClass(notice, "Edit")), "the notice shows a password box");
         E2E_CHECK(!IsWindowVisible(e2e::ChildWithText(notice, "Button", "OK")), "the notice shows OK");
         // Its refresh tick replaces "Loading..." after a second; a copy that loaded no settings adds no note.
@@ -238,12 +238,20 @@ E2E_TEST(TrayRightClickOpensTheMenuAndSetupGoesThroughThePassword) {
     DWORD pid = Start({});
     HWND main = MainWindow(pid);
     E2E_REQUIRE(main, "no main window");
-    // The icon's callback: WM_MOUSEMOVE with the mouse message that happened over the icon in lParam.
+    // The pointer where the icon is (the notification area at the right end of the taskbar), so that the menu and
+    // the icon are seen together. The icon's callback: WM_MOUSEMOVE with the mouse message that happened over the
+    // icon in lParam.
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    SetCursorPos(screenWidth - 11, screenHeight - 10);
     PostMessageA(main, WM_MOUSEMOVE, 1, WM_RBUTTONUP);
     HWND menu = nullptr;
     E2E_CHECK(e2e::WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); }),
               "the tray menu did not open");
-    e2e::SaveScreenshot("tray-menu");
+    RECT area{};
+    GetWindowRect(menu, &area);
+    area = {area.left - 40, area.top - 40, screenWidth, screenHeight};
+    e2e::SaveScreenshot("tray-menu", area);
     // Escape closes the menu; only then may the prompt come, or a late Escape would cancel it.
     keybd_event(VK_ESCAPE, 0, 0, 0);
     keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
