@@ -38,6 +38,13 @@ std::string InstalledExe() {
 std::string InstalledUninstaller() {
     return InstallDir() + "\\uninstall.exe";
 }
+// The user's guide and the folder of its pictures.
+std::string InstalledGuide() {
+    return InstallDir() + "\\kestrel-guide.html";
+}
+std::string InstalledGuidePictures() {
+    return InstallDir() + "\\kestrel-guide";
+}
 
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -109,6 +116,14 @@ void RemoveInstallation() {
     e2e::KillKestrel();
     DeleteFileA(InstalledExe().c_str());
     DeleteFileA(InstalledUninstaller().c_str());
+    DeleteFileA(InstalledGuide().c_str());
+    WIN32_FIND_DATAA found{};
+    HANDLE pictures = FindFirstFileA((InstalledGuidePictures() + "\\*.png").c_str(), &found);
+    for (BOOL more = pictures != INVALID_HANDLE_VALUE; more; more = FindNextFileA(pictures, &found))
+        DeleteFileA((InstalledGuidePictures() + "\\" + found.cFileName).c_str());
+    if (pictures != INVALID_HANDLE_VALUE)
+        FindClose(pictures);
+    RemoveDirectoryA(InstalledGuidePictures().c_str());
     RemoveDirectoryA(InstallDir().c_str());
     HKEY run = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
@@ -180,6 +195,9 @@ E2E_TEST(SilentInstallPutsKestrelInProgramFilesAndStartsItAtLogon) {
     E2E_CHECK(FileSize(InstalledExe()) == FileSize(e2e::ExeDir() + e2e::kKestrelImage),
               "the installed kestrel.exe is not the one built");
     E2E_CHECK(FileExists(InstalledUninstaller()), "no " + InstalledUninstaller());
+    // Beside it the user's guide that Help opens, with its pictures.
+    E2E_CHECK(FileExists(InstalledGuide()), "no " + InstalledGuide());
+    E2E_CHECK(FileExists(InstalledGuidePictures() + "\\prompt.png"), "the guide's pictures are not installed");
     E2E_CHECK(ReadText(HKEY_LOCAL_MACHINE, kRunKey, kRunValue) == "\"" + InstalledExe() + "\"",
               "the Run entry is " + ReadText(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
 
