@@ -33,5 +33,6 @@ for shot in "${SHOTS[@]}"; do
     source="$ARTIFACTS/${shot#*=}.png"
     [ -f "$source" ] || die "no screenshot $source"
     convert "$source" -strip -define png:exclude-chunks=date,time "$PICTURES/$picture.png"
-    log "$picture.png: $(identify -format '%wx%h' "$PICTURES/$picture.png"), $(stat -c %s "$PICTURES/$picture.png") bytes"
+    target="$PICTURES/$picture.png"
+    log "$picture.png: $(identify -format '%wx%h' "$target"), $(stat -c %s "$target") bytes"
 done
