@@ -186,7 +186,8 @@ bool Win32PromptView::Show() {
     if (!dialog)
         return false;
     // Shown already: only to the front, the typed text stays. The prompt usually comes up just as the program
-    // whose window was hidden activates its next window: the foreground is asked for before the prompt appears.
+    // whose window was hidden activates its next window, and Kestrel, in the background, may not simply take the
+    // foreground from it.
     const bool front = platform::win32::TakeForeground(dialog, m_shown ? SW_SHOWNA : SW_SHOWNORMAL);
     m_shown = true;
     return front;

@@ -74,6 +74,8 @@ bool TakeForeground(HWND window, int showCommand) noexcept {
     }
     if (!::SetForegroundWindow(window))
         TraceFailure("SetForegroundWindow", 0);
+    // Shown once it is in front, and still sharing the foreground's input state: whoever starts typing the moment it
+    // appears types into it, not into the window that was in front.
     if (!::IsWindowVisible(window))
         ::ShowWindow(window, showCommand);
     if (!::BringWindowToTop(window))

@@ -67,11 +67,10 @@ HWND MakeTooltips(HWND owner, HINSTANCE instance) noexcept;
 // Gives `control`, a child of `owner`, a tooltip of `tooltips`.
 void AddTooltip(HWND tooltips, HWND owner, HWND control, const char* text) noexcept;
 
-// Brings a window of this process to the foreground from the background, as far as Windows lets it: the
-// foreground goes only to the foreground process or to one that received the last input, so this thread shares
-// the foreground thread's input state for the moment of the request. The window is shown with `showCommand`
-// (e.g. SW_SHOWNORMAL) unless it is visible already, once it has the foreground, so that it does not stand in
-// front while the keys still go elsewhere. True when it is the foreground window afterwards.
+// Brings a window of this process to the foreground from the background, as far as Windows lets it, and shows it
+// with `showCommand` (e.g. SW_SHOWNORMAL) unless it is visible already. The foreground goes only to the foreground
+// process or to one that received the last input, so this thread shares the foreground thread's input state for
+// the moment of the request. True when the window is the foreground window afterwards.
 bool TakeForeground(HWND window, int showCommand) noexcept;
 
 // Flashes a window's caption (and taskbar button) until it comes to the foreground.
