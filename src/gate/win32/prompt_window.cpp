@@ -198,9 +198,11 @@ void Win32PromptView::Flash() {
         platform::win32::FlashUntilForeground(Window());
 }
 
-void Win32PromptView::OnActivated() {
-    if (m_events)
-        m_events->Form_Activate();
+bool Win32PromptView::OnActivated() {
+    if (!m_events)
+        return false;
+    m_events->Form_Activate();
+    return ::IsChild(Window(), ::GetFocus()) != FALSE;
 }
 
 void Win32PromptView::WipePasswordBox() noexcept {

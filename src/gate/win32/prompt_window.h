@@ -34,7 +34,7 @@ private:
     bool OnCommand(int id, int code) override;
     void OnCloseBox() override;
     bool OnTimer(UINT_PTR id) override;
-    void OnActivated() override;
+    bool OnActivated() override;
     void OnDestroy() override;
     void WipePasswordBox() noexcept;
     // Wipes the box and lets go of the window, which goes from the message loop.

@@ -203,12 +203,11 @@ INT_PTR ModelessDialog::HandleMessage(UINT message, WPARAM wParam) noexcept {
         case WM_ACTIVATE:
             if (LOWORD(wParam) == WA_INACTIVE)
                 return FALSE; // the dialog manager notes where the focus was
-            OnActivated();
-            // Where the view has put the focus, it stays: the dialog manager would put it back where it was at the
-            // last deactivation. Done here, not in a message posted for later, so that keys typed right after the
+            // Where the view puts the focus, it stays: the dialog manager would put it back where it was at the last
+            // deactivation. Done here, not in a message posted for later, so that keys typed right after the
             // activation cannot reach the old place first. A click on a button still presses it: the button takes
             // the focus when its own mouse message comes, after this.
-            return ::IsChild(Window(), ::GetFocus()) ? TRUE : FALSE;
+            return OnActivated() ? TRUE : FALSE;
         default:
             return FALSE;
         }

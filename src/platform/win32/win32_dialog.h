@@ -125,9 +125,9 @@ protected:
     virtual void OnDestroy() = 0;
     // A timer of the window (SetTimer on Window()); true when the view took it.
     virtual bool OnTimer(UINT_PTR) { return false; }
-    // The window has become the active window, whichever way. A view that puts the focus on a control here keeps
-    // it there; otherwise the dialog manager puts back the focus of the last deactivation.
-    virtual void OnActivated() {}
+    // The window has become the active window, whichever way. True when the view has put the focus on a control
+    // (it stays there); otherwise the dialog manager puts back the focus of the last deactivation.
+    virtual bool OnActivated() { return false; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
