@@ -17,6 +17,7 @@ if(KESTREL_MAKENSIS)
         COMMAND ${KESTREL_MAKENSIS} -V2 -WX -DVERSION=${PROJECT_VERSION} -DEXE=$<TARGET_FILE:kestrel>
                 -DOUTFILE=${KESTREL_SETUP_EXE} ${CMAKE_SOURCE_DIR}/installer/kestrel.nsi
         DEPENDS kestrel ${CMAKE_SOURCE_DIR}/installer/kestrel.nsi ${CMAKE_SOURCE_DIR}/res/kestrel.ico
+                ${KESTREL_GUIDE_FILES}
         COMMENT "Packing kestrel-setup-${PROJECT_VERSION}.exe"
         VERBATIM)
     add_custom_target(installer ALL DEPENDS ${KESTREL_SETUP_EXE})

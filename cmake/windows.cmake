@@ -29,6 +29,26 @@ add_executable(kestrel WIN32 ${KESTREL_WIN32_SOURCES} res/kestrel.rc ${KESTREL_E
 target_include_directories(kestrel PRIVATE res)
 target_link_libraries(kestrel PRIVATE kestrel_win32_platform comctl32 uxtheme gdi32 user32 shell32 advapi32 bcrypt)
 
+# The user's guide (docs/guide: kestrel-guide.html and its pictures in kestrel-guide/) goes beside kestrel.exe, as
+# the installer puts it: Help opens it, also from the build folder.
+set(KESTREL_GUIDE_DIR ${CMAKE_SOURCE_DIR}/docs/guide)
+file(GLOB KESTREL_GUIDE_PICTURES CONFIGURE_DEPENDS ${KESTREL_GUIDE_DIR}/kestrel-guide/*.png)
+set(KESTREL_GUIDE_FILES ${KESTREL_GUIDE_DIR}/kestrel-guide.html ${KESTREL_GUIDE_PICTURES})
+set(KESTREL_GUIDE_COPIES)
+foreach(file ${KESTREL_GUIDE_FILES})
+    file(RELATIVE_PATH name ${KESTREL_GUIDE_DIR} ${file})
+    get_filename_component(folder ${CMAKE_BINARY_DIR}/${name} DIRECTORY)
+    add_custom_command(
+        OUTPUT ${CMAKE_BINARY_DIR}/${name}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+        COMMAND ${CMAKE_COMMAND} -E copy ${file} ${CMAKE_BINARY_DIR}/${name}
+        DEPENDS ${file}
+        VERBATIM)
+    list(APPEND KESTREL_GUIDE_COPIES ${CMAKE_BINARY_DIR}/${name})
+endforeach()
+add_custom_target(guide ALL DEPENDS ${KESTREL_GUIDE_COPIES})
+add_dependencies(kestrel guide)
+
 # End-to-end test programs: each .cpp directly under tests/e2e is one console program.
 file(GLOB KESTREL_E2E_PROGRAMS CONFIGURE_DEPENDS tests/e2e/*.cpp)
 foreach(src ${KESTREL_E2E_PROGRAMS})

@@ -124,6 +124,11 @@ Section "${PRODUCT}" SecMain
     SetOutPath "$INSTDIR"
     SetOverwrite on
     File "/oname=kestrel.exe" "${EXE}"
+    ; The user's guide with its pictures, which the Help button opens.
+    File "../docs/guide/kestrel-guide.html"
+    SetOutPath "$INSTDIR\kestrel-guide"
+    File "../docs/guide/kestrel-guide/*.png"
+    SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     ; Every user's logon starts the lock.
@@ -162,6 +167,9 @@ Section "Uninstall"
     ; The events already in the log stay; without the source they show no sentences.
     DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
     Delete /REBOOTOK "$INSTDIR\kestrel.exe"
+    Delete "$INSTDIR\kestrel-guide.html"
+    Delete "$INSTDIR\kestrel-guide\*.png"
+    RMDir "$INSTDIR\kestrel-guide"
     Delete "$INSTDIR\uninstall.exe"
     RMDir /REBOOTOK "$INSTDIR"
 

@@ -43,16 +43,39 @@ std::string PasswordPrompt::LabelText(const char* note) const {
 }
 
 void PasswordPrompt::Show() {
-    if (!m_closed && m_view) m_view->Show();
+    if (m_closed || !m_view)
+        return;
+    // Whoever starts typing as soon as they see the prompt types into its box. Windows may refuse the foreground
+    // to a program in the background: the keys then still go to the program in front, and a flashing prompt
+    // tells the user to click it first.
+    const bool inFront = m_view->Show();
+    FocusPasswordBox();
+    if (!inFront)
+        m_view->Flash();
+}
+
+void PasswordPrompt::Form_Activate() {
+    if (m_closed || !m_view)
+        return;
+    HandlerScope scope(m_handlerDepth);
+    // Whichever way the prompt comes to the front, typing goes into the box, not to a button.
+    FocusPasswordBox();
+}
+
+void PasswordPrompt::FocusPasswordBox() {
+    if (!m_loadingNotice)
+        m_view->FocusControl(PromptControl::txtpassword);
 }
 
 void PasswordPrompt::ShowAsLoadingNotice() {
     if (m_closed || !m_view) return;
+    m_loadingNotice = true;
     m_view->SetCaption(std::string(kPromptCaption) + kLoadingSuffix);
     m_view->HideControl(PromptControl::CancelButton);
     m_view->HideControl(PromptControl::OKButton);
     m_view->HideControl(PromptControl::txtpassword);
     m_view->SetLabel(kLoadingLabel);
+    // The notice goes by itself and takes no typing: it does not flash when it is left in the background.
     m_view->Show();
 }
 

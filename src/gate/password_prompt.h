@@ -49,9 +49,11 @@ public:
     void CancelButton_Click() override;
     void CloseBox_Click() override;
     void Timer1_Timer() override;
+    void Form_Activate() override;
 
 private:
     void Form_Load();
+    void FocusPasswordBox();
     std::string LabelText(const char* note) const;
 
     common::SharedState& m_state;
@@ -60,6 +62,7 @@ private:
     platform::EventLog& m_events;
     std::unique_ptr<PromptView> m_view;
     bool m_closed = false;
+    bool m_loadingNotice = false; // the box is hidden
     int m_handlerDepth = 0;
 };
 

@@ -30,6 +30,8 @@ public:
     virtual void OpenAddress(WindowId owner, const std::string& address) = 0;
     // WinHelpA(owner, file, command, 0).
     virtual void OpenHelp(WindowId owner, const std::string& file, unsigned command) = 0;
+    // Whether a file (not a folder) of that path exists.
+    virtual bool FileExists(const std::string& path) = 0;
     // Starts a program file with a hidden window, without waiting; false when it could not start.
     virtual bool StartHidden(const std::string& file) = 0;
     // The folder of the running program file, as the system reports it (a drive root keeps its backslash).

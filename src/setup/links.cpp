@@ -6,8 +6,17 @@
 namespace setup {
 
 void SetupWindow::cmdhelp_Click() {
+    const std::string folder = m_shell.ProgramFolder();
     // The folder of a drive root already ends in a backslash; the doubled separator is harmless to the viewer.
-    m_shell.OpenHelp(Owner(), m_shell.ProgramFolder() + "\\kestrel.hlp", kHelpFinder);
+    const std::string helpFile = folder + "\\" + kHelpFile;
+    if (m_shell.FileExists(helpFile)) {
+        m_shell.OpenHelp(Owner(), helpFile, kHelpFinder);
+        return;
+    }
+    // Without the file the viewer could only say that it is missing, and Windows 10 and 11 have no viewer for such
+    // files at all: the button would do nothing visible. The user's guide opens in the web browser instead.
+    const bool root = !folder.empty() && folder.back() == '\\';
+    m_shell.OpenAddress(Owner(), folder + (root ? "" : "\\") + kGuideFile);
 }
 
 void SetupWindow::cmdupdate_Click() {

@@ -29,6 +29,10 @@ constexpr int kAboutTab = 3;
 constexpr const char* kAddOnQuestion = "You need to download an addon for this feature. Would you like to do this now?";
 constexpr unsigned kAddOnQuestionStyle = platform::kMbOkCancel | platform::kMbIconInformation; // 65
 constexpr unsigned kHelpFinder = 11;
+// Help: the help file in the program's folder where there is one; otherwise the user's guide beside the program,
+// opened in the web browser (current Windows has no viewer for help files of the old kind).
+constexpr const char* kHelpFile = "kestrel.hlp";
+constexpr const char* kGuideFile = "kestrel-guide.html";
 
 // A save that the system refused because the user is no administrator: the offer to save as one (Yes is default).
 constexpr const char* kAdministratorQuestion =

@@ -360,6 +360,25 @@ inline HWND ChildWithText(HWND parent, const std::string& className, const std::
 }
 
 // ---------------------------------------------------------------------------------------------------------
+// Real input, as from the keyboard and mouse: xdotool on the X side (Wine starts Unix programs too), so that no
+// program of the desktop is the one that "received the last input". Under Wine only.
+
+// Starts xdotool with these arguments (e.g. "type abc", "key Tab", "mousemove 10 20 click 1"); false when it could
+// not be started. Wine hands out no process handle for a Unix program, so nothing waits for it: wait for what it
+// does, before the next one.
+inline bool Xdotool(const std::string& arguments) {
+    std::string line = "Z:\\usr\\bin\\xdotool " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    const platform::win32::UniqueHandle process(info.hProcess);
+    const platform::win32::UniqueHandle thread(info.hThread);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------
 // Test windows in this process: stand-ins for a browser, an installer, a dialog...
 
 struct TestWindowState {
@@ -518,22 +537,23 @@ inline DWORD StartKestrelAndWait(const EventTrace& trace) {
 // ---------------------------------------------------------------------------------------------------------
 // Screenshots
 
-// Saves the screen (under Wine: the virtual desktop) as build/e2e-artifacts/<name>.bmp; the harness turns
-// .bmp files into .png. Returns the path, "" on failure.
-inline std::string SaveScreenshot(const std::string& name) {
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    if (width <= 0 || height <= 0)
+// Saves a part of the screen (under Wine: of the virtual desktop) as build/e2e-artifacts/<name>.bmp; the harness
+// turns .bmp files into .png. Returns the path, "" on failure.
+inline std::string SaveScreenshot(const std::string& name, RECT area) {
+    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (!IntersectRect(&area, &area, &screen))
         return "";
-    const platform::win32::WindowDc screen(nullptr);
-    const platform::win32::UniqueDc memory(CreateCompatibleDC(screen.get()));
-    const platform::win32::UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
-    if (!screen || !memory || !bitmap)
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    const platform::win32::WindowDc screenDc(nullptr);
+    const platform::win32::UniqueDc memory(CreateCompatibleDC(screenDc.get()));
+    const platform::win32::UniqueBitmap bitmap(CreateCompatibleBitmap(screenDc.get(), width, height));
+    if (!screenDc || !memory || !bitmap)
         return "";
     {
         // Copied in while selected; read out below once it is not (GetDIBits wants it so).
         const platform::win32::SelectedObject selected(memory.get(), bitmap.get());
-        BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY | CAPTUREBLT);
+        BitBlt(memory.get(), 0, 0, width, height, screenDc.get(), area.left, area.top, SRCCOPY | CAPTUREBLT);
     }
 
     BITMAPINFOHEADER header{};
@@ -560,6 +580,17 @@ inline std::string SaveScreenshot(const std::string& name) {
               std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
     std::fclose(out);
     return ok ? path : "";
+}
+
+// The whole screen.
+inline std::string SaveScreenshot(const std::string& name) {
+    return SaveScreenshot(name, RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+}
+
+// One window as it stands on the screen, with what covers it (the pictures of the user's guide come from these).
+inline std::string SaveScreenshot(const std::string& name, HWND window) {
+    RECT area{};
+    return GetWindowRect(window, &area) ? SaveScreenshot(name, area) : "";
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -64,6 +64,13 @@ HWND LockWindow(const std::string& title, const std::string& className = "Kestre
 
 bool Gone(HWND window) { return !IsWindow(window); }
 
+// The control of a window that has the keyboard focus in that window's thread.
+HWND FocusIn(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 // Kestrel's icon in the notification area, as the shell knows it: by window and id.
 NOTIFYICONDATAA KestrelIcon(HWND main) {
     NOTIFYICONDATAA icon{};
@@ -84,7 +91,7 @@ E2E_TEST(PromptShowsTheHeldTitleWithTheDefaultNote) {
     LockWindow("Crime Stories - Browser");
     HWND prompt = WaitForPrompt(pid);
     E2E_REQUIRE(prompt, "no password prompt");
-    e2e::SaveScreenshot("prompt");
+    e2e::SaveScreenshot("prompt", prompt);
     const std::string label = Label(prompt);
     E2E_CHECK(label == std::string("Crime Stories - Browser") + kOpeningNote ||
                   label == std::string("Crime Stories - Browser") + kTickNote,
@@ -189,6 +196,47 @@ E2E_TEST(EnterInThePasswordBoxPressesOk) {
     E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(browser) != FALSE; }), "Enter did not give the window back");
 }
 
+// Keys typed as soon as the prompt appears go into its box, not to the program in front before it (the window
+// behind the hidden one becomes active at about the same moment); it went wrong now and then, so it is tried a
+// few times. And when the prompt becomes active again by a click somewhere in it, the caret is back in the box,
+// even where the focus was on a button before.
+E2E_TEST(TypingGoesIntoThePromptBoxAfterALockAndAfterAClickOnThePrompt) {
+    HWND notes = nullptr;
+    HWND prompt = nullptr;
+    HWND box = nullptr;
+    for (int i = 1; i <= 5; ++i) {
+        e2e::KillKestrel();
+        e2e::DestroyTestWindows();
+        DWORD pid = Start({{"Item0", "Crime,1"}});
+        notes = e2e::CreateTestWindow("Notes - Editor", "E2EEditor");
+        e2e::CreateTestWindow("Crime Stories - Browser");
+        prompt = WaitForPrompt(pid);
+        E2E_REQUIRE(prompt, "no password prompt");
+        E2E_REQUIRE(e2e::Xdotool("type --delay 30 abc"), "could not start xdotool");
+        box = e2e::ChildOfClass(prompt, "Edit");
+        E2E_REQUIRE(e2e::WaitUntil([&] { return e2e::ControlText(box) == "abc"; }, 3000),
+                    "try " + std::to_string(i) + ": the box holds \"" + e2e::ControlText(box) + "\"");
+    }
+
+    E2E_REQUIRE(e2e::Xdotool("key Tab"), "could not start xdotool");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return FocusIn(prompt) == e2e::ChildWithText(prompt, "Button", "OK"); }),
+                "Tab did not move the focus on to OK");
+    E2E_REQUIRE(e2e::BringToForeground(notes), "could not bring another window to the front");
+    RECT label{};
+    GetWindowRect(e2e::ChildAt(prompt, "Static", 100, 20), &label);
+    E2E_REQUIRE(
+        e2e::Xdotool("mousemove " + std::to_string(label.left + 5) + " " + std::to_string(label.top + 5) + " click 1"),
+        "could not start xdotool");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return GetForegroundWindow() == prompt && FocusIn(prompt) == box; }),
+                "the click did not put the focus in the box");
+    // A key sent in the same instant as the click is now and then lost under Wine before it reaches any window
+    // (seen once in 30); a person's hand is slower.
+    e2e::Pause(200);
+    E2E_REQUIRE(e2e::Xdotool("type --delay 30 de"), "could not start xdotool");
+    E2E_CHECK(e2e::WaitUntil([&] { return e2e::ControlText(box) == "abcde"; }, 3000),
+              "after the click the box holds \"" + e2e::ControlText(box) + "\" (the caret goes to its end)");
+}
+
 E2E_TEST(SecondCopyShowsItsNoticeEndsAndTheFirstAsksForTheSetupWindow) {
     DWORD first = Start({});
     DWORD second = e2e::StartKestrel();
@@ -197,7 +245,7 @@ E2E_TEST(SecondCopyShowsItsNoticeEndsAndTheFirstAsksForTheSetupWindow) {
     E2E_CHECK(e2e::WaitUntil([&] { return (notice = e2e::FindWindowOf(second, "Kestrel 2004 Loading...", true)); }),
               "no \"Kestrel 2004 Loading...\" notice");
     if (notice) {
-        e2e::SaveScreenshot("loading-notice");
+        e2e::SaveScreenshot("loading-notice", notice);
         E2E_CHECK(!IsWindowVisible(e2e::ChildOfClass(notice, "Edit")), "the notice shows a password box");
         E2E_CHECK(!IsWindowVisible(e2e::ChildWithText(notice, "Button", "OK")), "the notice shows OK");
         // Its refresh tick replaces "Loading..." after a second; a copy that loaded no settings adds no note.
@@ -219,12 +267,20 @@ E2E_TEST(TrayRightClickOpensTheMenuAndSetupGoesThroughThePassword) {
     DWORD pid = Start({});
     HWND main = MainWindow(pid);
     E2E_REQUIRE(main, "no main window");
-    // The icon's callback: WM_MOUSEMOVE with the mouse message that happened over the icon in lParam.
+    // The pointer where the icon is (the notification area at the right end of the taskbar), so that the menu and
+    // the icon are seen together. The icon's callback: WM_MOUSEMOVE with the mouse message that happened over the
+    // icon in lParam.
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    SetCursorPos(screenWidth - 11, screenHeight - 10);
     PostMessageA(main, WM_MOUSEMOVE, 1, WM_RBUTTONUP);
     HWND menu = nullptr;
     E2E_CHECK(e2e::WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); }),
               "the tray menu did not open");
-    e2e::SaveScreenshot("tray-menu");
+    RECT area{};
+    GetWindowRect(menu, &area);
+    area = {area.left - 40, area.top - 40, screenWidth, screenHeight};
+    e2e::SaveScreenshot("tray-menu", area);
     // Escape closes the menu; only then may the prompt come, or a late Escape would cancel it.
     keybd_event(VK_ESCAPE, 0, 0, 0);
     keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);

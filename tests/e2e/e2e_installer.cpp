@@ -47,6 +47,9 @@ E2E_TEST(SilentInstallPutsKestrelInProgramFilesAndStartsItAtLogon) {
     E2E_CHECK(FileSize(InstalledExe()) == FileSize(e2e::ExeDir() + e2e::kKestrelImage),
               "the installed kestrel.exe is not the one built");
     E2E_CHECK(FileExists(InstalledUninstaller()), "no " + InstalledUninstaller());
+    // Beside it the user's guide that Help opens, with its pictures.
+    E2E_CHECK(FileExists(InstalledGuide()), "no " + InstalledGuide());
+    E2E_CHECK(FileExists(InstalledGuidePictures() + "\\prompt.png"), "the guide's pictures are not installed");
     E2E_CHECK(ReadText(HKEY_LOCAL_MACHINE, kRunKey, kRunValue) == "\"" + InstalledExe() + "\"",
               "the Run entry is " + ReadText(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
     ExpectEventSourceRegistered();

@@ -10,6 +10,7 @@
 #include "setup_driver.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 namespace {
 
@@ -101,6 +102,75 @@ void ClickTickBox(const Kestrel& k, const std::string& text) {
 
 
 // ---------------------------------------------------------------------------------------------------------
+// What Help starts
+
+// helper_browser.exe registered as the program that opens .html files while this lives; it records what it was
+// asked to open.
+class BrowserStandIn {
+public:
+    BrowserStandIn() : m_html(e2e::ReadRaw(HKEY_CLASSES_ROOT, ".html", "")) {
+        Forget();
+        const std::string command = "\"" + e2e::ExeDir() + "helper_browser.exe\" \"%1\"";
+        E2E_REQUIRE(
+            e2e::WriteString(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\shell\\open\\command", "", command, true) &&
+                e2e::WriteString(HKEY_CLASSES_ROOT, ".html", "", kProgId, true),
+            "could not register a stand-in browser");
+    }
+    ~BrowserStandIn() {
+        if (m_html.exists)
+            e2e::WriteRaw(HKEY_CLASSES_ROOT, ".html", "", m_html.type, m_html.data.data(),
+                          static_cast<DWORD>(m_html.data.size()));
+        e2e::DeleteTree(HKEY_CLASSES_ROOT, kProgId);
+        Forget();
+    }
+    BrowserStandIn(const BrowserStandIn&) = delete;
+    BrowserStandIn& operator=(const BrowserStandIn&) = delete;
+
+    // Its command line; empty while it has not run.
+    std::string Opened() const {
+        const e2e::RawValue value = e2e::ReadRaw(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E", "Browser");
+        return value.exists ? std::string(value.data.begin(), value.data.end()).c_str() : "";
+    }
+    static void Forget() { e2e::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\KestrelE2E"); }
+
+private:
+    static constexpr const char* kProgId = "KestrelE2E.Browser";
+    e2e::RawValue m_html; // what opened .html before
+};
+
+// A kestrel.hlp in the program's folder while this lives (not a real help file: the viewer's start is what counts).
+class HelpFileStandIn {
+public:
+    HelpFileStandIn() {
+        const platform::win32::UniqueHandle file(
+            CreateFileA(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        E2E_REQUIRE(file && file.get() != INVALID_HANDLE_VALUE, "could not place kestrel.hlp");
+    }
+    ~HelpFileStandIn() {
+        e2e::KillKestrel(); // the viewer too, which holds the file open
+        DeleteFileA(m_path.c_str());
+    }
+    HelpFileStandIn(const HelpFileStandIn&) = delete;
+    HelpFileStandIn& operator=(const HelpFileStandIn&) = delete;
+
+private:
+    std::string m_path = e2e::ExeDir() + "kestrel.hlp";
+};
+
+// Whether a program that kestrel.exe started runs, by its file name.
+bool StartedByKestrel(const char* image) {
+    const platform::win32::UniqueHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    const std::vector<DWORD> tree = e2e::KestrelProcessTree();
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snap.get(), &entry); snap && more; more = Process32Next(snap.get(), &entry))
+        if (e2e::SameText(entry.szExeFile, image) &&
+            std::find(tree.begin(), tree.end(), entry.th32ProcessID) != tree.end())
+            return true;
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------------------
 // Tests
 
 E2E_TEST(EveryTabShowsItsControlsAndAboutNamesTheEditionAndVersion) {
@@ -112,7 +182,7 @@ E2E_TEST(EveryTabShowsItsControlsAndAboutNamesTheEditionAndVersion) {
     const char* names[] = {"kestrel", "settings", "advanced", "about"};
     for (int tab = 0; tab < 4; ++tab) {
         SelectTab(k.main, tab);
-        e2e::SaveScreenshot(std::string("setup-tab") + std::to_string(tab) + "-" + names[tab]);
+        e2e::SaveScreenshot(std::string("setup-tab") + std::to_string(tab) + "-" + names[tab], k.main);
     }
     // About, selected last: the texts were put in when it was selected.
     E2E_CHECK(e2e::ChildWithText(k.main, "Static", "Kestrel 2004 - Premium Edition"), "no program name line");
@@ -123,6 +193,26 @@ E2E_TEST(EveryTabShowsItsControlsAndAboutNamesTheEditionAndVersion) {
     SelectTab(k.main, 0);
     E2E_CHECK(!IsWindowVisible(update), "Update Check shows on the first tab");
     E2E_CHECK(IsWindowVisible(ItemList(k.main)), "the locked-item list is not on the first tab");
+}
+
+// Help: without kestrel.hlp in the program's folder the user's guide beside the program opens in the web browser;
+// with one, the help viewer starts.
+E2E_TEST(HelpOpensTheGuideInTheBrowserOrTheHelpFileWhereThereIsOne) {
+    BrowserStandIn browser;
+    Kestrel k = Start({});
+    OpenSetup(k);
+    const std::string guide = e2e::ExeDir() + "kestrel-guide.html";
+    E2E_CHECK(GetFileAttributesA(guide.c_str()) != INVALID_FILE_ATTRIBUTES, "no " + guide);
+    Press(k.main, "Button", "Help");
+    E2E_CHECK(e2e::WaitUntil([&] { return browser.Opened().find(guide) != std::string::npos; }),
+              "the browser was started with: " + browser.Opened());
+    E2E_CHECK(!StartedByKestrel("winhlp32.exe"), "the help viewer started without a help file");
+
+    HelpFileStandIn helpFile;
+    BrowserStandIn::Forget();
+    Press(k.main, "Button", "Help");
+    E2E_CHECK(e2e::WaitUntil([] { return StartedByKestrel("winhlp32.exe"); }), "the help viewer did not start");
+    E2E_CHECK(e2e::StaysTrue([&] { return browser.Opened().empty(); }, 1000), "the guide opened as well");
 }
 
 E2E_TEST(AddedAndTickedItemLocksAtOnceAfterOk) {
@@ -137,7 +227,7 @@ E2E_TEST(AddedAndTickedItemLocksAtOnceAfterOk) {
     E2E_REQUIRE(e2e::Click(e2e::ChildWithText(dialog, "Button", "Convert text to Title Case")), "no title-case box");
     E2E_CHECK(e2e::WaitUntil([&] { return e2e::ControlText(text) == "Online Gambling"; }, 3000),
               "title case gave \"" + e2e::ControlText(text) + "\"");
-    e2e::SaveScreenshot("setup-add-item-dialog");
+    e2e::SaveScreenshot("setup-add-item-dialog", dialog);
     E2E_REQUIRE(e2e::Click(e2e::ChildWithText(dialog, "Button", "OK")), "no OK on the dialog");
     E2E_CHECK(e2e::WaitUntil([&] { return !IsWindow(dialog); }), "the dialog stayed");
     E2E_CHECK(e2e::WaitUntil([&] { return EnabledNow(k.main); }), "the setup window stayed disabled");
@@ -173,7 +263,7 @@ E2E_TEST(OwnCaptionIsRefusedAndTheDialogStaysOpen) {
                   },
                   3000),
               "no refusal");
-    e2e::SaveScreenshot("setup-add-item-refused");
+    e2e::SaveScreenshot("setup-add-item-refused", dialog);
     E2E_CHECK(IsWindow(dialog) && !EnabledNow(k.main), "the dialog closed on the refusal");
     // The close box gives the setup window back.
     PostMessageA(dialog, WM_CLOSE, 0, 0);
@@ -225,7 +315,7 @@ E2E_TEST(RowsAreTickedByTheirBoxBySpaceAndByADoubleClick) {
     E2E_CHECK(SelectedRow(list) == RowOf(list, "Poker"), "the double-click did not select Poker");
     e2e::Pause(300);
     // Crime ticked, Dice not, Poker not and selected.
-    e2e::SaveScreenshot("setup-tab0-ticks");
+    e2e::SaveScreenshot("setup-tab0-ticks", k.main);
 
     Press(k.main, "Button", "Apply");
     E2E_CHECK(e2e::WaitUntil([] {
@@ -250,13 +340,13 @@ E2E_TEST(NewPasswordIsInForceAtOnceAndStoredAsAHashByOk) {
 
     e2e::SetText(boxes[0], "Kite9");
     e2e::SetText(boxes[1], "kite");
+    e2e::SaveScreenshot("setup-set-password-dialog", dialog);
     e2e::Click(e2e::ChildWithText(dialog, "Button", "OK"));
     E2E_CHECK(e2e::WaitUntil([&] { return e2e::ChildWithText(dialog, "Static", "Passwords do not match!"); }, 3000),
               "no mismatch message");
     E2E_CHECK(e2e::ControlText(boxes[0]).empty() && e2e::ControlText(boxes[1]).empty(), "the boxes were not emptied");
     e2e::SetText(boxes[0], "Kite9");
     e2e::SetText(boxes[1], "KITE9"); // the confirmation ignores letter case
-    e2e::SaveScreenshot("setup-set-password-dialog");
     e2e::Click(e2e::ChildWithText(dialog, "Button", "OK"));
     E2E_REQUIRE(e2e::WaitUntil([&] { return !IsWindow(dialog); }, 20000), "the dialog stayed");
     E2E_CHECK(e2e::WaitUntil([&] { return EnabledNow(k.main); }), "the setup window stayed disabled");
@@ -321,7 +411,7 @@ E2E_TEST(PopupAddOnIsOfferedAndCancelUnticks) {
     E2E_CHECK(e2e::ChildWithText(question, "Static",
                                  "You need to download an addon for this feature. Would you like to do this now?"),
               "the question reads otherwise");
-    e2e::SaveScreenshot("setup-popup-addon-question");
+    e2e::SaveScreenshot("setup-popup-addon-question", question);
     E2E_REQUIRE(e2e::Click(e2e::ChildWithText(question, "Button", "Cancel")), "no Cancel on the question");
     E2E_CHECK(e2e::WaitUntil([&] { return !IsWindow(question); }), "the question stayed");
     E2E_CHECK(e2e::WaitUntil([&] { return SendMessageA(popup, BM_GETCHECK, 0, 0) == BST_UNCHECKED; }),

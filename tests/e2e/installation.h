@@ -36,6 +36,13 @@ inline std::string InstalledExe() {
 inline std::string InstalledUninstaller() {
     return InstallDir() + "\\uninstall.exe";
 }
+// The user's guide and the folder of its pictures.
+inline std::string InstalledGuide() {
+    return InstallDir() + "\\kestrel-guide.html";
+}
+inline std::string InstalledGuidePictures() {
+    return InstallDir() + "\\kestrel-guide";
+}
 
 inline bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -189,6 +196,14 @@ inline void RemoveInstallation() {
     e2e::KillKestrel();
     DeleteFileA(InstalledExe().c_str());
     DeleteFileA(InstalledUninstaller().c_str());
+    DeleteFileA(InstalledGuide().c_str());
+    WIN32_FIND_DATAA found{};
+    HANDLE pictures = FindFirstFileA((InstalledGuidePictures() + "\\*.png").c_str(), &found);
+    for (BOOL more = pictures != INVALID_HANDLE_VALUE; more; more = FindNextFileA(pictures, &found))
+        DeleteFileA((InstalledGuidePictures() + "\\" + found.cFileName).c_str());
+    if (pictures != INVALID_HANDLE_VALUE)
+        FindClose(pictures);
+    RemoveDirectoryA(InstalledGuidePictures().c_str());
     RemoveDirectoryA(InstallDir().c_str());
     HKEY run = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {

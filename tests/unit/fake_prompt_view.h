@@ -18,6 +18,9 @@ struct PromptWindowRecord {
     int topmostCalls = 0;
     int showCalls = 0;
     int timerRestarts = 0;
+    int flashCalls = 0;
+    bool foregroundRefused = false;           // what Windows answers when the window asks for the foreground
+    std::vector<gate::PromptControl> focused; // every focus request, in order
     bool closed = false;
     bool destroyed = false;
     gate::PromptViewEvents* events = nullptr;
@@ -33,7 +36,12 @@ public:
     void SetLabel(const std::string& text) override { m_record.label = text; }
     std::string PasswordText() override { return m_record.typed; }
     void HideControl(gate::PromptControl control) override { m_record.hidden.insert(control); }
-    void Show() override { ++m_record.showCalls; }
+    void FocusControl(gate::PromptControl control) override { m_record.focused.push_back(control); }
+    bool Show() override {
+        ++m_record.showCalls;
+        return !m_record.foregroundRefused;
+    }
+    void Flash() override { ++m_record.flashCalls; }
     void RestartRefreshTimer() override { ++m_record.timerRestarts; }
     void Close() override {
         m_record.closed = true;
@@ -53,6 +61,7 @@ public:
     std::unique_ptr<gate::PromptView> CreatePromptView(gate::PromptViewEvents& events) override {
         m_windows.push_back(std::make_unique<PromptWindowRecord>());
         m_windows.back()->events = &events;
+        m_windows.back()->foregroundRefused = m_refuseForeground;
         return std::make_unique<FakePromptView>(*m_windows.back(), m_log);
     }
 
@@ -65,9 +74,14 @@ public:
     void PressCancel() { Last().events->CancelButton_Click(); }
     void PressCloseBox() { Last().events->CloseBox_Click(); }
     void Tick() { Last().events->Timer1_Timer(); }
+    // The window becomes the active one (a click on it, Alt+Tab).
+    void Activate() { Last().events->Form_Activate(); }
+    // Windows refuses the foreground to the windows made from now on.
+    void RefuseForeground(bool refuse) { m_refuseForeground = refuse; }
 
 private:
     std::vector<std::string>& m_log;
+    bool m_refuseForeground = false;
     std::vector<std::unique_ptr<PromptWindowRecord>> m_windows;
 };
 

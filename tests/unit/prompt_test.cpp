@@ -265,6 +265,22 @@ TEST_F(PromptTest, ReopeningOnlyBringsToTheFront) {
     EXPECT_EQ(views.Last().label, "Password" + kOpeningNote);
 }
 
+// Typing starts as soon as the prompt is seen: the box has the focus before the prompt comes up and again whenever
+// it becomes the active window; a prompt that Windows keeps in the background flashes instead.
+TEST_F(PromptTest, BoxHasTheFocusWheneverThePromptComesToTheFrontAndARefusedPromptFlashes) {
+    for (const bool refused : {false, true}) {
+        views.RefuseForeground(refused);
+        WatcherHides("Crime Stories - Browser", "Browser");
+        auto& window = views.Last();
+        EXPECT_EQ(window.focused, std::vector<PromptControl>{PromptControl::txtpassword});
+        EXPECT_EQ(window.flashCalls, refused ? 1 : 0);
+        views.Activate();
+        TrayCommand("setup"); // brought to the front again
+        EXPECT_EQ(window.focused, std::vector<PromptControl>(3, PromptControl::txtpassword));
+        views.PressCancel();
+    }
+}
+
 // A second copy never loads the settings: no password is in force, so its notice turns into "Password" alone.
 TEST(PromptLoadingNotice, TurnsIntoPasswordAtTheFirstTick) {
     platform::native::OpenSslCrypto crypto;
@@ -276,8 +292,12 @@ TEST(PromptLoadingNotice, TurnsIntoPasswordAtTheFirstTick) {
     platform::fake::FakeEventLog events;
     gate::PromptService prompt{state, desktop, host, views, events};
 
+    views.RefuseForeground(true);
     prompt.ShowLoadingNotice();
     auto& window = views.Last();
+    views.Activate();
+    EXPECT_TRUE(window.focused.empty()) << "the notice has no box to type into";
+    EXPECT_EQ(window.flashCalls, 0) << "the notice goes by itself";
     EXPECT_EQ(window.caption, "Kestrel 2004 Loading...");
     EXPECT_EQ(window.label, "Loading...");
     EXPECT_EQ(window.hidden, (std::set<PromptControl>{PromptControl::txtpassword, PromptControl::OKButton,
@@ -301,7 +321,9 @@ TEST_F(PromptTest, ClosedPromptIgnoresLateEvents) {
     events->Timer1_Timer();
     events->OKButton_Click();
     events->CancelButton_Click();
+    events->Form_Activate();
     EXPECT_TRUE(log.empty());
+    EXPECT_EQ(views.Last().focused.size(), 1u);
 }
 
 // A host that opens the prompt again from inside the prompt's own handler: the closing prompt must live

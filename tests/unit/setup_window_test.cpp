@@ -110,19 +110,30 @@ TEST_F(SetupWindowTest, LinkLabelsTurnBlueUnderThePointerAndBackOnlyOverTheTabSu
     EXPECT_EQ(view.highlightCalls, 4);
 }
 
-TEST_F(SetupWindowTest, HelpOpensTheHelpTopicsOfTheFileInTheProgramFolder) {
+TEST_F(SetupWindowTest, HelpOpensTheHelpFileWhereItExistsAndOtherwiseTheGuideInTheBrowser) {
     const struct {
         std::string folder;
-        std::string file;
-    } cases[] = {{"C:\\Program Files\\Kestrel", "C:\\Program Files\\Kestrel\\kestrel.hlp"},
-                 {"D:\\", "D:\\\\kestrel.hlp"}}; // a drive root keeps its backslash
+        std::string helpFile; // a drive root keeps its backslash
+        std::string guide;
+    } cases[] = {{"C:\\Program Files\\Kestrel", "C:\\Program Files\\Kestrel\\kestrel.hlp",
+                  "C:\\Program Files\\Kestrel\\kestrel-guide.html"},
+                 {"D:\\", "D:\\\\kestrel.hlp", "D:\\kestrel-guide.html"}};
     for (const auto& c : cases) {
         shell.SetProgramFolder(c.folder);
+        const auto helpCalls = shell.HelpCalls().size();
+        presenter.cmdhelp_Click(); // no help file
+        EXPECT_EQ(shell.HelpCalls().size(), helpCalls);
+        ASSERT_FALSE(shell.OpenedAddresses().empty());
+        EXPECT_EQ(shell.OpenedAddresses().back(), std::make_pair(kMainWindow, c.guide));
+
+        shell.AddFile(c.helpFile);
+        const auto opened = shell.OpenedAddresses().size();
         presenter.cmdhelp_Click();
-        ASSERT_FALSE(shell.HelpCalls().empty());
-        EXPECT_EQ(shell.HelpCalls().back().file, c.file);
+        ASSERT_EQ(shell.HelpCalls().size(), helpCalls + 1);
+        EXPECT_EQ(shell.HelpCalls().back().file, c.helpFile);
         EXPECT_EQ(shell.HelpCalls().back().command, 11u);
         EXPECT_EQ(shell.HelpCalls().back().owner, kMainWindow);
+        EXPECT_EQ(shell.OpenedAddresses().size(), opened) << "the guide opened as well";
     }
 }
 

@@ -168,22 +168,41 @@ void Win32PromptView::HideControl(PromptControl control) {
     if (HWND h = Control(control)) ::ShowWindow(h, SW_HIDE);
 }
 
-void Win32PromptView::Show() {
-    HWND dialog = Window();
-    if (!dialog) return;
-    if (!m_shown) {
-        m_shown = true;
-        ::ShowWindow(dialog, SW_SHOWNORMAL);
-        ::SetForegroundWindow(dialog);
-        // The box has the focus when the prompt opens (when it is there: not in the loading notice).
-        if (m_password && ::IsWindowVisible(m_password))
-            FocusControl(m_password);
+void Win32PromptView::FocusControl(PromptControl control) {
+    HWND h = Control(control);
+    if (!h)
         return;
+    ModelessDialog::FocusControl(h);
+    // The dialog manager selects a text box's text on the way in. The caret goes to its end instead: typing carries
+    // on from what is there rather than replacing a half-typed password unseen.
+    if (control == PromptControl::txtpassword) {
+        const WPARAM end = static_cast<WPARAM>(::GetWindowTextLengthA(h));
+        ::SendMessageA(h, EM_SETSEL, end, static_cast<LPARAM>(end));
     }
-    // Shown already: only to the front. The typed text and the focus stay as they are.
-    if (!::IsWindowVisible(dialog)) ::ShowWindow(dialog, SW_SHOWNA);
-    ::SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-    ::SetForegroundWindow(dialog);
+}
+
+bool Win32PromptView::Show() {
+    HWND dialog = Window();
+    if (!dialog)
+        return false;
+    // Shown already: only to the front, the typed text stays. The prompt usually comes up just as the program
+    // whose window was hidden activates its next window, and Kestrel, in the background, may not simply take the
+    // foreground from it.
+    const bool front = platform::win32::TakeForeground(dialog, m_shown ? SW_SHOWNA : SW_SHOWNORMAL);
+    m_shown = true;
+    return front;
+}
+
+void Win32PromptView::Flash() {
+    if (Created())
+        platform::win32::FlashUntilForeground(Window());
+}
+
+bool Win32PromptView::OnActivated() {
+    if (!m_events)
+        return false;
+    m_events->Form_Activate();
+    return ::IsChild(Window(), ::GetFocus()) != FALSE;
 }
 
 void Win32PromptView::WipePasswordBox() noexcept {

@@ -23,7 +23,9 @@ public:
     void SetLabel(const std::string& text) override;
     std::string PasswordText() override;
     void HideControl(PromptControl control) override;
-    void Show() override;
+    void FocusControl(PromptControl control) override;
+    bool Show() override;
+    void Flash() override;
     void RestartRefreshTimer() override;
     void Close() override;
 
@@ -32,6 +34,7 @@ private:
     bool OnCommand(int id, int code) override;
     void OnCloseBox() override;
     bool OnTimer(UINT_PTR id) override;
+    bool OnActivated() override;
     void OnDestroy() override;
     void WipePasswordBox() noexcept;
     // Wipes the box and lets go of the window, which goes from the message loop.

@@ -27,12 +27,14 @@ public:
     bool NotifyIcon(std::uint32_t message, const TrayIconData& data) override;
     void OpenAddress(WindowId owner, const std::string& address) override;
     void OpenHelp(WindowId owner, const std::string& file, unsigned command) override;
+    bool FileExists(const std::string& path) override { return m_files.count(path) != 0; }
     bool StartHidden(const std::string& file) override;
     std::string ProgramFolder() override { return m_programFolder; }
 
     // Setting up the world.
     void SetProgramFolder(const std::string& folder) { m_programFolder = folder; }
-    void AddFile(const std::string& path) { m_files.insert(path); } // StartHidden succeeds only for these
+    // The files that exist; StartHidden succeeds only for these.
+    void AddFile(const std::string& path) { m_files.insert(path); }
     // The shell restarts: every icon is gone.
     void RestartShell() { m_icons.clear(); }
 

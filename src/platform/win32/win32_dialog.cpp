@@ -61,6 +61,45 @@ void AddTooltip(HWND tooltips, HWND owner, HWND control, const char* text) noexc
         TraceFailure("TTM_ADDTOOLA", 0);
 }
 
+bool TakeForeground(HWND window, int showCommand) noexcept {
+    HWND foreground = ::GetForegroundWindow();
+    const DWORD self = ::GetCurrentThreadId();
+    const DWORD other = foreground ? ::GetWindowThreadProcessId(foreground, nullptr) : 0;
+    // With no foreground window, or the foreground in this thread, the request is allowed as it is.
+    bool attached = false;
+    if (other != 0 && other != self) {
+        attached = ::AttachThreadInput(self, other, TRUE) != FALSE;
+        if (!attached)
+            TraceLastError("AttachThreadInput"); // e.g. an elevated program in front: the plain request below
+    }
+    if (!::SetForegroundWindow(window))
+        TraceFailure("SetForegroundWindow", 0);
+    // Shown once it is in front, and still sharing the foreground's input state: whoever starts typing the moment it
+    // appears types into it, not into the window that was in front.
+    if (!::IsWindowVisible(window))
+        ::ShowWindow(window, showCommand);
+    if (!::BringWindowToTop(window))
+        TraceLastError("BringWindowToTop");
+    ::SetLastError(ERROR_SUCCESS); // no window active before also gives nullptr
+    if (!::SetActiveWindow(window) && ::GetLastError() != ERROR_SUCCESS)
+        TraceLastError("SetActiveWindow");
+    if (attached && !::AttachThreadInput(self, other, FALSE))
+        TraceLastError("AttachThreadInput(detach)");
+    // Wine leaves the foreground with the other thread's input state, whose active window has just moved to
+    // this thread: asked again, now from the thread that holds the active window.
+    if (attached && ::GetForegroundWindow() != window && !::SetForegroundWindow(window))
+        TraceFailure("SetForegroundWindow", 0);
+    return ::GetForegroundWindow() == window;
+}
+
+void FlashUntilForeground(HWND window) noexcept {
+    FLASHWINFO flash{};
+    flash.cbSize = sizeof flash;
+    flash.hwnd = window;
+    flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
+    ::FlashWindowEx(&flash); // returns the state before the call, not a failure
+}
+
 UniqueHwnd MakeHiddenOwner(HINSTANCE instance, const char* className) noexcept {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
@@ -161,6 +200,14 @@ INT_PTR ModelessDialog::HandleMessage(UINT message, WPARAM wParam) noexcept {
         case WM_DESTROY:
             OnDestroy();
             return FALSE;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE)
+                return FALSE; // the dialog manager notes where the focus was
+            // Where the view puts the focus, it stays: the dialog manager would put it back where it was at the last
+            // deactivation. Done here, not in a message posted for later, so that keys typed right after the
+            // activation cannot reach the old place first. A click on a button still presses it: the button takes
+            // the focus when its own mouse message comes, after this.
+            return OnActivated() ? TRUE : FALSE;
         default:
             return FALSE;
         }

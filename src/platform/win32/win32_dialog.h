@@ -67,6 +67,15 @@ HWND MakeTooltips(HWND owner, HINSTANCE instance) noexcept;
 // Gives `control`, a child of `owner`, a tooltip of `tooltips`.
 void AddTooltip(HWND tooltips, HWND owner, HWND control, const char* text) noexcept;
 
+// Brings a window of this process to the foreground from the background, as far as Windows lets it, and shows it
+// with `showCommand` (e.g. SW_SHOWNORMAL) unless it is visible already. The foreground goes only to the foreground
+// process or to one that received the last input, so this thread shares the foreground thread's input state for
+// the moment of the request. True when the window is the foreground window afterwards.
+bool TakeForeground(HWND window, int showCommand) noexcept;
+
+// Flashes a window's caption (and taskbar button) until it comes to the foreground.
+void FlashUntilForeground(HWND window) noexcept;
+
 // A window that is never shown, to own dialogs that have no window of the program above them: an owned window
 // stays out of the taskbar. Its class is registered on first use.
 UniqueHwnd MakeHiddenOwner(HINSTANCE instance, const char* className) noexcept;
@@ -116,6 +125,9 @@ protected:
     virtual void OnDestroy() = 0;
     // A timer of the window (SetTimer on Window()); true when the view took it.
     virtual bool OnTimer(UINT_PTR) { return false; }
+    // The window has become the active window, whichever way. True when the view has put the focus on a control
+    // (it stays there); otherwise the dialog manager puts back the focus of the last deactivation.
+    virtual bool OnActivated() { return false; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;

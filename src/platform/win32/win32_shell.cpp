@@ -49,6 +49,17 @@ void Win32Shell::OpenHelp(WindowId owner, const std::string& file, unsigned comm
         TraceLastError("WinHelpA");
 }
 
+bool Win32Shell::FileExists(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            TraceFailure("GetFileAttributesA", error); // e.g. access denied: counts as not there
+        return false;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 bool Win32Shell::StartHidden(const std::string& file) {
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);

@@ -21,6 +21,7 @@ public:
     bool NotifyIcon(std::uint32_t message, const TrayIconData& data) override;
     void OpenAddress(WindowId owner, const std::string& address) override;
     void OpenHelp(WindowId owner, const std::string& file, unsigned command) override;
+    bool FileExists(const std::string& path) override;
     bool StartHidden(const std::string& file) override;
     std::string ProgramFolder() override;
 
