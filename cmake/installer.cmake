@@ -30,16 +30,29 @@ else()
 endif()
 
 find_program(KESTREL_WIXL wixl)
-if(KESTREL_WIXL)
+find_program(KESTREL_WIXL_HEAT wixl-heat)
+if(KESTREL_WIXL AND KESTREL_WIXL_HEAT)
     set(KESTREL_MSI ${CMAKE_BINARY_DIR}/kestrel-${PROJECT_VERSION}.msi)
-    # wixl finds the files it packs only relative to its working folder, the folder of kestrel.exe.
+    # wixl finds the files it packs only relative to its working folder, the folder of kestrel.exe, where the
+    # build has put the guide too.
     file(RELATIVE_PATH KESTREL_MSI_ICON ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/res/kestrel.ico)
+    # The guide's pictures are listed from the folder, so that a new picture needs no change to kestrel.wxs.
+    set(KESTREL_MSI_PICTURES ${CMAKE_BINARY_DIR}/guide-pictures.wxs)
+    add_custom_command(
+        OUTPUT ${KESTREL_MSI_PICTURES}
+        COMMAND sh -c "ls kestrel-guide/*.png | LC_ALL=C sort | '${KESTREL_WIXL_HEAT}' --directory-ref INSTALLDIR \
+                       --component-group GuidePictures --var var.GuideDir --win64 -p '' > guide-pictures.wxs"
+        WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+        DEPENDS ${KESTREL_GUIDE_COPIES}
+        VERBATIM)
     add_custom_command(
         OUTPUT ${KESTREL_MSI}
         COMMAND ${KESTREL_WIXL} -a x64 -D Version=${PROJECT_VERSION} -D Exe=$<TARGET_FILE_NAME:kestrel>
-                -D Icon=${KESTREL_MSI_ICON} -o ${KESTREL_MSI} ${CMAKE_SOURCE_DIR}/installer/kestrel.wxs
+                -D Icon=${KESTREL_MSI_ICON} -D GuideDir=. -D Win64=yes -o ${KESTREL_MSI}
+                ${CMAKE_SOURCE_DIR}/installer/kestrel.wxs ${KESTREL_MSI_PICTURES}
         WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
         DEPENDS kestrel ${CMAKE_SOURCE_DIR}/installer/kestrel.wxs ${CMAKE_SOURCE_DIR}/res/kestrel.ico
+                ${KESTREL_MSI_PICTURES} ${KESTREL_GUIDE_COPIES}
         COMMENT "Packing kestrel-${PROJECT_VERSION}.msi"
         VERBATIM)
     add_custom_target(msi ALL DEPENDS ${KESTREL_MSI})
@@ -47,7 +60,7 @@ if(KESTREL_WIXL)
         add_dependencies(e2e_msi msi)
     endif()
 else()
-    message(STATUS "wixl not found: no MSI package (Debian package wixl)")
+    message(STATUS "wixl or wixl-heat not found: no MSI package (Debian package wixl)")
 endif()
 
 # A copy that follows every change of the original (configure_file re-runs when it changes).

@@ -40,6 +40,8 @@ E2E_TEST(SilentInstallPutsKestrelInProgramFilesAndStartsItAtLogon) {
 
     E2E_CHECK(FileSize(InstalledExe()) == FileSize(e2e::ExeDir() + e2e::kKestrelImage),
               "the installed kestrel.exe is not the one built");
+    E2E_CHECK(FileExists(InstalledGuide()) && FileExists(InstalledGuidePictures() + "\\prompt.png"),
+              "the user's guide is not installed beside kestrel.exe");
     E2E_CHECK(ReadText(HKEY_LOCAL_MACHINE, kRunKey, kRunValue) == "\"" + InstalledExe() + "\"",
               "the Run entry is " + ReadText(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
     ExpectEventSourceRegistered();
