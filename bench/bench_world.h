@@ -44,7 +44,8 @@ struct EngineWorld {
     common::SharedState state{common::Password(crypto, 1000)};
     store::Options options;
     CountingPrompt prompt;
-    engine::LockEngine engine{registry, desktop, timers, state, options, prompt};
+    common::DeferredWork later;
+    engine::LockEngine engine{registry, desktop, timers, state, options, prompt, later};
 };
 
 } // namespace bench

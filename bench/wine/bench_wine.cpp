@@ -416,9 +416,10 @@ void MeasureEngineInProcess() {
     common::SharedState state(crypto);
     store::Options options;
     CountingPrompt prompt;
+    common::DeferredWork later;
     std::vector<double> loads, saves;
     {
-        engine::LockEngine engine(registry, desktop, timers, state, options, prompt);
+        engine::LockEngine engine(registry, desktop, timers, state, options, prompt, later);
         StoreItems(1000);
         for (int i = 0; i < 5; ++i) {
             engine.ListLockedItems().clear(); // as after a save

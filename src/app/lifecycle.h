@@ -24,8 +24,8 @@ class MainWindowView {
 public:
     virtual ~MainWindowView() = default;
     virtual void SetCaption(const std::string& caption) = 0;
-    // Removes the entry at this position of the window menu (by position); fewer entries: nothing.
-    virtual void RemoveSystemMenuEntry(int position) = 0;
+    // Removes Close from the window menu, wherever the system put it.
+    virtual void RemoveCloseFromSystemMenu() = 0;
     // Waits for the next message and dispatches it (the second instance's wait keeps the UI alive).
     virtual void ProcessMessages() = 0;
     // Closes the main window from the program's own code: the close handler runs with CloseReason::OwnCode.

@@ -158,7 +158,8 @@ struct Engine {
     common::SharedState state{crypto};
     store::Options options;
     NoPrompt prompt;
-    engine::LockEngine engine{layer.registry, desktop, timers, state, options, prompt};
+    common::DeferredWork later;
+    engine::LockEngine engine{layer.registry, desktop, timers, state, options, prompt, later};
 };
 
 std::string Describe(const engine::ItemList& list) {
