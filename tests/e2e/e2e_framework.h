@@ -420,6 +420,32 @@ inline DWORD StartKestrelAndWait(DWORD timeoutMs = 30000) {
     return pid;
 }
 
+// Its hidden main window (which becomes the setup window); nullptr when none.
+inline HWND MainWindowOf(DWORD pid) {
+    for (HWND window : TopWindowsOf(pid))
+        if (ClassName(window) == "KestrelMainWindow") return window;
+    return nullptr;
+}
+
+// The password prompt: the visible "Kestrel 2004" window of the process with a password box; nullptr when none
+// came in time.
+inline HWND WaitForPrompt(DWORD pid, DWORD timeoutMs = kDefaultWaitMs) {
+    HWND prompt = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : TopWindowsOf(pid, true))
+                if (WindowText(window) == kRunningCaption && ChildOfClass(window, "Edit")) prompt = window;
+            return prompt != nullptr;
+        },
+        timeoutMs);
+    return prompt;
+}
+
+// Types into the prompt's box and presses OK; false when the prompt lacks either.
+inline bool AnswerPrompt(HWND prompt, const std::string& password) {
+    return SetText(ChildOfClass(prompt, "Edit"), password) && Click(ChildWithText(prompt, "Button", "OK"));
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Screenshots
 
