@@ -28,10 +28,7 @@ DWORD g_kestrel = 0;
 
 void StartWith(const Items& items) {
     g_kestrel = 0;
-    E2E_REQUIRE(e2e::KestrelBuilt(), "no " + e2e::KestrelPath());
-    E2E_REQUIRE(e2e::SetLockedItems(items), "could not write the locked items");
-    g_kestrel = e2e::StartKestrelAndWait();
-    E2E_REQUIRE(g_kestrel != 0, "kestrel.exe did not start as the first instance");
+    g_kestrel = e2e::StartKestrelWithItems(items);
 }
 
 // A window of this process, not shown yet (CreateTestWindow shows it, and a shown window may take the front).

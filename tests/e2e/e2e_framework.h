@@ -420,6 +420,16 @@ inline DWORD StartKestrelAndWait(DWORD timeoutMs = 30000) {
     return pid;
 }
 
+// Stores exactly these locked items (name, data), starts kestrel.exe and waits until it runs as the first
+// instance; its process id. Ends the test when any of that fails.
+inline DWORD StartKestrelWithItems(const std::vector<std::pair<std::string, std::string>>& items) {
+    E2E_REQUIRE(KestrelBuilt(), "no " + KestrelPath());
+    E2E_REQUIRE(SetLockedItems(items), "could not write the locked items");
+    const DWORD pid = StartKestrelAndWait();
+    E2E_REQUIRE(pid != 0, "kestrel.exe did not start as the first instance (no window \"Kestrel 2004\")");
+    return pid;
+}
+
 // Its hidden main window (which becomes the setup window); nullptr when none.
 inline HWND MainWindowOf(DWORD pid) {
     for (HWND window : TopWindowsOf(pid))
