@@ -45,7 +45,8 @@ struct EngineWorld {
     store::Options options;
     CountingPrompt prompt;
     platform::NoEventLog events;
-    engine::LockEngine engine{registry, desktop, timers, state, options, prompt, events};
+    common::DeferredWork later;
+    engine::LockEngine engine{registry, desktop, timers, state, options, prompt, events, later};
 };
 
 } // namespace bench

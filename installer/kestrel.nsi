@@ -68,8 +68,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 !insertmacro MUI_PAGE_INSTFILES
 ; The end of an interactive install starts the lock at once instead of at the next logon. The finish page
 ; is not shown in silent mode, so a silent install starts nothing.
-!define MUI_FINISHPAGE_RUN "$INSTDIR\kestrel.exe"
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartAsLoggedOnUser
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -103,6 +104,14 @@ FunctionEnd
 !macroend
 !insertmacro DEFINE_STOP_KESTREL ""
 !insertmacro DEFINE_STOP_KESTREL "un."
+
+; Started by the installer itself, Kestrel would inherit its elevation: it would then write the machine-wide
+; settings for whoever sits at the desktop without Windows asking for an administrator, and, since Windows keeps
+; the shell's "TaskbarCreated" from elevated programs, lose its tray icon when Explorer restarts. The user's
+; shell starts it as the logged-on user, as a logon does.
+Function StartAsLoggedOnUser
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\kestrel.exe"'
+FunctionEnd
 
 Function .onInit
     SetRegView 64

@@ -2,18 +2,33 @@
 # Builds kestrel.exe and runs it under Wine: on the current X display, or, when there is none, on a virtual
 # display (Xvfb) that this script starts, with a screenshot of it every few seconds.
 #
-#   scripts/run.sh
+#   scripts/run.sh           Kestrel as it runs on a desktop: hidden, locking what its stored items name
+#   scripts/run.sh --demo    the lock at once: one stored item ("Crime"), then a Notepad window whose title
+#                            holds it, which Kestrel hides behind its password prompt (PASSAGE gives it back)
 #
 # The Wine prefix (and with it Kestrel's registry: password, locked items) is kept between runs in
-# ~/.cache/kestrel/wineprefix (KESTREL_PREFIX overrides). Wine shows everything in its virtual desktop of
-# 1024x768. Stop with Ctrl+C (ends Kestrel and the Wine session of that prefix).
+# ~/.cache/kestrel/wineprefix (KESTREL_PREFIX overrides); the demo makes a fresh one of its own each time,
+# ~/.cache/kestrel/demo-prefix. Wine shows everything in its virtual desktop of 1024x768. Stop with Ctrl+C (ends
+# Kestrel and the Wine session of that prefix).
 set -u
 # shellcheck source=scripts/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$KESTREL_ROOT" || exit 1
 
+DEMO=0
+for arg in "$@"; do
+    case "$arg" in
+    --demo) DEMO=1 ;;
+    *) die "unknown argument: $arg (use --demo, or nothing)" ;;
+    esac
+done
+
 CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/kestrel"
 PREFIX="${KESTREL_PREFIX:-$CACHE/wineprefix}"
+if [ "$DEMO" -eq 1 ]; then
+    PREFIX="$CACHE/demo-prefix"
+    rm -rf "$PREFIX"
+fi
 SCREENS="$KESTREL_ROOT/build/screens"
 SHOT_EVERY="${KESTREL_SHOT_EVERY:-5}"
 
@@ -54,10 +69,33 @@ log "Kestrel runs hidden: it locks foreground windows whose titles hold an activ
 log "the tray of Wine's desktop (right-click it for Setup..., default password PASSAGE). Ctrl+C stops it."
 wine_env "$PREFIX"
 wineserver -p >/dev/null 2>&1
+if [ "$DEMO" -eq 1 ]; then
+    wine reg add 'HKLM\Software\ORV\Kestrel\Locked Items' /v Item0 /d 'Crime,1' /f >/dev/null 2>&1 ||
+        die "could not store the demo's locked item"
+fi
 # In the background, because Wine ignores Ctrl+C for a GUI program: waiting here lets the INT trap run, and
 # the cleanup ends Kestrel with its Wine session.
 (cd "$KESTREL_ROOT/build/windows" && exec wine kestrel.exe </dev/null) &
-wait $!
+kestrel=$!
+
+if [ "$DEMO" -eq 1 ]; then
+    # Kestrel writes its file-type association as it starts: once that is there, it watches.
+    for _ in $(seq 1 60); do
+        wine reg query 'HKCR\.loc' >/dev/null 2>&1 && break
+        sleep 0.5
+    done
+    printf 'Kestrel hides every window whose title holds "Crime" until the password is typed.\r\n' \
+        >"$PREFIX/drive_c/Crime Stories.txt"
+    log "demo: the stored item is \"Crime\"; opening Notepad with \"Crime Stories.txt\": Kestrel hides it and asks"
+    log "for the password (PASSAGE gives it back, Cancel closes it)."
+    (cd "$PREFIX/drive_c" && exec wine notepad.exe 'C:\Crime Stories.txt' </dev/null >/dev/null 2>&1) &
+    if [ -n "$shooter" ]; then
+        sleep 5
+        import -window root "$SCREENS/demo.png" 2>/dev/null &&
+            log "demo: screenshot of the hidden window's prompt: $SCREENS/demo.png"
+    fi
+fi
+wait "$kestrel"
 rc=$?
 log "kestrel.exe ended (exit code $rc)"
 exit "$rc"

@@ -5,10 +5,14 @@
 //    the foreground;
 //  - idle cost: the CPU time kestrel.exe uses over a period with 20 rules and no matching window;
 //  - lock latency: from a matching window becoming the foreground window to it being hidden; and the unlock,
-//    from OK in the prompt to the window being back; over many lock/unlock cycles;
-//  - private memory, handles and windows of kestrel.exe after start, after the idle period and after the cycles.
+//    from OK in the prompt to the window being back; over many lock/unlock cycles, first with the tick alone
+//    (Wine raises no win-event itself), then with the foreground event raised as Windows raises it;
+//  - private memory, handles and windows of kestrel.exe after start, after the idle period and after the cycles;
+//  - the CPU time kestrel.exe uses while a program in the background (helper_storm.exe) changes its title and
+//    raises the title-change event many times a second.
 //
-//   bench_wine.exe [--cycles N] [--idle-seconds S] [--startups K]
+//   bench_wine.exe [--cycles N] [--event-cycles E] [--idle-seconds S] [--startups K] [--storm-rate R]
+//                  [--storm-seconds T]
 //
 // Runs beside kestrel.exe (build/windows). Rewrites Kestrel's registry keys and ends every running kestrel.exe:
 // use a private Wine prefix (scripts/bench.sh makes one) or a test machine. Prints "RESULT <name> <value>"
@@ -416,10 +420,11 @@ void MeasureEngineInProcess() {
     common::SharedState state(crypto);
     store::Options options;
     CountingPrompt prompt;
+    common::DeferredWork later;
     std::vector<double> loads, saves;
     {
         platform::NoEventLog events;
-        engine::LockEngine engine(registry, desktop, timers, state, options, prompt, events);
+        engine::LockEngine engine(registry, desktop, timers, state, options, prompt, events, later);
         StoreItems(1000);
         for (int i = 0; i < 5; ++i) {
             engine.ListLockedItems().clear(); // as after a save
@@ -566,21 +571,26 @@ void MeasureStartup(int runs) {
 // the password typed into the prompt gives it back (unlock time). Each window has a class of its own.
 // A cycle ends just after a watcher tick, so the next window would always arrive at the same point of the
 // tick period; a random pause (0 to 999 ms, the same sequence every run) before each window spreads the
-// arrivals over the period, as a user's windows arrive.
+// arrivals over the period, as a user's windows arrive. With `raiseEvent` the window's coming to the front is
+// announced as Windows announces it (EVENT_SYSTEM_FOREGROUND), right after it is in front; without, only the
+// tick can see it, as under Wine. The figures go out as "<name>_latency_ms" and "<name>_unlock_ms".
 constexpr int kWarmCycles = 10;
 
-void MeasureCycles(Kestrel& kestrel, int cycles) {
-    Progress("lock/unlock: " + std::to_string(cycles) + " cycles");
+void MeasureCycles(Kestrel& kestrel, int cycles, bool raiseEvent, const std::string& name) {
+    Progress("lock/unlock" + std::string(raiseEvent ? " with the foreground event: " : ": ") +
+             std::to_string(cycles) + " cycles");
     std::vector<double> latencies, unlocks;
     int failures = 0;
     std::mt19937 random(2004);
     std::uniform_int_distribution<int> pause(0, 999);
     for (int i = 0; i < cycles; ++i) {
         Pause(pause(random));
-        HWND window =
-            MakeWindow("BenchLock" + std::to_string(i), "Crime Stories " + std::to_string(i) + " - Browser", false);
+        HWND window = MakeWindow("Bench" + name + std::to_string(i),
+                                 "Crime Stories " + std::to_string(i) + " - Browser", false);
         bool ok = BringToForeground(window);
         const double t0 = NowMs();
+        if (ok && raiseEvent)
+            drive::RaiseWinEvent(EVENT_SYSTEM_FOREGROUND, window);
         const double hiddenAt = ok ? PollUntil([&] { return !IsWindowVisible(window); }, 5000) : -1;
         HWND prompt = nullptr;
         if (hiddenAt >= 0) {
@@ -611,16 +621,71 @@ void MeasureCycles(Kestrel& kestrel, int cycles) {
         if ((i + 1) % 50 == 0)
             Progress("  " + std::to_string(i + 1) + " cycles");
         // The first cycles make what the lock keeps for later (the prompt window); growth after them is a leak.
-        if (i + 1 == kWarmCycles) {
+        if (i + 1 == kWarmCycles && !raiseEvent) {
             Pause(1500);
             ResultResources(kestrel, "after_warm_cycles");
         }
     }
-    Result("cycles", cycles);
-    Result("warm_cycles", std::min(cycles, kWarmCycles));
-    Result("cycle_failures", failures);
-    ResultStats("lock_latency_ms", latencies);
-    ResultStats("unlock_ms", unlocks);
+    Result(name + "_cycles", cycles);
+    Result(name + "_cycle_failures", failures);
+    ResultStats(name + "_latency_ms", latencies);
+    ResultStats(name + "_unlock_ms", unlocks);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// A storm of title changes in the background
+
+int g_stormEvents = 0;
+
+void CALLBACK CountStormEvent(HWINEVENTHOOK, DWORD, HWND, LONG idObject, LONG, DWORD, DWORD) {
+    if (idObject == OBJID_WINDOW)
+        ++g_stormEvents;
+}
+
+// helper_storm.exe (built beside this program) renames its window in the background `perSecond` times a second
+// for `seconds` and raises the title-change event each time; an ordinary window of this program is in front.
+// kestrel.exe's CPU time over the storm shows what the events cost it. A hook of this program's own, on every
+// process, counts the storm's events, to show that they were raised and could be had by whoever listened.
+void MeasureStorm(Kestrel& kestrel, int perSecond, int seconds) {
+    Progress("title storm: " + std::to_string(perSecond) + " events a second for " + std::to_string(seconds) + " s");
+    HWND front = MakeWindow("BenchStormFront", "Quarterly report 2004 - Word Processor", true);
+    BringToForeground(front);
+    drive::RaiseWinEvent(EVENT_SYSTEM_FOREGROUND, front);
+    Pause(1500); // a tick sees it too
+    HWINEVENTHOOK counter = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                            CountStormEvent, 0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+    std::string line = "\"" + drive::ExeDir() + "helper_storm.exe\" " + std::to_string(perSecond) + " " +
+                       std::to_string(seconds);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        Progress("title storm: could not start helper_storm.exe");
+    } else {
+        const platform::win32::UniqueHandle thread(info.hThread), process(info.hProcess);
+        // From the first event on: the helper's start is not the storm.
+        g_stormEvents = 0;
+        PollUntil([] { return g_stormEvents > 0; }, 10000);
+        const int serverPid = LinuxPidOf("wineserver");
+        const double server0 = serverPid ? LinuxCpuMs(serverPid) : -1;
+        const double cpu0 = kestrel.CpuMs();
+        const double t0 = NowMs();
+        PollUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, seconds * 1000.0 + 10000);
+        const double t1 = NowMs();
+        const double cpu1 = kestrel.CpuMs();
+        Result("storm_seconds", (t1 - t0) / 1000.0);
+        Result("storm_events_per_second", perSecond);
+        Result("storm_events_seen", g_stormEvents);
+        Result("storm_cpu_ms", cpu1 - cpu0);
+        Result("storm_cpu_percent", 100.0 * (cpu1 - cpu0) / (t1 - t0));
+        if (serverPid)
+            Result("storm_wineserver_cpu_ms", LinuxCpuMs(serverPid) - server0);
+        Result("storm_kestrel_alive", WaitForSingleObject(kestrel.Process(), 0) == WAIT_TIMEOUT ? 1 : 0);
+    }
+    if (counter)
+        UnhookWinEvent(counter);
+    DestroyWindow(front);
+    PumpMessages();
 }
 
 int ArgValue(int argc, char** argv, const char* name, int fallback) {
@@ -636,6 +701,9 @@ int main(int argc, char** argv) {
     const int cycles = ArgValue(argc, argv, "--cycles", 200);
     const int idleSeconds = ArgValue(argc, argv, "--idle-seconds", 60);
     const int startups = ArgValue(argc, argv, "--startups", 5);
+    const int eventCycles = ArgValue(argc, argv, "--event-cycles", 200);
+    const int stormRate = ArgValue(argc, argv, "--storm-rate", 1000);
+    const int stormSeconds = ArgValue(argc, argv, "--storm-seconds", 10);
 
     drive::KillKestrel();
     DeleteTree(kLockedItemsKey);
@@ -686,10 +754,15 @@ int main(int argc, char** argv) {
     DestroyWindow(idleWindow);
 
     const double cpuBefore = kestrel.CpuMs();
-    MeasureCycles(kestrel, cycles);
+    MeasureCycles(kestrel, cycles, false, "lock");
+    Result("cycles", cycles);
+    Result("warm_cycles", std::min(cycles, kWarmCycles));
     Result("cycles_cpu_ms", kestrel.CpuMs() - cpuBefore);
     Pause(2000);
     ResultResources(kestrel, "after_cycles");
+
+    MeasureCycles(kestrel, eventCycles, true, "event_lock");
+    MeasureStorm(kestrel, stormRate, stormSeconds);
 
     kestrel.Stop();
     DeleteTree(kLockedItemsKey);

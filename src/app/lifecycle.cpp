@@ -12,8 +12,8 @@ Lifecycle::Lifecycle(store::Registry& registry, platform::Desktop& desktop, plat
 
 bool Lifecycle::Form_Load() {
     CreateAssociation(m_registry, m_shell.ProgramFolder());
-    // Position 6 is Close in a full window menu: the main window is not closed by hand.
-    m_view.RemoveSystemMenuEntry(6);
+    // The main window is not closed by hand.
+    m_view.RemoveCloseFromSystemMenu();
 
     if (m_desktop.FindWindowByTitle(engine::kRunningCaption) == 0) {
         m_firstInstance = true;

@@ -25,8 +25,8 @@ class MainWindowView {
 public:
     virtual ~MainWindowView() = default;
     virtual void SetCaption(const std::string& caption) = 0;
-    // Removes the entry at this position of the window menu (by position); fewer entries: nothing.
-    virtual void RemoveSystemMenuEntry(int position) = 0;
+    // Removes Close from the window menu, wherever the system put it.
+    virtual void RemoveCloseFromSystemMenu() = 0;
     // Waits for the next message and dispatches it (the second instance's wait keeps the UI alive). False when
     // the program is to end (the main window went): the quit is kept for the main loop.
     virtual bool ProcessMessages() = 0;

@@ -1,5 +1,7 @@
 #include "engine/lock_engine.h"
 
+#include <algorithm>
+
 namespace engine {
 
 using platform::RegRoot;
@@ -14,6 +16,18 @@ constexpr std::size_t kMaxClass = kClassBuffer - 1;
 constexpr int kStoredItems = 1000; // Item0 .. Item999
 constexpr const char* kDialogClass = "#32770";
 
+// Holds the watcher's guard for its lifetime.
+class Watching {
+public:
+    explicit Watching(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~Watching() { m_flag = false; }
+    Watching(const Watching&) = delete;
+    Watching& operator=(const Watching&) = delete;
+
+private:
+    bool& m_flag;
+};
+
 // The common dialogs of other programs carry "Setup" in their titles; they stay allowed as long as the list does.
 bool IsPermanentAllowEntry(const std::string& entry) {
     return entry == "Print Setup" || entry == "Page Setup";
@@ -22,16 +36,13 @@ bool IsPermanentAllowEntry(const std::string& entry) {
 } // namespace
 
 LockEngine::LockEngine(store::Registry& registry, platform::Desktop& desktop, platform::TimerFactory& timers,
-                       common::SharedState& state, const store::Options& options, common::PromptOpener& prompt, platform::EventLog& events)
+                       common::SharedState& state, const store::Options& options, common::PromptOpener& prompt,
+                       platform::EventLog& events, common::DeferredWork& later)
     : m_registry(registry), m_desktop(desktop), m_state(state), m_options(options), m_prompt(prompt), m_events(events),
-      m_timerorv(timers.MakeTimer(kTickMs, [this] { TimerorvTick(); })) {
+      m_timerorv(timers.MakeTimer(kTickMs, [this] { TimerorvTick(); })), m_later(later) {
     // Off until the first instance's start-up switches it on.
     m_timerorv->SetEnabled(false);
-    // The events only hurry the watcher on: while it is off (a second instance, the way out) they do nothing.
-    m_desktop.SubscribeWindowEvents([this](platform::WindowId window) {
-        if (m_timerorv->Enabled())
-            CheckWindowNow(window);
-    });
+    m_desktop.SubscribeWindowEvents([this](platform::WindowId window) { OnWindowEvent(window); });
 }
 
 LockEngine::~LockEngine() {
@@ -94,15 +105,24 @@ std::vector<std::string> LockEngine::StoredRows() const {
 }
 
 void LockEngine::TimerorvTick() {
-    CleanWindows();
-    CheckForInstance();
-
-    m_foregroundWindow = m_desktop.ForegroundWindow();
-    m_foregroundTitle.clear();
-    if (m_foregroundWindow == 0)
+    // Only a loop opened inside the event check could bring a tick here now; the next one comes in a second.
+    if (m_watching)
         return;
-    m_foregroundTitle = SeenTitle(m_foregroundWindow);
-    WalkRules(m_foregroundWindow, m_foregroundTitle);
+    {
+        Watching watching(m_watching);
+        CleanWindows();
+        CheckForInstance();
+
+        m_foregroundWindow = m_desktop.ForegroundWindow();
+        m_foregroundTitle.clear();
+        if (m_foregroundWindow != 0) {
+            m_foregroundTitle = SeenTitle(m_foregroundWindow);
+            WalkRules(m_foregroundWindow, m_foregroundTitle);
+        }
+    }
+    // Events that came while the tick held the guard still get their check.
+    if (!m_eventWindows.empty())
+        PostEventCheck();
 }
 
 std::string LockEngine::SeenTitle(platform::WindowId window) {
@@ -113,11 +133,43 @@ std::string LockEngine::SeenTitle(platform::WindowId window) {
     return title;
 }
 
-void LockEngine::CheckWindowNow(platform::WindowId window) {
-    if (window == 0 || window != m_desktop.ForegroundWindow())
+void LockEngine::OnWindowEvent(platform::WindowId window) {
+    // The events only hurry the watcher on: while it is off (a second instance, the way out) they do nothing.
+    if (window == 0 || !m_timerorv->Enabled())
         return;
-    m_foregroundWindow = window;
-    m_foregroundTitle = SeenTitle(window);
+    if (std::find(m_eventWindows.begin(), m_eventWindows.end(), window) == m_eventWindows.end())
+        m_eventWindows.push_back(window);
+    PostEventCheck();
+}
+
+void LockEngine::PostEventCheck() {
+    if (m_checkPosted)
+        return;
+    m_checkPosted = true;
+    std::weak_ptr<bool> alive = m_alive;
+    m_later.Post([this, alive] {
+        if (!alive.expired())
+            RunEventCheck();
+    });
+}
+
+void LockEngine::RunEventCheck() {
+    m_checkPosted = false;
+    // The tick that holds the guard posts the check again when it ends.
+    if (m_watching || m_eventWindows.empty())
+        return;
+    Watching watching(m_watching);
+    const std::vector<platform::WindowId> windows = std::move(m_eventWindows);
+    m_eventWindows.clear();
+    if (!m_timerorv->Enabled())
+        return;
+    // Only the window in front is ever hidden: an event about another one (a window behind renaming itself, or
+    // one that has left the front since) asks for nothing.
+    const platform::WindowId foreground = m_desktop.ForegroundWindow();
+    if (foreground == 0 || std::find(windows.begin(), windows.end(), foreground) == windows.end())
+        return;
+    m_foregroundWindow = foreground;
+    m_foregroundTitle = SeenTitle(foreground);
     WalkRules(m_foregroundWindow, m_foregroundTitle);
 }
 

@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "common/deferred_work.h"
 #include "common/prompt_opener.h"
 #include "common/shared_state.h"
 #include "engine/locked_items.h"
@@ -39,8 +40,10 @@ private:
 // watcher `timerorv` with its two sub-steps.
 class LockEngine {
 public:
+    // Window events are checked through `later`, from the program's own loop (see OnWindowEvent).
     LockEngine(store::Registry& registry, platform::Desktop& desktop, platform::TimerFactory& timers,
-               common::SharedState& state, const store::Options& options, common::PromptOpener& prompt, platform::EventLog& events);
+               common::SharedState& state, const store::Options& options, common::PromptOpener& prompt,
+               platform::EventLog& events, common::DeferredWork& later);
     ~LockEngine();
     LockEngine(const LockEngine&) = delete;
     LockEngine& operator=(const LockEngine&) = delete;
@@ -57,10 +60,12 @@ public:
     void CleanWindows();
     void CheckForInstance();
 
-    // The rule walk of the tick (not the pruning, not the instance check) for one window, at once, when it is
-    // the foreground window. The desktop's window events call it while timerorv is on, so that a window
-    // is hidden as soon as it comes to the front or its title changes, not up to a second later.
-    void CheckWindowNow(platform::WindowId window);
+    // The desktop's window event: a window came to the front or changed its title. While timerorv is on, it
+    // posts a check for the program's own loop (never run inside a loop that one of our handlers opened), so
+    // that a window is hidden as soon as it comes to the front or its title changes, not up to a second later.
+    // The check is the tick's rule walk (not the pruning, not the instance check) for the foreground window,
+    // when an event named it; events that come before the check runs share it.
+    void OnWindowEvent(platform::WindowId window);
 
     platform::Timer& timerorv() { return *m_timerorv; }
     ItemList& listwindows() { return m_listwindows; }
@@ -73,8 +78,10 @@ public:
     const std::string& ForegroundTitle() const { return m_foregroundTitle; }
 
 private:
+    void PostEventCheck();
+    void RunEventCheck();
     // Steps 3 to 5 of the tick for one window: the rules, the allow list and the hiding. The title is a copy:
-    // showing the prompt may let a window event run a nested check that rewrites ForegroundTitle.
+    // what the walk matches stays the same whatever showing the prompt does.
     void WalkRules(platform::WindowId window, std::string title);
     // The window's title as the watcher sees it: at most 254 characters.
     std::string SeenTitle(platform::WindowId window);
@@ -91,6 +98,14 @@ private:
     AllowList m_allow;
     platform::WindowId m_foregroundWindow = 0;
     std::string m_foregroundTitle;
+    common::DeferredWork& m_later;
+    // The windows named by events since the last check, and whether that check is posted.
+    std::vector<platform::WindowId> m_eventWindows;
+    bool m_checkPosted = false;
+    // The one guard of the tick and the event check: neither runs while the other is under way.
+    bool m_watching = false;
+    // Posted checks outlive nothing: they look at this token first.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace engine

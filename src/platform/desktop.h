@@ -29,9 +29,11 @@ public:
     virtual WindowId FindWindowByClass(const std::string& className) = 0;
     // True for windows that belong to this process.
     virtual bool IsOwnWindow(WindowId window) = 0;
-    // Calls listener with the window when a window becomes the foreground window or a top-level window's
-    // title changes, as soon as the system says so (between the watcher's ticks). One listener: a new one
-    // replaces the old, an empty one stops the calls. Systems that do not report these give no calls.
+    // Calls listener with the window when a window becomes the foreground window, or when a top-level window
+    // of the foreground window's process changes its title, as soon as the system says so (between the
+    // watcher's ticks). The calls come from a message that this thread's loop, or a loop that a handler opened,
+    // dispatches. One listener: a new one replaces the old, an empty one stops the calls. Systems that do not
+    // report these give no calls.
     virtual void SubscribeWindowEvents(std::function<void(WindowId)> listener) { (void)listener; }
 };
 

@@ -534,6 +534,42 @@ inline DWORD StartKestrelAndWait(const EventTrace& trace) {
     return StartKestrelAndWait(30000, &trace);
 }
 
+// Stores exactly these locked items (name, data), starts kestrel.exe and waits until it runs as the first
+// instance; its process id. Ends the test when any of that fails.
+inline DWORD StartKestrelWithItems(const std::vector<std::pair<std::string, std::string>>& items) {
+    E2E_REQUIRE(KestrelBuilt(), "no " + KestrelPath());
+    E2E_REQUIRE(SetLockedItems(items), "could not write the locked items");
+    const DWORD pid = StartKestrelAndWait();
+    E2E_REQUIRE(pid != 0, "kestrel.exe did not start as the first instance (no window \"Kestrel 2004\")");
+    return pid;
+}
+
+// Its hidden main window (which becomes the setup window); nullptr when none.
+inline HWND MainWindowOf(DWORD pid) {
+    for (HWND window : TopWindowsOf(pid))
+        if (ClassName(window) == "KestrelMainWindow") return window;
+    return nullptr;
+}
+
+// The password prompt: the visible "Kestrel 2004" window of the process with a password box; nullptr when none
+// came in time.
+inline HWND WaitForPrompt(DWORD pid, DWORD timeoutMs = kDefaultWaitMs) {
+    HWND prompt = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : TopWindowsOf(pid, true))
+                if (WindowText(window) == kRunningCaption && ChildOfClass(window, "Edit")) prompt = window;
+            return prompt != nullptr;
+        },
+        timeoutMs);
+    return prompt;
+}
+
+// Types into the prompt's box and presses OK; false when the prompt lacks either.
+inline bool AnswerPrompt(HWND prompt, const std::string& password) {
+    return SetText(ChildOfClass(prompt, "Edit"), password) && Click(ChildWithText(prompt, "Button", "OK"));
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Screenshots
 

@@ -4,6 +4,7 @@
 //
 // The installer is built next to this program (build/windows/kestrel-setup-<version>.exe, by the `installer`
 // target, which needs makensis). Every test starts and ends without an installation.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -12,6 +13,8 @@
 #include "e2e_framework.h"
 #include "installation.h"
 #include "version.h"
+
+#include <tlhelp32.h>
 
 namespace {
 
@@ -110,6 +113,61 @@ E2E_TEST(StoredItemsSurviveSilentUninstallAndReinstall) {
     E2E_REQUIRE(browser != nullptr, "could not create a window");
     E2E_CHECK(e2e::WaitUntil([&] { return !IsWindowVisible(browser); }, 5000),
               "the reinstalled Kestrel did not lock the stored item");
+}
+
+// The parent of a running process; 0 when it is not found.
+DWORD ParentOf(DWORD pid) {
+    const platform::win32::UniqueHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snap && Process32First(snap.get(), &entry); more; more = Process32Next(snap.get(), &entry))
+        if (entry.th32ProcessID == pid)
+            return entry.th32ParentProcessID;
+    return 0;
+}
+
+std::string WithoutAccelerator(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
+    return text;
+}
+
+// Through the wizard as a parent goes: Next, Install, and Finish with "Start Kestrel now" ticked. Kestrel is
+// started by the user's shell, not by the installer, whose elevation it would inherit (Wine shows no elevation:
+// that it runs, and not as the installer's child, is what can be seen here).
+E2E_TEST(FinishPageStartsKestrelThroughTheUsersShell) {
+    CleanInstallation clean;
+    E2E_REQUIRE(FileExists(SetupPath()), "no installer " + SetupPath() + " (is makensis installed?)");
+    const platform::win32::UniqueHandle process(StartProcess("\"" + SetupPath() + "\""));
+    E2E_REQUIRE(process != nullptr, "the installer did not start");
+    const DWORD setup = GetProcessId(process.get());
+    HWND wizard = nullptr;
+    E2E_REQUIRE(e2e::WaitUntil(
+                    [&] {
+                        return (wizard = e2e::FindWindowOf(setup, "Kestrel " KESTREL_VERSION_STRING " Setup", true));
+                    },
+                    60000),
+                "no installer window");
+    // The wizard's button 1 is Next, then Install, then (once the files are in) Finish.
+    E2E_REQUIRE(e2e::WaitUntil(
+                    [&] {
+                        HWND button = GetDlgItem(wizard, IDOK);
+                        if (WithoutAccelerator(e2e::ControlText(button)) == "Finish")
+                            return true;
+                        if (IsWindowEnabled(button)) {
+                            e2e::Click(button);
+                            e2e::Pause(500);
+                        }
+                        return false;
+                    },
+                    kSetupTimeoutMs),
+                "the wizard did not come to its finish page");
+    E2E_REQUIRE(e2e::Click(GetDlgItem(wizard, IDOK)), "could not press Finish");
+    HWND main = nullptr;
+    E2E_REQUIRE(e2e::WaitUntil([&] { return (main = e2e::FindWindowOf(0, e2e::kRunningCaption)) != nullptr; }, 30000),
+                "the finish page did not start Kestrel");
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    E2E_CHECK(ParentOf(pid) != setup, "Kestrel was started by the installer itself");
 }
 
 } // namespace

@@ -20,10 +20,7 @@ DWORD g_kestrel = 0;
 
 DWORD StartWithItems(const Items& items) {
     g_kestrel = 0;
-    E2E_REQUIRE(e2e::KestrelBuilt(), "no " + e2e::KestrelPath());
-    E2E_REQUIRE(e2e::SetLockedItems(items), "could not write the locked items");
-    g_kestrel = e2e::StartKestrelAndWait();
-    E2E_REQUIRE(g_kestrel != 0, "kestrel.exe did not start as the first instance (no window \"Kestrel 2004\")");
+    g_kestrel = e2e::StartKestrelWithItems(items);
     return g_kestrel;
 }
 

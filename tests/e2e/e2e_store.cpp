@@ -161,7 +161,8 @@ struct Engine {
     store::Options options;
     NoPrompt prompt;
     platform::NoEventLog events;
-    engine::LockEngine engine{layer.registry, desktop, timers, state, options, prompt, events};
+    common::DeferredWork later;
+    engine::LockEngine engine{layer.registry, desktop, timers, state, options, prompt, events, later};
 };
 
 std::string Describe(const engine::ItemList& list) {

@@ -202,7 +202,7 @@ TEST_F(Watcher, ASecondInstanceAsksForThePasswordToOpenSetup) {
 
 // --- window events between ticks ---
 
-TEST_F(Watcher, AWindowEventChecksTheForegroundWindowAtOnceWithoutTheOtherTickSteps) {
+TEST_F(Watcher, AWindowEventPostsOneCheckOfTheForegroundWindowForTheMainLoop) {
     world.LoadRules({"Crime"});
     engine.ListAllow().Add("Gone"); // stale, but pruning is the tick's work
     desktop.AddWindow(engine::kStartingCaption, "KestrelMain");
@@ -211,16 +211,61 @@ TEST_F(Watcher, AWindowEventChecksTheForegroundWindowAtOnceWithoutTheOtherTickSt
 
     desktop.RaiseWindowEvent(background);
     desktop.RaiseWindowEvent(w);
+    world.later.RunIfIdle();
     EXPECT_TRUE(desktop.IsVisible(background));
     EXPECT_TRUE(desktop.IsVisible(w));
 
     desktop.SetTitle(w, "Crime Stories"); // a page change in the same browser window
-    desktop.RaiseWindowEvent(w);
+    for (int i = 0; i < 100; ++i)
+        desktop.RaiseWindowEvent(w);
+    EXPECT_TRUE(desktop.IsVisible(w)) << "checked inside the event's callback";
+    EXPECT_EQ(world.later.Waiting(), 1u);
+    world.later.RunIfIdle();
     EXPECT_FALSE(desktop.IsVisible(w));
     EXPECT_EQ(state.LastHiddenWindow, w);
     EXPECT_EQ(state.PendingTitle, "Crime Stories");
     EXPECT_EQ(world.prompt.actions, Strings{""});
     EXPECT_EQ(engine.ListAllow().Entries(), Strings{"Gone"});
+}
+
+// A loop that runs while the tick is under way (here: one that runs the posted work while the prompt comes up)
+// does not get the event check in: it waits for the tick and runs after it.
+TEST_F(Watcher, TheTickAndTheEventCheckShareOneGuard) {
+    world.LoadRules({"Crime"});
+    desktop.AddWindow(engine::kStartingCaption, "KestrelMain"); // the tick shows the prompt for "setup"
+    const WindowId w = desktop.OpenForeground("Weather", "IEFrame");
+    std::size_t hiddenDuringTheTick = 0;
+    world.prompt.onShow = [&] {
+        world.prompt.onShow = nullptr;
+        desktop.SetTitle(w, "Crime Stories");
+        desktop.RaiseWindowEvent(w);
+        world.later.RunIfIdle();
+        hiddenDuringTheTick = desktop.HideRequests().size();
+    };
+    world.Tick();
+    EXPECT_EQ(hiddenDuringTheTick, 0u);
+    EXPECT_EQ(desktop.HideRequests(), std::vector<WindowId>{w}); // by the tick, which read the title after
+    world.later.RunIfIdle();
+    EXPECT_EQ(desktop.HideRequests(), (std::vector<WindowId>{w, w})); // the event's own check, after the tick
+}
+
+TEST(DeferredWork, RunsOnlyWhenNoDispatchIsUnderWayInTheOrderPosted) {
+    common::DeferredWork later;
+    std::vector<int> ran;
+    {
+        common::DeferredWork::Dispatch handler(later); // a handler of ours, waiting in a message box's loop
+        later.Post([&] {
+            ran.push_back(1);
+            later.Post([&] { ran.push_back(3); });
+            later.RunIfIdle(); // a loop opened by the work itself
+        });
+        later.Post([&] { ran.push_back(2); });
+        later.RunIfIdle(); // the message box's loop
+        EXPECT_TRUE(ran.empty());
+    }
+    later.RunIfIdle(); // the program's loop, once the handler is done
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(later.Waiting(), 0u);
 }
 
 TEST_F(Watcher, WindowEventsDoNothingWhileTheWatcherIsOffOrGone) {
@@ -232,7 +277,7 @@ TEST_F(Watcher, WindowEventsDoNothingWhileTheWatcherIsOffOrGone) {
 
     platform::fake::FakeDesktop otherDesktop; // an engine that goes away takes its listener with it
     auto other = std::make_unique<engine::LockEngine>(world.registry, otherDesktop, world.timers, state, world.options,
-                                                      world.prompt, world.events);
+                                                      world.prompt, world.events, world.later);
     EXPECT_TRUE(otherDesktop.HasWindowEventListener());
     other.reset();
     EXPECT_FALSE(otherDesktop.HasWindowEventListener());

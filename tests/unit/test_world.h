@@ -1,6 +1,7 @@
 #pragma once
 // A small world for the lock engine and the settings: the fake platform, the shared state and the engine,
 // wired together as the main window wires the real ones.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,13 @@ namespace testworld {
 class PromptSpy : public common::PromptOpener {
 public:
     explicit PromptSpy(const common::SharedState& state) : m_state(state) {}
-    void ShowPrompt() override { actions.push_back(m_state.PendingAction); }
+    void ShowPrompt() override {
+        actions.push_back(m_state.PendingAction);
+        if (const std::function<void()> also = onShow) // a copy: it may replace itself
+            also();
+    }
     std::vector<std::string> actions;
+    std::function<void()> onShow; // what else happens while the prompt comes up
 
 private:
     const common::SharedState& m_state;
@@ -59,7 +65,8 @@ struct World {
     store::Options options;
     PromptSpy prompt{state};
     platform::fake::FakeEventLog events;
-    engine::LockEngine engine{registry, desktop, timers, state, options, prompt, events};
+    common::DeferredWork later; // the main loop's work, run by the tests themselves
+    engine::LockEngine engine{registry, desktop, timers, state, options, prompt, events, later};
 };
 
 } // namespace testworld

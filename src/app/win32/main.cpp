@@ -40,6 +40,7 @@ public:
             return OnMainMessage(msg, wParam, lParam, result);
         });
         m_window.SetCloseHandler([this](app::CloseReason reason) { m_lifecycle.Form_Unload(reason); });
+        AcceptTaskbarCreated();
     }
 
     int Run() {
@@ -47,7 +48,7 @@ public:
         if (m_lifecycle.Form_Load())
             m_setup.WatchStore();
         int exitCode = 0;
-        while (app::win32::PumpOneMessage(exitCode)) {
+        while (app::win32::PumpOneMessage(m_later, exitCode)) {
         }
         return exitCode;
     }
@@ -59,6 +60,15 @@ private:
     void DeleteTrayIcon() override { m_trayIcon.DeleteTrayIcon(); }
     void ShowSetupWindow() override { m_setup.Show(); }
     void EndProcess() override { ExitProcess(0); }
+
+    // The shell's broadcast comes from the user's Explorer. A copy of Kestrel that runs elevated (started by
+    // hand as an administrator) would not get it through the system's filter of messages from less privileged
+    // processes, and would lose its icon for good when Explorer restarts.
+    void AcceptTaskbarCreated() {
+        if (m_taskbarCreated != 0 && m_window.Handle() &&
+            !ChangeWindowMessageFilterEx(m_window.Handle(), m_taskbarCreated, MSGFLT_ALLOW, nullptr))
+            platform::win32::TraceLastError("ChangeWindowMessageFilterEx");
+    }
 
     bool OnMainMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
         if (msg == m_taskbarCreated && m_taskbarCreated != 0) {
@@ -77,6 +87,12 @@ private:
             result = 0;
             return true;
         }
+        if (msg == WM_COMMAND && !m_setup.IsVisible()) {
+            // Any program may post a command to the hidden window; the setup window's commands are for the one
+            // who opened it with the password. (The tray menu's, above, only open the password prompt.)
+            result = 0;
+            return true;
+        }
         return m_setupView.HandleMessage(msg, wParam, lParam, result);
     }
 
@@ -91,18 +107,19 @@ private:
     platform::win32::Win32EventLog m_events;
     platform::win32::Win32TextCase m_textCase;
     platform::win32::Win32Elevation m_elevation;
+    common::DeferredWork m_later;
 
     store::Registry m_registry{m_rawRegistry};
     common::SharedState m_state{m_crypto};
     store::Options m_options;
 
-    app::win32::MainWindow m_window{m_instance};
+    app::win32::MainWindow m_window{m_instance, m_later};
     UINT m_taskbarCreated = tray::win32::TaskbarCreatedMessage();
     tray::SysTrayModule m_trayIcon{m_shell, platform::win32::ToWindowId(m_window.Handle()),
                                    static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(m_window.Icon()))};
     gate::win32::Win32PromptViewFactory m_promptViews{m_instance};
     gate::PromptService m_prompt{m_state, m_desktop, *this, m_promptViews, m_events};
-    engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt, m_events};
+    engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt, m_events, m_later};
     store::Settings m_settings{m_registry, m_state, m_options, m_taskKeys, m_trayIcon};
     setup::SetupWindow m_setup{
         m_engine, m_settings, m_options, m_state, m_registry,

@@ -28,7 +28,7 @@ HICON LoadProgramIcon(HINSTANCE instance, int size, UINT flags) {
 
 } // namespace
 
-MainWindow::MainWindow(HINSTANCE instance) {
+MainWindow::MainWindow(HINSTANCE instance, common::DeferredWork& later) : m_later(later) {
     m_icon = LoadProgramIcon(instance, 0, LR_DEFAULTSIZE);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
@@ -65,19 +65,20 @@ void MainWindow::SetCaption(const std::string& caption) {
         TraceLastError("SetWindowTextA");
 }
 
-void MainWindow::RemoveSystemMenuEntry(int position) {
+void MainWindow::RemoveCloseFromSystemMenu() {
     HMENU menu = GetSystemMenu(m_hwnd, FALSE);
     if (!menu) {
         TraceLastError("GetSystemMenu");
         return;
     }
-    if (!RemoveMenu(menu, static_cast<UINT>(position), MF_BYPOSITION))
+    // By its command, not its place: the shape of the window menu is the system's to choose.
+    if (!RemoveMenu(menu, SC_CLOSE, MF_BYCOMMAND))
         TraceLastError("RemoveMenu");
 }
 
 bool MainWindow::ProcessMessages() {
     int exitCode = 0;
-    if (PumpOneMessage(exitCode))
+    if (PumpOneMessage(m_later, exitCode))
         return true;
     PostQuitMessage(exitCode); // keep the quit for the outer loop
     return false;
@@ -143,7 +144,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexce
     }
 }
 
-bool PumpOneMessage(int& exitCode) {
+bool PumpOneMessage(common::DeferredWork& later, int& exitCode) {
     MSG msg;
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
     if (got == -1)
@@ -152,10 +153,20 @@ bool PumpOneMessage(int& exitCode) {
         exitCode = got == 0 ? static_cast<int>(msg.wParam) : 1;
         return false;
     }
-    HWND active = GetActiveWindow();
-    if (active && IsDialogMessageA(active, &msg)) return true;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    {
+        // Whatever this message's handler posts, or a loop it opens dispatches, waits until it is done.
+        common::DeferredWork::Dispatch dispatching(later);
+        HWND active = GetActiveWindow();
+        if (!active || !IsDialogMessageA(active, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    try {
+        later.RunIfIdle();
+    } catch (...) {
+        TraceException("the main loop's posted work");
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/lifecycle.h"
+#include "common/deferred_work.h"
 
 namespace app::win32 {
 
@@ -18,7 +19,8 @@ public:
 
     static constexpr const char* kClassName = "KestrelMainWindow";
 
-    explicit MainWindow(HINSTANCE instance);
+    // The window's own waits (ProcessMessages) run the program's loop with `later`'s work.
+    MainWindow(HINSTANCE instance, common::DeferredWork& later);
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -31,7 +33,7 @@ public:
 
     // MainWindowView
     void SetCaption(const std::string& caption) override;
-    void RemoveSystemMenuEntry(int position) override;
+    void RemoveCloseFromSystemMenu() override;
     bool ProcessMessages() override;
     void Unload() override;
     void EndProcess() override;
@@ -41,6 +43,7 @@ private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
     void Close(app::CloseReason reason) noexcept;
 
+    common::DeferredWork& m_later;
     HWND m_hwnd = nullptr;
     HICON m_icon = nullptr; // shared resource icon, not destroyed
     Handler m_handler;
@@ -49,7 +52,8 @@ private:
 };
 
 // One round of the program's message loop: waits for a message and dispatches it, letting the active
-// window handle dialog keys (Tab, Enter, Esc). False when the loop should end (WM_QUIT).
-bool PumpOneMessage(int& exitCode);
+// window handle dialog keys (Tab, Enter, Esc), then runs the work posted to `later` that can run now.
+// False when the loop should end (WM_QUIT).
+bool PumpOneMessage(common::DeferredWork& later, int& exitCode);
 
 } // namespace app::win32

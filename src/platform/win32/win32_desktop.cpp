@@ -29,10 +29,11 @@ std::map<HWINEVENTHOOK, Win32Desktop*>& HookOwners() {
     return owners;
 }
 
-UniqueWinEventHook HookEvent(DWORD event, WINEVENTPROC proc) {
-    // Our own windows are never hidden, so their events would only cost a check.
-    UniqueWinEventHook hook(
-        ::SetWinEventHook(event, event, nullptr, proc, 0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS));
+constexpr const char* kEventWindowClass = "KestrelWindowEvents";
+constexpr UINT kWindowEventMessage = WM_APP + 0x31; // wParam: the window, lParam: the event
+
+UniqueWinEventHook HookEvent(DWORD event, WINEVENTPROC proc, DWORD process, DWORD flags) {
+    UniqueWinEventHook hook(::SetWinEventHook(event, event, nullptr, proc, process, 0, WINEVENT_OUTOFCONTEXT | flags));
     if (!hook)
         TraceLastError("SetWinEventHook");
     return hook;
@@ -49,6 +50,8 @@ void Win32Desktop::Unhook() {
     HookOwners().erase(m_nameChangeHook.get());
     m_foregroundHook.reset();
     m_nameChangeHook.reset();
+    m_titleProcess = 0;
+    m_eventWindow.reset();
 }
 
 void Win32Desktop::SubscribeWindowEvents(std::function<void(WindowId)> listener) {
@@ -57,16 +60,50 @@ void Win32Desktop::SubscribeWindowEvents(std::function<void(WindowId)> listener)
         Unhook();
         return;
     }
+    if (!m_eventWindow) {
+        const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = &Win32Desktop::EventWindowProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = kEventWindowClass;
+        if (!::GetClassInfoA(instance, kEventWindowClass, &wc) && !::RegisterClassA(&wc))
+            TraceLastError("RegisterClassA");
+        m_eventWindow.reset(
+            ::CreateWindowExA(0, kEventWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr));
+        if (!m_eventWindow) {
+            TraceLastError("CreateWindowExA");
+            return;
+        }
+        ::SetWindowLongPtrA(m_eventWindow.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
     if (!m_foregroundHook) {
-        m_foregroundHook = HookEvent(EVENT_SYSTEM_FOREGROUND, &Win32Desktop::OnWinEvent);
+        // Our own windows are never hidden, so their events would only cost a check.
+        m_foregroundHook = HookEvent(EVENT_SYSTEM_FOREGROUND, &Win32Desktop::OnWinEvent, 0, WINEVENT_SKIPOWNPROCESS);
         if (m_foregroundHook)
             HookOwners()[m_foregroundHook.get()] = this;
     }
-    if (!m_nameChangeHook) {
-        m_nameChangeHook = HookEvent(EVENT_OBJECT_NAMECHANGE, &Win32Desktop::OnWinEvent);
-        if (m_nameChangeHook)
-            HookOwners()[m_nameChangeHook.get()] = this;
-    }
+    FollowForeground(::GetForegroundWindow());
+}
+
+void Win32Desktop::FollowForeground(HWND foreground) {
+    if (!m_listener)
+        return;
+    DWORD process = 0;
+    if (foreground)
+        ::GetWindowThreadProcessId(foreground, &process);
+    if (process == m_titleProcess)
+        return;
+    HookOwners().erase(m_nameChangeHook.get());
+    m_nameChangeHook.reset();
+    m_titleProcess = process;
+    // No process would mean every process; our own windows are never hidden.
+    if (process == 0 || process == ::GetCurrentProcessId())
+        return;
+    // Without WINEVENT_SKIPOWNPROCESS: the hook names another process already, and Wine takes that flag with a
+    // process as "skip that process" (measured: not one event arrives).
+    m_nameChangeHook = HookEvent(EVENT_OBJECT_NAMECHANGE, &Win32Desktop::OnWinEvent, process, 0);
+    if (m_nameChangeHook)
+        HookOwners()[m_nameChangeHook.get()] = this;
 }
 
 void CALLBACK Win32Desktop::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObject, LONG idChild, DWORD,
@@ -74,25 +111,46 @@ void CALLBACK Win32Desktop::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwn
     try {
         if (!hwnd || idObject != OBJID_WINDOW || idChild != CHILDID_SELF)
             return;
-        if (event != EVENT_SYSTEM_FOREGROUND && event != EVENT_OBJECT_NAMECHANGE)
-            return;
-        // Name changes of controls inside a window are not title changes.
-        if (event == EVENT_OBJECT_NAMECHANGE && ::GetAncestor(hwnd, GA_ROOT) != hwnd)
-            return;
         auto it = HookOwners().find(hook);
-        if (it == HookOwners().end())
+        if (it == HookOwners().end() || !it->second->m_eventWindow)
             return;
-        // A copy: the listener may unsubscribe while it runs.
-        const std::function<void(WindowId)> listener = it->second->m_listener;
-        if (listener)
-            listener(ToWindowId(hwnd));
+        if (!::PostMessageA(it->second->m_eventWindow.get(), kWindowEventMessage, reinterpret_cast<WPARAM>(hwnd),
+                            static_cast<LPARAM>(event)))
+            TraceLastError("PostMessageA");
     } catch (...) {
         TraceException("the window event hook");
     }
 }
 
+LRESULT CALLBACK Win32Desktop::EventWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message != kWindowEventMessage)
+        return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    try {
+        if (auto* self = reinterpret_cast<Win32Desktop*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA)))
+            self->OnEvent(static_cast<DWORD>(lParam), reinterpret_cast<HWND>(wParam));
+    } catch (...) {
+        TraceException("the window event handler");
+    }
+    return 0;
+}
+
+void Win32Desktop::OnEvent(DWORD event, HWND hwnd) {
+    if (event == EVENT_SYSTEM_FOREGROUND) {
+        FollowForeground(hwnd);
+    } else if (event != EVENT_OBJECT_NAMECHANGE || ::GetAncestor(hwnd, GA_ROOT) != hwnd) {
+        return; // name changes of controls inside a window are not title changes
+    }
+    // A copy: the listener may unsubscribe while it runs.
+    const std::function<void(WindowId)> listener = m_listener;
+    if (listener)
+        listener(ToWindowId(hwnd));
+}
+
 WindowId Win32Desktop::ForegroundWindow() {
-    return ToWindowId(::GetForegroundWindow());
+    const HWND foreground = ::GetForegroundWindow();
+    // The watcher asks once a second: a new foreground process that raised no event is followed from here.
+    FollowForeground(foreground);
+    return ToWindowId(foreground);
 }
 
 std::string Win32Desktop::WindowTitle(WindowId window, int maxCount) {

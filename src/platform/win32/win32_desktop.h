@@ -26,19 +26,27 @@ public:
     WindowId FindWindowByTitle(const std::string& title) override;
     WindowId FindWindowByClass(const std::string& className) override;
     bool IsOwnWindow(WindowId window) override;
-    // Out-of-context win-event hooks for EVENT_SYSTEM_FOREGROUND and EVENT_OBJECT_NAMECHANGE, delivered through
-    // this thread's message loop; installed with the first listener, removed with an empty one or on destruction.
+    // Out-of-context win-event hooks: EVENT_SYSTEM_FOREGROUND for every other process, EVENT_OBJECT_NAMECHANGE
+    // for the foreground window's process only (moved along with the foreground, as a foreground event or
+    // ForegroundWindow() shows it), so that programs in the background may rename their windows for nothing.
+    // Installed with the first listener, removed with an empty one or on destruction.
     void SubscribeWindowEvents(std::function<void(WindowId)> listener) override;
-
 
 private:
     static void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObject, LONG idChild,
                                     DWORD thread, DWORD time) noexcept;
+    static LRESULT CALLBACK EventWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    void OnEvent(DWORD event, HWND hwnd);
+    void FollowForeground(HWND foreground);
     void Unhook();
 
     std::function<void(WindowId)> m_listener;
+    // The hooks' events come here as posted messages: a hook callback runs inside whatever loop is retrieving
+    // messages at the time, and only posts.
+    UniqueHwnd m_eventWindow;
     UniqueWinEventHook m_foregroundHook;
     UniqueWinEventHook m_nameChangeHook;
+    DWORD m_titleProcess = 0; // whose title changes m_nameChangeHook reports; 0: none
 };
 
 } // namespace platform::win32

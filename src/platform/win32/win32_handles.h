@@ -44,6 +44,7 @@ using UniqueMenu = Unique<HMENU, &::DestroyMenu>;
 using UniqueHkey = Unique<HKEY, &::RegCloseKey>;
 using UniqueHandle = Unique<HANDLE, &detail::CloseKernelHandle>;
 using UniqueWinEventHook = Unique<HWINEVENTHOOK, &::UnhookWinEvent>;
+using UniqueHook = Unique<HHOOK, &::UnhookWindowsHookEx>;
 using UniqueTheme = Unique<HTHEME, &::CloseThemeData>;
 using UniqueAlgorithmProvider = Unique<BCRYPT_ALG_HANDLE, &detail::CloseAlgorithmProvider>;
 using UniqueEventSource = Unique<HANDLE, &::DeregisterEventSource>;

@@ -110,6 +110,25 @@ inline bool BringToForeground(HWND window, double timeoutMs, DWORD pollMs) {
                timeoutMs, pollMs) >= 0;
 }
 
+// Wine keeps in each thread a mask of the hooks that may want its events, and refreshes it only when the thread
+// sets or removes a hook of its own: a thread that was running before kestrel.exe hooked would raise its events
+// to no one. Setting and removing a hook at once refreshes the mask.
+inline void RefreshHookMask() {
+    const HWINEVENTHOOK probe = SetWinEventHook(EVENT_MIN, EVENT_MIN, nullptr,
+                                                [](HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {},
+                                                GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    if (probe)
+        UnhookWinEvent(probe);
+}
+
+// Raises a win-event about one of this process's windows (EVENT_SYSTEM_FOREGROUND after bringing it forward,
+// EVENT_OBJECT_NAMECHANGE after changing its title) the way Windows raises it: Wine 8 raises neither itself, but
+// delivers what a program raises to the other processes' out-of-context hooks.
+inline void RaiseWinEvent(DWORD event, HWND window) {
+    RefreshHookMask();
+    NotifyWinEvent(event, window, OBJID_WINDOW, CHILDID_SELF);
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Registry
 
