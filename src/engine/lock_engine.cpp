@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/scoped_flag.h"
+
 namespace engine {
 
 using platform::RegRoot;
@@ -15,18 +17,6 @@ constexpr std::size_t kMaxTitle = kTitleBuffer - 1;
 constexpr std::size_t kMaxClass = kClassBuffer - 1;
 constexpr int kStoredItems = 1000; // Item0 .. Item999
 constexpr const char* kDialogClass = "#32770";
-
-// Holds the watcher's guard for its lifetime.
-class Watching {
-public:
-    explicit Watching(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~Watching() { m_flag = false; }
-    Watching(const Watching&) = delete;
-    Watching& operator=(const Watching&) = delete;
-
-private:
-    bool& m_flag;
-};
 
 // The common dialogs of other programs carry "Setup" in their titles; they stay allowed as long as the list does.
 bool IsPermanentAllowEntry(const std::string& entry) {
@@ -109,7 +99,7 @@ void LockEngine::TimerorvTick() {
     if (m_watching)
         return;
     {
-        Watching watching(m_watching);
+        common::ScopedFlag watching(m_watching);
         CleanWindows();
         CheckForInstance();
 
@@ -158,7 +148,7 @@ void LockEngine::RunEventCheck() {
     // The tick that holds the guard posts the check again when it ends.
     if (m_watching || m_eventWindows.empty())
         return;
-    Watching watching(m_watching);
+    common::ScopedFlag watching(m_watching);
     const std::vector<platform::WindowId> windows = std::move(m_eventWindows);
     m_eventWindows.clear();
     if (!m_timerorv->Enabled())

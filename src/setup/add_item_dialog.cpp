@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "common/scoped_flag.h"
 #include "engine/lock_engine.h"
 #include "setup/title_case.h"
 #include "setup/vendor.h"
@@ -108,11 +109,7 @@ void AddItemDialog::Form_Unload() {
 }
 
 void AddItemDialog::Convert() {
-    struct Guard {
-        bool& flag;
-        explicit Guard(bool& f) : flag(f) { flag = true; }
-        ~Guard() { flag = false; }
-    } guard(m_converting);
+    const common::ScopedFlag converting(m_converting);
     // The text comes and goes in the ANSI code page: written back, characters it has no place for would turn
     // into "?" in the box. They stay as typed, unconverted, and OK refuses them.
     if (m_view->TextOutsideCodePage())

@@ -1,5 +1,7 @@
 #include "store/settings.h"
 
+#include "common/scoped_flag.h"
+
 namespace store {
 
 namespace {
@@ -12,18 +14,6 @@ bool IsOn(const std::string& value) {
 const char* Switch(bool on) {
     return on ? "1" : "0";
 }
-
-// Raises PopupLoading for its lifetime, so that the popup box's click handler knows the load is ticking it.
-class PopupLoadingScope {
-public:
-    explicit PopupLoadingScope(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~PopupLoadingScope() { m_flag = false; }
-    PopupLoadingScope(const PopupLoadingScope&) = delete;
-    PopupLoadingScope& operator=(const PopupLoadingScope&) = delete;
-
-private:
-    bool& m_flag;
-};
 
 } // namespace
 
@@ -42,7 +32,8 @@ void Settings::GetSettings() {
 
     // Only an explicit "1" ticks the popup box; anything else leaves it as it is.
     if (IsOn(read("Popup"))) {
-        PopupLoadingScope loading(m_state.PopupLoading);
+        // Raised while the load ticks the box, so that its click handler knows the user did not.
+        common::ScopedFlag loading(m_state.PopupLoading);
         m_options.Set(Option::Popup, true);
     }
 

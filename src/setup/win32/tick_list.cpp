@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "common/scoped_flag.h"
 #include "platform/win32/win32_trace.h"
 #include "platform/win32/win32_ui.h"
 
@@ -27,18 +28,6 @@ constexpr int kTickBoxSize = 13;
 constexpr int kTickBoxMargin = 2;
 constexpr int kTextGap = 3;
 constexpr int kTextIndent = 2;
-
-// Keeps a flag raised for the time of a scope, however the scope ends.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~FlagScope() { m_flag = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& m_flag;
-};
 
 } // namespace
 
@@ -100,7 +89,7 @@ void TickList::Sync() {
     HWND list = m_list;
     if (!list || m_syncing)
         return;
-    FlagScope syncing(m_syncing);
+    common::ScopedFlag syncing(m_syncing);
     const std::vector<engine::ItemRow>& rows = m_items.Rows();
     // Rows come and go one at a time (a load adds up to a thousand): keep the rows that are unchanged at both
     // ends and replace only the middle.
