@@ -167,24 +167,6 @@ std::string KeysSeen() {
     return text.empty() ? " none" : text;
 }
 
-// Runs xdotool (a Linux program: Wine starts it from its Z: drive) and waits until it is done.
-bool XdoTool(const std::string& arguments) {
-    const std::string marker = "/tmp/kestrel-e2e-xdotool-" + std::to_string(GetCurrentProcessId());
-    const std::string windowsMarker = "Z:" + marker;
-    DeleteFileA(windowsMarker.c_str());
-    std::string line = "/bin/sh -c \"/usr/bin/xdotool " + arguments + "; touch " + marker + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    // Wine gives no usable handles for a Linux process.
-    const bool done =
-        e2e::WaitUntil([&] { return GetFileAttributesA(windowsMarker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
-    DeleteFileA(windowsMarker.c_str());
-    return done;
-}
-
 // Clicks into the window and types Alt+Tab, Alt+Esc, Ctrl+Esc and the left Windows key, then an "a" that nothing
 // keeps: once the window has the "a", it has had whatever it was going to get of the others.
 void TypeTaskKeys(HWND window, const std::string& when) {
@@ -195,12 +177,12 @@ void TypeTaskKeys(HWND window, const std::string& when) {
     // here to move the keyboard's focus: the window that Kestrel's prompt took it for keeps it. So the focus
     // is given to ours by name, and then a click as a user's. Wine's virtual desktop lies at the X screen's
     // origin, so its coordinates are the screen's.
-    E2E_REQUIRE(XdoTool("search --limit 1 --name '^" + e2e::WindowText(window) + "$' windowfocus mousemove " +
+    E2E_REQUIRE(e2e::Xdotool("search --limit 1 --name '^" + e2e::WindowText(window) + "$' windowfocus mousemove " +
                         std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2) +
                         " click 1"),
                 "xdotool did not click (is it installed?)");
     g_keysDown.clear();
-    E2E_REQUIRE(XdoTool("key alt+Tab alt+Escape ctrl+Escape Super_L a"), "xdotool did not type");
+    E2E_REQUIRE(e2e::Xdotool("key alt+Tab alt+Escape ctrl+Escape Super_L a"), "xdotool did not type");
     E2E_REQUIRE(e2e::WaitUntil([] { return Seen('A'); }),
                 when + ": the window did not get the keys typed into it, only" + KeysSeen());
 }

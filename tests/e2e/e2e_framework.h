@@ -363,11 +363,14 @@ inline HWND ChildWithText(HWND parent, const std::string& className, const std::
 // Real input, as from the keyboard and mouse: xdotool on the X side (Wine starts Unix programs too), so that no
 // program of the desktop is the one that "received the last input". Under Wine only.
 
-// Starts xdotool with these arguments (e.g. "type abc", "key Tab", "mousemove 10 20 click 1"); false when it could
-// not be started. Wine hands out no process handle for a Unix program, so nothing waits for it: wait for what it
-// does, before the next one.
+// Runs xdotool with these arguments (e.g. "type abc", "key Tab", "mousemove 10 20 click 1") and waits until it is
+// done; false when it could not be run or did not finish. Wine hands out no usable handle for a Unix program, so
+// a shell around it leaves a marker file when xdotool has ended.
 inline bool Xdotool(const std::string& arguments) {
-    std::string line = "Z:\\usr\\bin\\xdotool " + arguments;
+    const std::string marker = "/tmp/kestrel-e2e-xdotool-" + std::to_string(GetCurrentProcessId());
+    const std::string windowsMarker = "Z:" + marker;
+    DeleteFileA(windowsMarker.c_str());
+    std::string line = "/bin/sh -c \"/usr/bin/xdotool " + arguments + "; touch " + marker + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -375,7 +378,10 @@ inline bool Xdotool(const std::string& arguments) {
         return false;
     const platform::win32::UniqueHandle process(info.hProcess);
     const platform::win32::UniqueHandle thread(info.hThread);
-    return true;
+    const bool done =
+        WaitUntil([&] { return GetFileAttributesA(windowsMarker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
+    DeleteFileA(windowsMarker.c_str());
+    return done;
 }
 
 // ---------------------------------------------------------------------------------------------------------

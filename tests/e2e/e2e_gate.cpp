@@ -28,31 +28,15 @@ DWORD Start(const Items& items, const e2e::EventTrace* events = nullptr) {
     return pid;
 }
 
-HWND MainWindow(DWORD pid) {
-    for (HWND window : e2e::TopWindowsOf(pid))
-        if (e2e::ClassName(window) == "KestrelMainWindow") return window;
-    return nullptr;
-}
+using e2e::WaitForPrompt;
 
-// The password prompt: the visible "Kestrel 2004" window of the process with a password box.
-HWND WaitForPrompt(DWORD pid, DWORD timeoutMs = kLockWaitMs) {
-    HWND prompt = nullptr;
-    e2e::WaitUntil(
-        [&] {
-            for (HWND window : e2e::TopWindowsOf(pid, true))
-                if (e2e::WindowText(window) == "Kestrel 2004" && e2e::ChildOfClass(window, "Edit")) prompt = window;
-            return prompt != nullptr;
-        },
-        timeoutMs);
-    return prompt;
-}
+HWND MainWindow(DWORD pid) { return e2e::MainWindowOf(pid); }
 
 std::string Label(HWND prompt) { return e2e::ControlText(e2e::ChildAt(prompt, "Static", 100, 20)); }
 
 // Types into the prompt's box and presses OK.
 void Answer(HWND prompt, const std::string& password) {
-    E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(prompt, "Edit"), password), "could not type into the prompt");
-    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(prompt, "Button", "OK")), "no OK button on the prompt");
+    E2E_REQUIRE(e2e::AnswerPrompt(prompt, password), "could not answer the prompt");
 }
 
 HWND LockWindow(const std::string& title, const std::string& className = "KestrelE2EWindow") {

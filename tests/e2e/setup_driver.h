@@ -24,28 +24,15 @@ using e2e::kSettingsKey;
 // Kestrel's windows
 
 inline HWND MainWindow(DWORD pid) {
-    for (HWND window : e2e::TopWindowsOf(pid))
-        if (e2e::ClassName(window) == "KestrelMainWindow")
-            return window;
-    return nullptr;
+    return e2e::MainWindowOf(pid);
 }
 
 inline HWND WaitForPrompt(DWORD pid) {
-    HWND prompt = nullptr;
-    e2e::WaitUntil(
-        [&] {
-            for (HWND window : e2e::TopWindowsOf(pid, true))
-                if (e2e::WindowText(window) == "Kestrel 2004" && e2e::ChildOfClass(window, "Edit"))
-                    prompt = window;
-            return prompt != nullptr;
-        },
-        kLockWaitMs);
-    return prompt;
+    return e2e::WaitForPrompt(pid);
 }
 
 inline void Answer(HWND prompt, const std::string& password) {
-    E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(prompt, "Edit"), password), "could not type into the prompt");
-    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(prompt, "Button", "OK")), "no OK button on the prompt");
+    E2E_REQUIRE(e2e::AnswerPrompt(prompt, password), "could not answer the prompt");
 }
 
 // Presses a button of another process and returns once its handler has run (the click is sent, not posted);
