@@ -70,7 +70,8 @@ log "the tray of Wine's desktop (right-click it for Setup..., default password P
 wine_env "$PREFIX"
 wineserver -p >/dev/null 2>&1
 if [ "$DEMO" -eq 1 ]; then
-    wine reg add 'HKLM\Software\ORV\Kestrel\Locked Items' /v Item0 /d 'Crime,1' /f >/dev/null 2>&1 ||
+    # The store lives in the registry's 32-bit view, as Kestrel keeps it.
+    wine reg add 'HKLM\Software\ORV\Kestrel\Locked Items' /v Item0 /d 'Crime,1' /reg:32 /f >/dev/null 2>&1 ||
         die "could not store the demo's locked item"
 fi
 # In the background, because Wine ignores Ctrl+C for a GUI program: waiting here lets the INT trap run, and
