@@ -3,20 +3,13 @@
 #include <string_view>
 #include <vector>
 
+#include "common/hex.h"
 #include "common/secure_wipe.h"
 
 namespace common {
 namespace {
 
 constexpr std::string_view kPrefix = "pbkdf2-sha256$";
-constexpr char kHexDigits[] = "0123456789abcdef";
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1; // upper case is not the stored form
-}
-
 bool IsLowerHex(std::string_view text, std::size_t digits) {
     if (text.size() != digits) return false;
     for (char c : text)
@@ -30,16 +23,6 @@ std::vector<std::uint8_t> FromHex(std::string_view hex) {
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<std::uint8_t>(HexValue(hex[2 * i]) * 16 + HexValue(hex[2 * i + 1]));
     return bytes;
-}
-
-std::string ToHex(const std::vector<std::uint8_t>& bytes) {
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
-    for (std::uint8_t b : bytes) {
-        hex.push_back(kHexDigits[b >> 4]);
-        hex.push_back(kHexDigits[b & 0x0f]);
-    }
-    return hex;
 }
 
 // Decimal, no sign, no leading zero, 1 .. max.

@@ -1,5 +1,6 @@
 // Saving from the setup window: OK and Apply, what happens when the store refuses, the save by a copy of the
 // program with administrator rights, and the loading of changes that were made elsewhere.
+#include "common/hex.h"
 #include "setup/setup_window.h"
 #include "setup/vendor.h"
 #include "store/save_request.h"
@@ -101,7 +102,7 @@ void SetupWindow::SaveAsAdministrator(SaveKind kind) {
     if (m_view)
         m_view->SetEnabled(false);
     std::weak_ptr<bool> alive = m_alive;
-    m_elevation.StartElevated(Owner(), store::SaveCommandLine(handOver, store::HexOf(digest)),
+    m_elevation.StartElevated(Owner(), store::SaveCommandLine(handOver, common::ToHex(digest)),
                               [this, alive, kind, handOver](const platform::ElevatedRun& run) {
                                   if (!alive.expired())
                                       AdministratorDone(kind, handOver, run);

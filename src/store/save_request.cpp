@@ -1,5 +1,6 @@
 #include "store/save_request.h"
 
+#include "common/hex.h"
 #include "store/item_rows.h"
 
 namespace store {
@@ -13,27 +14,18 @@ constexpr const char* kSettingNames[] = {"Auth1", "Version", "Popup", "LockKeys"
 
 // Every byte that could end a line or hide in one (control characters, DEL, the escape sign) goes as %HH.
 std::string Escape(const std::string& text) {
-    static const char kHex[] = "0123456789abcdef";
     std::string out;
     for (char c : text) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F || c == '%') {
             out += '%';
-            out += kHex[u >> 4];
-            out += kHex[u & 0xF];
+            out += common::kHexDigits[u >> 4];
+            out += common::kHexDigits[u & 0xF];
         } else {
             out += c;
         }
     }
     return out;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 // The inverse of Escape; nullopt for anything Escape would not have written.
@@ -49,8 +41,8 @@ std::optional<std::string> Unescape(const std::string& text) {
         }
         if (i + 2 >= text.size())
             return std::nullopt;
-        const int high = HexDigit(text[i + 1]);
-        const int low = HexDigit(text[i + 2]);
+        const int high = common::HexValue(text[i + 1]);
+        const int low = common::HexValue(text[i + 2]);
         if (high < 0 || low < 0)
             return std::nullopt;
         const auto decoded = static_cast<unsigned char>(high * 16 + low);
@@ -100,7 +92,7 @@ bool IsSettingText(const std::string& name, const std::string& text) {
 
 bool IsLowerHex(const std::string& text) {
     for (char c : text)
-        if (HexDigit(c) < 0)
+        if (common::HexValue(c) < 0)
             return false;
     return true;
 }
@@ -228,16 +220,6 @@ bool IsSaveCommand(const std::string& commandLine) {
     return AfterSwitch(commandLine) != std::string::npos;
 }
 
-std::string HexOf(const std::vector<std::uint8_t>& bytes) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (std::uint8_t b : bytes) {
-        out += kHex[b >> 4];
-        out += kHex[b & 0xF];
-    }
-    return out;
-}
-
 unsigned SaveFromHandOver(const std::string& commandLine, platform::Elevation& elevation, platform::Crypto& crypto,
                           Registry& registry) {
     const auto command = ParseSaveCommand(commandLine);
@@ -249,7 +231,7 @@ unsigned SaveFromHandOver(const std::string& commandLine, platform::Elevation& e
     // Another program of the user could have changed the file between its writing and now: only the very bytes
     // that the setup window wrote are saved.
     std::vector<std::uint8_t> digest;
-    if (!crypto.Sha256(bytes, digest) || HexOf(digest) != command->sha256Hex)
+    if (!crypto.Sha256(bytes, digest) || common::ToHex(digest) != command->sha256Hex)
         return kChecksumMismatch;
     const auto request = ParseSaveRequest(bytes);
     if (!request)

@@ -33,7 +33,6 @@ std::optional<SaveRequest> ParseSaveRequest(const std::vector<std::uint8_t>& byt
 std::string SaveCommandLine(const std::string& file, const std::string& sha256Hex);
 // True when the command line asks for a save (whether or not it is well formed): the copy then shows no window.
 bool IsSaveCommand(const std::string& commandLine);
-std::string HexOf(const std::vector<std::uint8_t>& bytes);
 
 // How the elevated copy ends: kSaved, one of the refusals, or kStoreFailedBase plus the registry's status.
 enum SaveExit : unsigned {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/hex.h"
 #include "platform/fake/fake_elevation.h"
 #include "platform/fake/fake_registry.h"
 #include "platform/native/openssl_crypto.h"
@@ -82,7 +83,7 @@ protected:
         const std::string file = elevation.CreateHandOver(bytes);
         std::vector<std::uint8_t> digest;
         crypto.Sha256(bytes, digest);
-        return store::SaveCommandLine(file, store::HexOf(digest));
+        return store::SaveCommandLine(file, common::ToHex(digest));
     }
     unsigned Run(const std::string& commandLine) {
         return store::SaveFromHandOver(commandLine, elevation, crypto, registry);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_trace.h"
 
 namespace platform::win32 {
@@ -14,22 +15,6 @@ namespace {
 
 constexpr const char* kWindowClass = "KestrelElevationWindow";
 constexpr UINT kDoneMessage = WM_APP + 0x4B5; // lParam: the finished Job
-
-std::string ProgramPath() {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            TraceLastError("GetModuleFileNameA");
-            return "";
-        }
-        if (length < buffer.size())
-            return std::string(buffer.data(), length);
-        if (buffer.size() >= 32768)
-            return "";
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 std::string RandomHex(std::size_t bytes) {
     std::vector<UCHAR> random(bytes);

@@ -79,7 +79,7 @@ bool Win32Shell::StartHidden(const std::string& file) {
     return true;
 }
 
-std::string Win32Shell::ProgramFolder() {
+std::string ProgramPath() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
         DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -87,10 +87,15 @@ std::string Win32Shell::ProgramFolder() {
             TraceLastError("GetModuleFileNameA");
             return "";
         }
-        if (length < buffer.size()) return FolderOf(std::string(buffer.data(), length));
+        if (length < buffer.size()) return std::string(buffer.data(), length);
         if (buffer.size() >= 32768) return ""; // longer than any path the system allows
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string Win32Shell::ProgramFolder() {
+    const std::string path = ProgramPath();
+    return path.empty() ? "" : FolderOf(path);
 }
 
 std::string Win32Shell::FolderOf(const std::string& path) {

@@ -34,4 +34,7 @@ private:
     std::set<std::pair<WindowId, std::uint32_t>> m_iconsUp;
 };
 
+// The path of the running program file, as the system reports it; "" when it cannot be had.
+std::string ProgramPath();
+
 } // namespace platform::win32
