@@ -23,6 +23,10 @@ gtest_discover_tests(kestrel_tests DISCOVERY_TIMEOUT 60)
 
 # Only the system layers may see <windows.h>, and includes run down the layers only (cmake/check_layers.sh).
 add_test(NAME include_layers COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check_layers.sh WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+# One format for every source, as .clang-format gives it.
+find_program(KESTREL_CLANG_FORMAT clang-format REQUIRED)
+add_test(NAME source_format COMMAND env CLANG_FORMAT=${KESTREL_CLANG_FORMAT} sh ${CMAKE_SOURCE_DIR}/cmake/check_format.sh
+         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
 
 # The Group Policy editor rejects a template that is not well-formed XML, without saying much about where.
 find_program(KESTREL_XMLLINT xmllint)

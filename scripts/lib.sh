@@ -12,8 +12,9 @@ fi
 
 # Debian packages per purpose.
 PKGS_WINDOWS_BUILD=(cmake ninja-build g++-mingw-w64-x86-64-win32)
-# libxml2-utils: xmllint, which checks the administrative template.
-PKGS_NATIVE_BUILD=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libxml2-utils)
+# libxml2-utils: xmllint, which checks the administrative template; clang-format checks the sources' format.
+PKGS_NATIVE_BUILD=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libxml2-utils
+    clang-format)
 # Wine for the 64-bit exe (no 32-bit Wine needed), a virtual X server and the screenshot and input tools.
 PKGS_WINE=(wine wine64 fonts-wine xvfb xauth xdotool x11-utils imagemagick)
 PKGS_INSTALLER=(nsis wixl)

@@ -577,16 +577,16 @@ void MeasureStartup(int runs) {
 constexpr int kWarmCycles = 10;
 
 void MeasureCycles(Kestrel& kestrel, int cycles, bool raiseEvent, const std::string& name) {
-    Progress("lock/unlock" + std::string(raiseEvent ? " with the foreground event: " : ": ") +
-             std::to_string(cycles) + " cycles");
+    Progress("lock/unlock" + std::string(raiseEvent ? " with the foreground event: " : ": ") + std::to_string(cycles) +
+             " cycles");
     std::vector<double> latencies, unlocks;
     int failures = 0;
     std::mt19937 random(2004);
     std::uniform_int_distribution<int> pause(0, 999);
     for (int i = 0; i < cycles; ++i) {
         Pause(pause(random));
-        HWND window = MakeWindow("Bench" + name + std::to_string(i),
-                                 "Crime Stories " + std::to_string(i) + " - Browser", false);
+        HWND window =
+            MakeWindow("Bench" + name + std::to_string(i), "Crime Stories " + std::to_string(i) + " - Browser", false);
         bool ok = BringToForeground(window);
         const double t0 = NowMs();
         if (ok && raiseEvent)
@@ -652,10 +652,10 @@ void MeasureStorm(Kestrel& kestrel, int perSecond, int seconds) {
     BringToForeground(front);
     drive::RaiseWinEvent(EVENT_SYSTEM_FOREGROUND, front);
     Pause(1500); // a tick sees it too
-    HWINEVENTHOOK counter = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
-                                            CountStormEvent, 0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
-    std::string line = "\"" + drive::ExeDir() + "helper_storm.exe\" " + std::to_string(perSecond) + " " +
-                       std::to_string(seconds);
+    HWINEVENTHOOK counter = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, CountStormEvent,
+                                            0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+    std::string line =
+        "\"" + drive::ExeDir() + "helper_storm.exe\" " + std::to_string(perSecond) + " " + std::to_string(seconds);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};

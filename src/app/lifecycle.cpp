@@ -8,7 +8,8 @@ Lifecycle::Lifecycle(store::Registry& registry, platform::Desktop& desktop, plat
                      platform::TimerFactory& timers, engine::LockEngine& engine, store::Settings& settings,
                      common::LoadingNotice& notice, MainWindowView& view, platform::EventLog& events)
     : m_registry(registry), m_desktop(desktop), m_shell(shell), m_engine(engine), m_settings(settings),
-      m_notice(notice), m_events(events), m_view(view), m_timerdelay(timers.MakeTimer(kDelayMs, [this] { TimerdelayTick(); })) {}
+      m_notice(notice), m_events(events), m_view(view),
+      m_timerdelay(timers.MakeTimer(kDelayMs, [this] { TimerdelayTick(); })) {}
 
 bool Lifecycle::Form_Load() {
     CreateAssociation(m_registry, m_shell.ProgramFolder());

@@ -11,9 +11,11 @@ namespace {
 
 constexpr std::string_view kPrefix = "pbkdf2-sha256$";
 bool IsLowerHex(std::string_view text, std::size_t digits) {
-    if (text.size() != digits) return false;
+    if (text.size() != digits)
+        return false;
     for (char c : text)
-        if (HexValue(c) < 0) return false;
+        if (HexValue(c) < 0)
+            return false;
     return true;
 }
 
@@ -27,13 +29,16 @@ std::vector<std::uint8_t> FromHex(std::string_view hex) {
 
 // Decimal, no sign, no leading zero, 1 .. max.
 std::optional<std::uint32_t> ParseIterations(std::string_view text, std::uint32_t max) {
-    if (text.empty() || text.size() > 10 || text[0] == '0') return std::nullopt;
+    if (text.empty() || text.size() > 10 || text[0] == '0')
+        return std::nullopt;
     std::uint64_t value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
+        if (c < '0' || c > '9')
+            return std::nullopt;
         value = value * 10 + static_cast<std::uint64_t>(c - '0');
     }
-    if (value > max) return std::nullopt;
+    if (value > max)
+        return std::nullopt;
     return static_cast<std::uint32_t>(value);
 }
 
@@ -42,7 +47,8 @@ std::optional<std::uint32_t> ParseIterations(std::string_view text, std::uint32_
 bool EqualConstantTime(const std::uint8_t* a, std::size_t aSize, const std::uint8_t* b, std::size_t bSize) {
     std::size_t n = aSize < bSize ? aSize : bSize;
     unsigned diff = aSize == bSize ? 0u : 1u;
-    for (std::size_t i = 0; i < n; ++i) diff |= static_cast<unsigned>(a[i] ^ b[i]);
+    for (std::size_t i = 0; i < n; ++i)
+        diff |= static_cast<unsigned>(a[i] ^ b[i]);
     return diff == 0;
 }
 
@@ -62,7 +68,9 @@ Password::Password(platform::Crypto& crypto, std::uint32_t iterations)
     m_isDefault = false;
 }
 
-Password::~Password() { WipeString(m_pendingPlain); }
+Password::~Password() {
+    WipeString(m_pendingPlain);
+}
 
 void Password::TakePlain(const std::string& plain) {
     m_loaded = true;
@@ -74,7 +82,8 @@ void Password::TakePlain(const std::string& plain) {
 
 void Password::LoadStored(const std::string& stored) {
     // After a save the settings are loaded again at once: the text just stored needs no second hashing.
-    if (m_knownStored && *m_knownStored == stored) return;
+    if (m_knownStored && *m_knownStored == stored)
+        return;
 
     if (stored.empty()) {
         TakePlain(kDefault);
@@ -103,16 +112,20 @@ void Password::Set(const std::string& plain) {
 }
 
 bool Password::Matches(const std::string& typed) const {
-    if (!m_loaded) return false;
-    if (m_hash) return Verify(*m_hash, typed);
+    if (!m_loaded)
+        return false;
+    if (m_hash)
+        return Verify(*m_hash, typed);
     return EqualConstantTime(typed, m_pendingPlain);
 }
 
 std::string Password::StoredForm() {
-    if (!m_loaded) TakePlain(kDefault);
+    if (!m_loaded)
+        TakePlain(kDefault);
     if (!m_hash) {
         auto hash = MakeHash(m_pendingPlain);
-        if (!hash) return m_pendingPlain; // read back later as a legacy plain value; hashing is tried again
+        if (!hash)
+            return m_pendingPlain; // read back later as a legacy plain value; hashing is tried again
         WipeString(m_pendingPlain);
         m_hash = std::move(hash);
         m_knownStored = Format(*m_hash);
@@ -122,27 +135,33 @@ std::string Password::StoredForm() {
 
 std::optional<Password::Hash> Password::Parse(const std::string& text) {
     std::string_view rest(text);
-    if (rest.substr(0, kPrefix.size()) != kPrefix) return std::nullopt;
+    if (rest.substr(0, kPrefix.size()) != kPrefix)
+        return std::nullopt;
     rest.remove_prefix(kPrefix.size());
 
     std::size_t dollar = rest.find('$');
-    if (dollar == std::string_view::npos) return std::nullopt;
+    if (dollar == std::string_view::npos)
+        return std::nullopt;
     auto iterations = ParseIterations(rest.substr(0, dollar), kMaxIterations);
-    if (!iterations) return std::nullopt;
+    if (!iterations)
+        return std::nullopt;
     rest.remove_prefix(dollar + 1);
 
     dollar = rest.find('$');
-    if (dollar == std::string_view::npos) return std::nullopt;
+    if (dollar == std::string_view::npos)
+        return std::nullopt;
     std::string_view salt = rest.substr(0, dollar);
     std::string_view hash = rest.substr(dollar + 1);
-    if (!IsLowerHex(salt, kSaltBytes * 2) || !IsLowerHex(hash, kHashBytes * 2)) return std::nullopt;
+    if (!IsLowerHex(salt, kSaltBytes * 2) || !IsLowerHex(hash, kHashBytes * 2))
+        return std::nullopt;
 
     return Hash{*iterations, std::string(salt), std::string(hash)};
 }
 
 std::optional<Password::Hash> Password::MakeHash(const std::string& plain) {
     std::vector<std::uint8_t> salt;
-    if (!m_crypto.RandomBytes(kSaltBytes, salt) || salt.size() != kSaltBytes) return std::nullopt;
+    if (!m_crypto.RandomBytes(kSaltBytes, salt) || salt.size() != kSaltBytes)
+        return std::nullopt;
     std::vector<std::uint8_t> derived;
     if (!m_crypto.Pbkdf2Sha256(plain, salt, m_iterations, kHashBytes, derived) || derived.size() != kHashBytes) {
         WipeBytes(derived);

@@ -10,7 +10,8 @@ namespace common {
 // heap blocks or stack frames. The volatile stores keep the compiler from dropping the writes as dead.
 inline void SecureZero(void* data, std::size_t size) noexcept {
     volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
-    for (std::size_t i = 0; i < size; ++i) p[i] = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        p[i] = 0;
 }
 
 // Wipes the whole buffer (up to its capacity, where older, longer contents may remain) and empties it.

@@ -27,14 +27,17 @@ PasswordPrompt::PasswordPrompt(common::SharedState& state, platform::Desktop& de
 }
 
 PasswordPrompt::~PasswordPrompt() {
-    if (!m_closed && m_view) m_view->Close();
+    if (!m_closed && m_view)
+        m_view->Close();
 }
 
 void PasswordPrompt::Form_Load() {
-    if (!m_view) return;
+    if (!m_view)
+        return;
     m_view->MakeTopmost();
     m_view->SetCaption(kPromptCaption);
-    if (m_state.PendingTitle.empty()) m_state.PendingTitle = kNoTitle;
+    if (m_state.PendingTitle.empty())
+        m_state.PendingTitle = kNoTitle;
     m_view->SetLabel(LabelText(kOpeningNote));
 }
 
@@ -68,7 +71,8 @@ void PasswordPrompt::FocusPasswordBox() {
 }
 
 void PasswordPrompt::ShowAsLoadingNotice() {
-    if (m_closed || !m_view) return;
+    if (m_closed || !m_view)
+        return;
     m_loadingNotice = true;
     m_view->SetCaption(std::string(kPromptCaption) + kLoadingSuffix);
     m_view->HideControl(PromptControl::CancelButton);
@@ -80,21 +84,25 @@ void PasswordPrompt::ShowAsLoadingNotice() {
 }
 
 void PasswordPrompt::Unload() {
-    if (m_closed) return;
+    if (m_closed)
+        return;
     m_closed = true;
     m_state.PendingTitle.clear();
-    if (m_view) m_view->Close();
+    if (m_view)
+        m_view->Close();
 }
 
 void PasswordPrompt::Timer1_Timer() {
-    if (m_closed || !m_view) return;
+    if (m_closed || !m_view)
+        return;
     HandlerScope scope(m_handlerDepth);
     // Also what takes "Wrong Password!" away again and follows a new held window or a new password.
     m_view->SetLabel(LabelText(kTickNote));
 }
 
 void PasswordPrompt::OKButton_Click() {
-    if (m_closed || !m_view) return;
+    if (m_closed || !m_view)
+        return;
     HandlerScope scope(m_handlerDepth);
 
     std::string typed = m_view->PasswordText();
@@ -145,7 +153,8 @@ void PasswordPrompt::OKButton_Click() {
 }
 
 void PasswordPrompt::CancelButton_Click() {
-    if (m_closed || !m_view) return;
+    if (m_closed || !m_view)
+        return;
     HandlerScope scope(m_handlerDepth);
     // Asking the desktop window to close would offer to shut Windows down.
     if (m_state.PendingTitle != kDesktopTitle && m_state.LastHiddenWindow != 0)
@@ -156,7 +165,8 @@ void PasswordPrompt::CancelButton_Click() {
 }
 
 void PasswordPrompt::CloseBox_Click() {
-    if (m_closed) return;
+    if (m_closed)
+        return;
     HandlerScope scope(m_handlerDepth);
     // Only the title goes: the word and the held window stay, and the window stays hidden.
     Unload();

@@ -27,8 +27,8 @@ constexpr const char* kActionExit = "exit";
 // with and the next opening builds a new one.
 class PasswordPrompt final : private PromptViewEvents {
 public:
-    PasswordPrompt(common::SharedState& state, platform::Desktop& desktop, PromptHost& host,
-                   PromptViewFactory& views, platform::EventLog& events);
+    PasswordPrompt(common::SharedState& state, platform::Desktop& desktop, PromptHost& host, PromptViewFactory& views,
+                   platform::EventLog& events);
     ~PasswordPrompt() override;
     PasswordPrompt(const PasswordPrompt&) = delete;
     PasswordPrompt& operator=(const PasswordPrompt&) = delete;

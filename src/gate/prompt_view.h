@@ -29,7 +29,7 @@ public:
     virtual void MakeTopmost() = 0;
     virtual void SetCaption(const std::string& caption) = 0;
     virtual void SetLabel(const std::string& text) = 0; // `lblwindow`
-    virtual std::string PasswordText() = 0;            // `txtpassword`, exactly as typed
+    virtual std::string PasswordText() = 0;             // `txtpassword`, exactly as typed
     virtual void HideControl(PromptControl control) = 0;
     // Puts the keyboard focus in a control (through the dialog manager, so the default button stays right).
     virtual void FocusControl(PromptControl control) = 0;

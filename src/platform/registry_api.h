@@ -55,10 +55,14 @@ public:
     ~ScopedRegKey() { Reset(); }
     ScopedRegKey(const ScopedRegKey&) = delete;
     ScopedRegKey& operator=(const ScopedRegKey&) = delete;
-    RegKey* Out() { Reset(); return &m_key; }
+    RegKey* Out() {
+        Reset();
+        return &m_key;
+    }
     RegKey Get() const { return m_key; }
     void Reset() {
-        if (m_key != 0) m_api.CloseKey(m_key);
+        if (m_key != 0)
+            m_api.CloseKey(m_key);
         m_key = 0;
     }
 

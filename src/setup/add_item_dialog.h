@@ -24,8 +24,8 @@ constexpr const char* kAddItemOutsideCodePage = "Sorry, you cannot lock this, it
 class AddItemView {
 public:
     virtual ~AddItemView() = default;
-    virtual platform::WindowId Handle() const = 0;            // owner of the dialog's message boxes
-    virtual std::string Text() const = 0;                     // txtwindow, exactly as shown
+    virtual platform::WindowId Handle() const = 0; // owner of the dialog's message boxes
+    virtual std::string Text() const = 0;          // txtwindow, exactly as shown
     // True when txtwindow holds characters that the ANSI code page has no place for (Text() has "?" for them).
     virtual bool TextOutsideCodePage() const = 0;
     virtual void SetText(const std::string& text) = 0;        // raises txtwindow_Change like typing does

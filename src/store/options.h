@@ -13,9 +13,11 @@ public:
     bool Get(Option option) const { return m_values[Index(option)]; }
     // Sets a box; listeners hear of every real change (like a check box's click notification).
     void Set(Option option, bool checked) {
-        if (m_values[Index(option)] == checked) return;
+        if (m_values[Index(option)] == checked)
+            return;
         m_values[Index(option)] = checked;
-        for (auto& listener : m_listeners) listener(option);
+        for (auto& listener : m_listeners)
+            listener(option);
     }
     void Subscribe(std::function<void(Option)> listener) { m_listeners.push_back(std::move(listener)); }
 

@@ -10,7 +10,7 @@ namespace tray {
 
 constexpr const char* kTrayTip = "Kestrel 2004";
 constexpr std::uint32_t kTrayIconId = 1;
-constexpr std::uint32_t kNifMessageIconTip = 7; // NIF_MESSAGE | NIF_ICON | NIF_TIP
+constexpr std::uint32_t kNifMessageIconTip = 7;       // NIF_MESSAGE | NIF_ICON | NIF_TIP
 constexpr std::uint32_t kTrayCallbackMessage = 0x200; // WM_MOUSEMOVE: the mouse message arrives in lParam
 constexpr std::uint32_t kDeleteCallbackMessage = 1;
 constexpr std::uint32_t kIconDataSize = 88;

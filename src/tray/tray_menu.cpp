@@ -7,24 +7,37 @@ TrayMenu::TrayMenu(common::SharedState& state, common::PromptOpener& prompt, Tra
     m_view.SetChooser([this](TrayMenuItem item) { return Choose(item); });
 }
 
-TrayMenu::~TrayMenu() { m_view.SetChooser(nullptr); }
+TrayMenu::~TrayMenu() {
+    m_view.SetChooser(nullptr);
+}
 
 void TrayMenu::OnIconCallback(unsigned mouseMessage, bool setupWindowVisible) {
-    if (setupWindowVisible) return;
-    if (mouseMessage == kWmRButtonUp) m_view.PopUpAtCursor();
+    if (setupWindowVisible)
+        return;
+    if (mouseMessage == kWmRButtonUp)
+        m_view.PopUpAtCursor();
 }
 
 bool TrayMenu::Choose(TrayMenuItem item) {
     for (const auto& info : kTrayMenuItems) {
-        if (info.item != item) continue;
-        if (info.separator || !info.enabled) return false;
+        if (info.item != item)
+            continue;
+        if (info.separator || !info.enabled)
+            return false;
         break;
     }
     switch (item) {
-    case TrayMenuItem::msetup: msetup_Click(); return true;
-    case TrayMenuItem::mnuexit: mnuexit_Click(); return true;
-    case TrayMenuItem::mhide: mhide_Click(); return true;
-    default: return false;
+    case TrayMenuItem::msetup:
+        msetup_Click();
+        return true;
+    case TrayMenuItem::mnuexit:
+        mnuexit_Click();
+        return true;
+    case TrayMenuItem::mhide:
+        mhide_Click();
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -46,8 +46,8 @@ inline const Pbkdf2Vector kPbkdf2Vectors[] = {
 };
 
 // An empty password: the system's call wants a valid pointer even for no bytes.
-inline const Pbkdf2Vector kEmptyPasswordVector = {
-    "", "salt", 1, 32, "f135c27993baf98773c5cdb40a5706ce6a345cde61b000a67858650cd6a324d7"};
+inline const Pbkdf2Vector kEmptyPasswordVector = {"", "salt", 1, 32,
+                                                  "f135c27993baf98773c5cdb40a5706ce6a345cde61b000a67858650cd6a324d7"};
 
 inline std::string Hex(const std::vector<std::uint8_t>& bytes) {
     std::string hex;

@@ -17,7 +17,8 @@ int g_failures = 0;
 
 void Report(bool ok, const std::string& what) {
     std::printf("%s %s\n", ok ? "PASS" : "FAIL", what.c_str());
-    if (!ok) ++g_failures;
+    if (!ok)
+        ++g_failures;
 }
 
 } // namespace
@@ -33,7 +34,8 @@ int main() {
                            " len=" + std::to_string(v.length);
         Report(ran && got == v.expected, name + (got == v.expected ? "" : " got " + got));
     };
-    for (const auto& v : test_vectors::kPbkdf2Vectors) checkVector(v);
+    for (const auto& v : test_vectors::kPbkdf2Vectors)
+        checkVector(v);
     checkVector(test_vectors::kEmptyPasswordVector);
 
     for (const auto& v : test_vectors::kSha256Vectors) {

@@ -178,8 +178,8 @@ void TypeTaskKeys(HWND window, const std::string& when) {
     // is given to ours by name, and then a click as a user's. Wine's virtual desktop lies at the X screen's
     // origin, so its coordinates are the screen's.
     E2E_REQUIRE(e2e::Xdotool("search --limit 1 --name '^" + e2e::WindowText(window) + "$' windowfocus mousemove " +
-                        std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2) +
-                        " click 1"),
+                             std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2) +
+                             " click 1"),
                 "xdotool did not click (is it installed?)");
     g_keysDown.clear();
     E2E_REQUIRE(e2e::Xdotool("key alt+Tab alt+Escape ctrl+Escape Super_L a"), "xdotool did not type");

@@ -87,20 +87,23 @@ inline void RecordFailure(const char* file, int line, const std::string& why) {
     CurrentFailures().push_back(text);
 }
 
-#define E2E_TEST(Name)                                                                                         \
-    static void Name();                                                                                        \
-    static const ::e2e::Registrar Name##Registrar(#Name, &Name);                                               \
+#define E2E_TEST(Name)                                                                                                 \
+    static void Name();                                                                                                \
+    static const ::e2e::Registrar Name##Registrar(#Name, &Name);                                                       \
     static void Name()
 
 #define E2E_CHECK(cond, why) ((cond) ? true : (::e2e::RecordFailure(__FILE__, __LINE__, (why)), false))
 
-#define E2E_REQUIRE(cond, why)                                                                                 \
-    do {                                                                                                       \
-        if (!E2E_CHECK(cond, why)) throw ::e2e::TestAborted{};                                                 \
+#define E2E_REQUIRE(cond, why)                                                                                         \
+    do {                                                                                                               \
+        if (!E2E_CHECK(cond, why))                                                                                     \
+            throw ::e2e::TestAborted{};                                                                                \
     } while (0)
 
-#define E2E_MAIN()                                                                                             \
-    int main(int argc, char** argv) { return ::e2e::RunAll(argc, argv); }
+#define E2E_MAIN()                                                                                                     \
+    int main(int argc, char** argv) {                                                                                  \
+        return ::e2e::RunAll(argc, argv);                                                                              \
+    }
 
 // ---------------------------------------------------------------------------------------------------------
 // Time and messages
@@ -118,7 +121,8 @@ inline bool StaysTrue(const std::function<bool()>& cond, DWORD periodMs) {
     const ULONGLONG end = GetTickCount64() + periodMs;
     do {
         PumpMessages();
-        if (!cond()) return false;
+        if (!cond())
+            return false;
         Pause(50);
     } while (GetTickCount64() < end);
     return cond();
@@ -198,7 +202,8 @@ inline std::string Hex(const std::vector<BYTE>& data) {
         std::snprintf(buf, sizeof buf, "%02X ", b);
         out += buf;
     }
-    if (!out.empty()) out.pop_back();
+    if (!out.empty())
+        out.pop_back();
     return out;
 }
 
@@ -219,7 +224,8 @@ using drive::SameText;
 
 inline bool IsRunning(DWORD pid) {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (!process) return false;
+    if (!process)
+        return false;
     bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
     CloseHandle(process);
     return running;
@@ -228,7 +234,9 @@ inline bool IsRunning(DWORD pid) {
 // build/windows/kestrel.exe: the program under test is built next to the test programs.
 using drive::KestrelPath;
 
-inline bool KestrelBuilt() { return GetFileAttributesA(KestrelPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
+inline bool KestrelBuilt() {
+    return GetFileAttributesA(KestrelPath().c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Starts build/windows/kestrel.exe in the background; returns its process id, 0 on failure.
 inline DWORD StartKestrel() {
@@ -254,23 +262,26 @@ inline std::string ClassName(HWND window) {
 // processes' controls), with a timeout so a hung program cannot stall the test.
 inline std::string ControlText(HWND control) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return "";
+    if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        return "";
     std::vector<char> buf(length + 1, '\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(control, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()),
-                             SMTO_ABORTIFHUNG, 5000, &copied))
+    if (!SendMessageTimeoutA(control, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
+                             5000, &copied))
         return "";
     return std::string(buf.data(), std::min<std::size_t>(copied, length));
 }
 
 inline bool SetText(HWND control, const std::string& text) {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
-                               5000, &result) != 0;
+    return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
+                               &result) != 0;
 }
 
 // Posted, not sent: a click that opens a modal dialog must not block the test.
-inline bool Click(HWND button) { return PostMessageA(button, BM_CLICK, 0, 0) != 0; }
+inline bool Click(HWND button) {
+    return PostMessageA(button, BM_CLICK, 0, 0) != 0;
+}
 
 inline bool PostCommand(HWND window, WORD id, WORD code = BN_CLICKED, HWND control = nullptr) {
     return PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control)) != 0;
@@ -286,14 +297,16 @@ inline std::vector<HWND> TopWindowsOf(DWORD pid, bool visibleOnly = false) {
     if (pid != 0) {
         query.pids.insert(pid);
     } else {
-        for (DWORD p : KestrelProcessTree()) query.pids.insert(p);
+        for (DWORD p : KestrelProcessTree())
+            query.pids.insert(p);
     }
     EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
             auto* q = reinterpret_cast<Query*>(param);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (q->pids.count(owner) && (!q->visibleOnly || IsWindowVisible(window))) q->found.push_back(window);
+            if (q->pids.count(owner) && (!q->visibleOnly || IsWindowVisible(window)))
+                q->found.push_back(window);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&query));
@@ -303,7 +316,8 @@ inline std::vector<HWND> TopWindowsOf(DWORD pid, bool visibleOnly = false) {
 // The first top-level window of the process with exactly this title; nullptr when none.
 inline HWND FindWindowOf(DWORD pid, const std::string& title, bool visibleOnly = false) {
     for (HWND window : TopWindowsOf(pid, visibleOnly))
-        if (WindowText(window) == title) return window;
+        if (WindowText(window) == title)
+            return window;
     return nullptr;
 }
 
@@ -329,8 +343,7 @@ inline std::vector<HWND> ChildrenOfClass(HWND parent, const std::string& classNa
         MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
         return std::make_pair(r.top, r.left);
     };
-    std::stable_sort(query.found.begin(), query.found.end(),
-                     [&](HWND a, HWND b) { return topLeft(a) < topLeft(b); });
+    std::stable_sort(query.found.begin(), query.found.end(), [&](HWND a, HWND b) { return topLeft(a) < topLeft(b); });
     return query.found;
 }
 
@@ -347,7 +360,8 @@ inline HWND ChildAt(HWND parent, const std::string& className, int x, int y) {
         RECT r{};
         GetWindowRect(child, &r);
         MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
-        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return child;
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
+            return child;
     }
     return nullptr;
 }
@@ -355,7 +369,8 @@ inline HWND ChildAt(HWND parent, const std::string& className, int x, int y) {
 // The child whose text is exactly this (a button by its caption); nullptr when none.
 inline HWND ChildWithText(HWND parent, const std::string& className, const std::string& text) {
     for (HWND child : ChildrenOfClass(parent, className))
-        if (ControlText(child) == text) return child;
+        if (ControlText(child) == text)
+            return child;
     return nullptr;
 }
 
@@ -399,7 +414,8 @@ inline std::map<HWND, TestWindowState>& TestWindows() {
 inline LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CLOSE) {
         auto it = TestWindows().find(window);
-        if (it != TestWindows().end()) ++it->second.closeRequests;
+        if (it != TestWindows().end())
+            ++it->second.closeRequests;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -417,11 +433,13 @@ inline HWND CreateTestWindow(const std::string& title, const std::string& classN
     const int offset = static_cast<int>(TestWindows().size() % 8) * 30;
     HWND window = CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, 60 + offset, 60 + offset,
                                   480, 240, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!window) return nullptr;
+    if (!window)
+        return nullptr;
     TestWindows()[window] = {};
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
-    if (foreground) BringToForeground(window);
+    if (foreground)
+        BringToForeground(window);
     PumpMessages();
     return window;
 }
@@ -433,7 +451,8 @@ inline int CloseRequests(HWND window) {
 
 inline void DestroyTestWindows() {
     for (auto& [window, state] : TestWindows())
-        if (IsWindow(window)) DestroyWindow(window);
+        if (IsWindow(window))
+            DestroyWindow(window);
     TestWindows().clear();
     PumpMessages();
 }
@@ -553,7 +572,8 @@ inline DWORD StartKestrelWithItems(const std::vector<std::pair<std::string, std:
 // Its hidden main window (which becomes the setup window); nullptr when none.
 inline HWND MainWindowOf(DWORD pid) {
     for (HWND window : TopWindowsOf(pid))
-        if (ClassName(window) == "KestrelMainWindow") return window;
+        if (ClassName(window) == "KestrelMainWindow")
+            return window;
     return nullptr;
 }
 
@@ -564,7 +584,8 @@ inline HWND WaitForPrompt(DWORD pid, DWORD timeoutMs = kDefaultWaitMs) {
     WaitUntil(
         [&] {
             for (HWND window : TopWindowsOf(pid, true))
-                if (WindowText(window) == kRunningCaption && ChildOfClass(window, "Edit")) prompt = window;
+                if (WindowText(window) == kRunningCaption && ChildOfClass(window, "Edit"))
+                    prompt = window;
             return prompt != nullptr;
         },
         timeoutMs);
@@ -609,7 +630,8 @@ inline std::string SaveScreenshot(const std::string& name, RECT area) {
     std::vector<BYTE> pixels(static_cast<std::size_t>(stride) * height);
     int rows = GetDIBits(memory.get(), bitmap.get(), 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
                          DIB_RGB_COLORS);
-    if (rows != height) return "";
+    if (rows != height)
+        return "";
 
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42; // "BM"
@@ -617,7 +639,8 @@ inline std::string SaveScreenshot(const std::string& name, RECT area) {
     file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
     std::string path = ArtifactDir() + name + ".bmp";
     FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) return "";
+    if (!out)
+        return "";
     bool ok = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&header, sizeof header, 1, out) == 1 &&
               std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
     std::fclose(out);
@@ -642,7 +665,8 @@ inline std::string SaveScreenshot(const std::string& name, HWND window) {
 inline void CleanSlate(bool resetRegistry) {
     DestroyTestWindows();
     KillKestrel();
-    if (resetRegistry) ResetRegistry();
+    if (resetRegistry)
+        ResetRegistry();
 }
 
 // Runs every registered test (or, with arguments, those whose names are given); 0 when all passed.
@@ -651,7 +675,8 @@ inline int RunAll(int argc, char** argv) {
     int failed = 0;
     int ran = 0;
     for (const TestCase& test : AllTests()) {
-        if (!only.empty() && !only.count(test.name)) continue;
+        if (!only.empty() && !only.count(test.name))
+            continue;
         ++ran;
         CurrentFailures().clear();
         CleanSlate(true);
@@ -663,14 +688,16 @@ inline int RunAll(int argc, char** argv) {
         } catch (...) {
             CurrentFailures().push_back("unknown exception");
         }
-        if (!CurrentFailures().empty()) SaveScreenshot(ProgramName() + "-" + test.name);
+        if (!CurrentFailures().empty())
+            SaveScreenshot(ProgramName() + "-" + test.name);
         CleanSlate(false);
         if (CurrentFailures().empty()) {
             std::printf("PASS %s\n", test.name);
         } else {
             ++failed;
             std::string why;
-            for (const std::string& f : CurrentFailures()) why += (why.empty() ? "" : "; ") + f;
+            for (const std::string& f : CurrentFailures())
+                why += (why.empty() ? "" : "; ") + f;
             std::printf("FAIL %s: %s\n", test.name, why.c_str());
         }
         std::fflush(stdout);

@@ -22,7 +22,8 @@ constexpr WORD kMenuExit = 40003;
 
 DWORD Start(const Items& items, const e2e::EventTrace* events = nullptr) {
     E2E_REQUIRE(e2e::SetLockedItems(items), "could not write the locked items");
-    E2E_REQUIRE(!events || events->Available(), "no KESTREL_E2E_STDERR: run under scripts/e2e.sh to read the event log");
+    E2E_REQUIRE(!events || events->Available(),
+                "no KESTREL_E2E_STDERR: run under scripts/e2e.sh to read the event log");
     DWORD pid = e2e::StartKestrelAndWait(30000, events);
     E2E_REQUIRE(pid != 0, "kestrel.exe did not start as the first instance");
     return pid;
@@ -30,9 +31,13 @@ DWORD Start(const Items& items, const e2e::EventTrace* events = nullptr) {
 
 using e2e::WaitForPrompt;
 
-HWND MainWindow(DWORD pid) { return e2e::MainWindowOf(pid); }
+HWND MainWindow(DWORD pid) {
+    return e2e::MainWindowOf(pid);
+}
 
-std::string Label(HWND prompt) { return e2e::ControlText(e2e::ChildAt(prompt, "Static", 100, 20)); }
+std::string Label(HWND prompt) {
+    return e2e::ControlText(e2e::ChildAt(prompt, "Static", 100, 20));
+}
 
 // Types into the prompt's box and presses OK.
 void Answer(HWND prompt, const std::string& password) {
@@ -46,7 +51,9 @@ HWND LockWindow(const std::string& title, const std::string& className = "Kestre
     return window;
 }
 
-bool Gone(HWND window) { return !IsWindow(window); }
+bool Gone(HWND window) {
+    return !IsWindow(window);
+}
 
 // The control of a window that has the keyboard focus in that window's thread.
 HWND FocusIn(HWND window) {
@@ -95,7 +102,8 @@ std::string Describe(const std::vector<e2e::EventTrace::Event>& events) {
     std::string text;
     for (const auto& event : events) {
         text += " " + std::to_string(event.id);
-        for (const auto& insert : event.inserts) text += " \"" + insert + "\"";
+        for (const auto& insert : event.inserts)
+            text += " \"" + insert + "\"";
     }
     return text.empty() ? " none" : text;
 }
@@ -174,7 +182,8 @@ E2E_TEST(EnterInThePasswordBoxPressesOk) {
             keys.push_back(in);
         }
     };
-    for (char c : std::string("PASSAGE")) press(static_cast<WORD>(c), true);
+    for (char c : std::string("PASSAGE"))
+        press(static_cast<WORD>(c), true);
     press(VK_RETURN, false);
     SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
     E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(browser) != FALSE; }), "Enter did not give the window back");
@@ -420,10 +429,12 @@ E2E_TEST(LegacyPlainPasswordWorksAndIsStoredAsAHashAfterASave) {
     Answer(prompt, "Falcon9");
     E2E_REQUIRE(e2e::WaitUntil([&] { return IsWindowVisible(main) != FALSE; }), "the setup window did not open");
     e2e::PostCommand(main, IDOK); // the setup window's OK stores everything
-    E2E_CHECK(e2e::WaitUntil([&] {
-                  auto v = e2e::ReadRaw(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1");
-                  return std::string(v.data.begin(), v.data.end()).rfind("pbkdf2-sha256$", 0) == 0;
-              }, 10000),
+    E2E_CHECK(e2e::WaitUntil(
+                  [&] {
+                      auto v = e2e::ReadRaw(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1");
+                      return std::string(v.data.begin(), v.data.end()).rfind("pbkdf2-sha256$", 0) == 0;
+                  },
+                  10000),
               "Auth1 holds no hash after OK");
     auto stored = e2e::ReadRaw(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1");
     E2E_CHECK(std::string(stored.data.begin(), stored.data.end()).find("Falcon9") == std::string::npos,

@@ -141,12 +141,11 @@ E2E_TEST(FinishPageStartsKestrelThroughTheUsersShell) {
     E2E_REQUIRE(process != nullptr, "the installer did not start");
     const DWORD setup = GetProcessId(process.get());
     HWND wizard = nullptr;
-    E2E_REQUIRE(e2e::WaitUntil(
-                    [&] {
-                        return (wizard = e2e::FindWindowOf(setup, "Kestrel " KESTREL_VERSION_STRING " Setup", true));
-                    },
-                    60000),
-                "no installer window");
+    E2E_REQUIRE(
+        e2e::WaitUntil(
+            [&] { return (wizard = e2e::FindWindowOf(setup, "Kestrel " KESTREL_VERSION_STRING " Setup", true)); },
+            60000),
+        "no installer window");
     // The wizard's button 1 is Next, then Install, then (once the files are in) Finish.
     E2E_REQUIRE(e2e::WaitUntil(
                     [&] {

@@ -25,7 +25,9 @@ DWORD StartWithItems(const Items& items) {
 }
 
 // The password prompt: kestrel's visible window "Kestrel 2004" (its main window has that caption too, hidden).
-HWND Prompt() { return e2e::FindWindowOf(g_kestrel, "Kestrel 2004", true); }
+HWND Prompt() {
+    return e2e::FindWindowOf(g_kestrel, "Kestrel 2004", true);
+}
 
 // Opens a window with this title in the foreground.
 HWND OpenWindow(const std::string& title) {
@@ -35,7 +37,9 @@ HWND OpenWindow(const std::string& title) {
     return window;
 }
 
-bool IsHidden(HWND window) { return IsWindow(window) && !IsWindowVisible(window); }
+bool IsHidden(HWND window) {
+    return IsWindow(window) && !IsWindowVisible(window);
+}
 
 // Opens a window that must be locked: it is hidden in time, not asked to close, and the prompt is up.
 void IsLocked(const std::string& title) {
@@ -59,7 +63,8 @@ void ExpectPasses(const std::string& title) {
 std::vector<HWND> WindowsTitled(DWORD pid, const std::string& title, bool visible) {
     std::vector<HWND> found;
     for (HWND window : e2e::TopWindowsOf(pid))
-        if (e2e::WindowText(window) == title && (IsWindowVisible(window) != FALSE) == visible) found.push_back(window);
+        if (e2e::WindowText(window) == title && (IsWindowVisible(window) != FALSE) == visible)
+            found.push_back(window);
     return found;
 }
 
@@ -72,7 +77,8 @@ E2E_TEST(LockedTitleIsHiddenAndPromptAppears) {
     HWND prompt = nullptr;
     E2E_CHECK(e2e::WaitUntil([&] { return (prompt = Prompt()) != nullptr; }),
               "no visible window \"Kestrel 2004\" of kestrel.exe (the password prompt)");
-    if (prompt) e2e::SaveScreenshot("e2e_lock-prompt");
+    if (prompt)
+        e2e::SaveScreenshot("e2e_lock-prompt");
     // The prompt is the one visible window; the main window, with the same caption, stays hidden.
     E2E_CHECK(WindowsTitled(pid, "Kestrel 2004", true).size() == 1, "more than one visible \"Kestrel 2004\"");
     E2E_CHECK(WindowsTitled(pid, "Kestrel 2004", false).size() >= 1, "no hidden main window \"Kestrel 2004\"");

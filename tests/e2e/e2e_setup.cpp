@@ -100,7 +100,6 @@ void ClickTickBox(const Kestrel& k, const std::string& text) {
                 "a click on the box of " + text + " did not change its tick");
 }
 
-
 // ---------------------------------------------------------------------------------------------------------
 // What Help starts
 

@@ -16,7 +16,9 @@ using platform::RegRoot;
 constexpr const char* kScratchKey = "Software\\ORV\\Kestrel\\Settings"; // reset before every test
 const HKEY kHklm = HKEY_LOCAL_MACHINE;
 
-std::vector<BYTE> BytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<BYTE> BytesOf(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 struct Layer {
     platform::win32::Win32Registry api;
@@ -76,8 +78,8 @@ E2E_TEST(ValueOverBufferSizeCannotBeOverwritten) {
     E2E_REQUIRE(e2e::WriteString(kHklm, kScratchKey, "Big", big), "set-up");
     E2E_CHECK(!layer.registry.WriteValue(RegRoot::LocalMachine, kScratchKey, "Big", "small"), "write succeeded");
     e2e::RawValue raw = e2e::ReadRaw(kHklm, kScratchKey, "Big");
-    E2E_CHECK(raw.type == REG_SZ && raw.data == BytesOf(big), "value changed to " + std::to_string(raw.data.size()) +
-                                                                   " bytes of type " + std::to_string(raw.type));
+    E2E_CHECK(raw.type == REG_SZ && raw.data == BytesOf(big),
+              "value changed to " + std::to_string(raw.data.size()) + " bytes of type " + std::to_string(raw.type));
 }
 
 E2E_TEST(MissingKeyReadsEmptyAndIsNotCreatedByWrite) {
@@ -167,7 +169,8 @@ struct Engine {
 
 std::string Describe(const engine::ItemList& list) {
     std::string out;
-    for (const auto& row : list.Rows()) out += "[" + row.text + (row.checked ? " x]" : " _]");
+    for (const auto& row : list.Rows())
+        out += "[" + row.text + (row.checked ? " x]" : " _]");
     return out;
 }
 
@@ -176,14 +179,16 @@ std::vector<std::string> StoredItems() {
     std::vector<std::string> items;
     for (int i = 0;; ++i) {
         e2e::RawValue raw = e2e::ReadRaw(kHklm, e2e::kLockedItemsKey, "Item" + std::to_string(i));
-        if (!raw.exists) return items;
+        if (!raw.exists)
+            return items;
         items.emplace_back(raw.data.begin(), raw.data.end());
     }
 }
 
 std::string Join(const std::vector<std::string>& items) {
     std::string out;
-    for (const auto& item : items) out += "\"" + item + "\" ";
+    for (const auto& item : items)
+        out += "\"" + item + "\" ";
     return out;
 }
 
@@ -234,7 +239,8 @@ E2E_TEST(GapsAndForeignValuesLoadAndTheNextSaveClosesUp) {
 E2E_TEST(NoStoredItemsShowSuggestionsWithoutStoringThem) {
     Engine e;
     e.engine.GetWindows();
-    E2E_CHECK(Describe(e.engine.listwindows()) == "[Crime _][Porn _][Sex _]", "loaded " + Describe(e.engine.listwindows()));
+    E2E_CHECK(Describe(e.engine.listwindows()) == "[Crime _][Porn _][Sex _]",
+              "loaded " + Describe(e.engine.listwindows()));
     E2E_CHECK(e.engine.ListLockedItems().empty(), "rules " + Join(e.engine.ListLockedItems()));
     E2E_CHECK(!e2e::KeyExists(kHklm, e2e::kLockedItemsKey), "load created the Locked Items key");
 }

@@ -14,11 +14,13 @@ public:
     bool Pbkdf2Sha256(const std::string& password, const std::vector<std::uint8_t>& salt, std::uint32_t iterations,
                       std::size_t length, std::vector<std::uint8_t>& out) override {
         ++hashes;
-        if (refuse) return false;
+        if (refuse)
+            return false;
         return m_real.Pbkdf2Sha256(password, salt, iterations, length, out);
     }
     bool RandomBytes(std::size_t count, std::vector<std::uint8_t>& out) override {
-        if (refuse) return false;
+        if (refuse)
+            return false;
         return m_real.RandomBytes(count, out);
     }
     bool Sha256(const std::vector<std::uint8_t>& data, std::vector<std::uint8_t>& out) override {
@@ -81,7 +83,8 @@ TEST_F(PasswordTest, ComparisonIsExactAndCaseSensitive) {
     };
     for (const auto& c : cases) {
         std::string stored = c.stored;
-        if (stored.rfind("#hash:", 0) == 0) stored = StoredHashOf(stored.substr(6));
+        if (stored.rfind("#hash:", 0) == 0)
+            stored = StoredHashOf(stored.substr(6));
         password.LoadStored(stored);
         EXPECT_EQ(password.Matches(c.typed), c.matches) << c.stored << " typed " << c.typed;
     }
@@ -159,7 +162,8 @@ TEST_F(PasswordTest, HashingHappensOncePerChange) {
     password.LoadStored(foreign);
     password.LoadStored(foreign);
     EXPECT_EQ(crypto.hashes, 1);
-    for (int i = 0; i < 3; ++i) password.IsDefault();
+    for (int i = 0; i < 3; ++i)
+        password.IsDefault();
     EXPECT_EQ(crypto.hashes, 1) << "IsDefault must not hash";
 }
 
@@ -169,19 +173,19 @@ TEST_F(PasswordTest, MalformedHashTextIsTakenAsPlainText) {
     const std::string malformed[] = {
         "pbkdf2-sha256$",
         "pbkdf2-sha256$$" + salt + "$" + hash,
-        "pbkdf2-sha256$0$" + salt + "$" + hash,                 // zero iterations
-        "pbkdf2-sha256$4294967296$" + salt + "$" + hash,        // beyond 32 bits
+        "pbkdf2-sha256$0$" + salt + "$" + hash,          // zero iterations
+        "pbkdf2-sha256$4294967296$" + salt + "$" + hash, // beyond 32 bits
         "pbkdf2-sha256$99999999999999999999$" + salt + "$" + hash,
-        "pbkdf2-sha256$10000001$" + salt + "$" + hash,          // would stall the prompt
+        "pbkdf2-sha256$10000001$" + salt + "$" + hash, // would stall the prompt
         "pbkdf2-sha256$-5$" + salt + "$" + hash,
         "pbkdf2-sha256$010$" + salt + "$" + hash,
-        "pbkdf2-sha256$10$" + salt.substr(1) + "$" + hash,      // salt too short
-        "pbkdf2-sha256$10$" + salt + "$" + hash + "0",          // hash too long
+        "pbkdf2-sha256$10$" + salt.substr(1) + "$" + hash,       // salt too short
+        "pbkdf2-sha256$10$" + salt + "$" + hash + "0",           // hash too long
         "pbkdf2-sha256$10$" + std::string(32, 'g') + "$" + hash, // not hex
         "pbkdf2-sha256$10$" + std::string(32, 'A') + "$" + hash, // not the lower-case form
         "pbkdf2-sha256$10$" + salt + "$" + hash + "$",
         "pbkdf2-sha256$10$" + salt,
-        good.substr(0, good.size() - 1),                        // cut short
+        good.substr(0, good.size() - 1), // cut short
         "PBKDF2-SHA256$10$" + salt + "$" + hash,
     };
     for (const auto& text : malformed) {

@@ -124,8 +124,9 @@ TEST_F(PromptTest, ReportsWhatThePasswordDidToTheEventLogButNeverWhatWasTyped) {
         views.PressOk();
         EXPECT_EQ(events.Kinds(), c.kinds) << c.word;
         for (const auto& event : events.Events()) {
-            const std::vector<std::string> expected =
-                event.kind == EventKind::WindowGivenBack ? std::vector<std::string>{"Poker Night"} : std::vector<std::string>{};
+            const std::vector<std::string> expected = event.kind == EventKind::WindowGivenBack
+                                                          ? std::vector<std::string>{"Poker Night"}
+                                                          : std::vector<std::string>{};
             EXPECT_EQ(event.inserts, expected) << c.word;
         }
     }

@@ -188,7 +188,11 @@ struct SetupWorld {
     store::Settings settings{world.registry, world.state, world.options, taskKeys, tray};
     platform::fake::FakeTextCase textCase;
     setup::SetupWindow presenter{
-        world.engine, settings, world.options, world.state, world.registry,
+        world.engine,
+        settings,
+        world.options,
+        world.state,
+        world.registry,
         setup::SetupServices{shell, messageBoxes, textCase, world.crypto, elevation, world.timers, world.events}};
     FakeSetupWindowView view;
 };

@@ -21,7 +21,9 @@ using tray::TrayMenuItem;
 constexpr platform::WindowId kMainWindow = 0x4242;
 constexpr std::uint64_t kIcon = 0x777;
 
-std::string Field(const platform::TrayIconData& data) { return std::string(data.szTip.data(), data.szTip.size()); }
+std::string Field(const platform::TrayIconData& data) {
+    return std::string(data.szTip.data(), data.szTip.size());
+}
 
 TEST(TrayIconRecord, HoldsTheSixValuesAndTheSize88) {
     const auto data = SysTrayModule::MakeIconData(kMainWindow, 1, 7, 0x200, kIcon, "Kestrel 2004");
@@ -43,7 +45,7 @@ TEST(TrayIconRecord, TipIsFollowedByOneNulThenSpacesAndCutAt64) {
         {"Kestrel 2004", std::string("Kestrel 2004") + '\0' + std::string(51, ' ')},
         {"", std::string(1, '\0') + std::string(63, ' ')},
         {s63, s63 + '\0'},
-        {s64, s64},              // no room left for the NUL
+        {s64, s64}, // no room left for the NUL
         {s100, s100.substr(0, 64)},
     };
     for (const auto& c : cases) {
@@ -76,7 +78,8 @@ TEST(SysTrayModule, AddAndDeleteSendTheDocumentedRecords) {
 TEST(SysTrayModule, RepeatedLoadsLeaveExactlyOneIconAndAShellRestartGetsItBack) {
     FakeShell shell;
     SysTrayModule module(shell, kMainWindow, kIcon);
-    for (int i = 0; i < 3; ++i) module.AddTrayIcon(); // start-up, then OK and Apply in the setup window
+    for (int i = 0; i < 3; ++i)
+        module.AddTrayIcon(); // start-up, then OK and Apply in the setup window
     EXPECT_EQ(shell.IconCount(), 1u);
     EXPECT_EQ(shell.TipOf(kMainWindow, 1), "Kestrel 2004");
 
@@ -89,7 +92,6 @@ TEST(SysTrayModule, RepeatedLoadsLeaveExactlyOneIconAndAShellRestartGetsItBack) 
 // The menu together with the real prompt service, the icon and a fake shell.
 class TrayMenuTest : public ::testing::Test, public tray::TrayMenuView, public gate::PromptHost {
 protected:
-
     platform::native::OpenSslCrypto crypto;
     common::SharedState state{common::Password(crypto, 10)};
     platform::fake::FakeDesktop desktop;
@@ -144,8 +146,8 @@ TEST_F(TrayMenuTest, OnlyARightButtonReleaseWhileHiddenPopsUpTheMenu) {
         int popUps;
     };
     const Case cases[] = {
-        {0x205, false, 1}, // WM_RBUTTONUP
-        {0x205, true, 0},  {0x204, false, 0}, // WM_RBUTTONDOWN
+        {0x205, false, 1},                                       // WM_RBUTTONUP
+        {0x205, true, 0},  {0x204, false, 0},                    // WM_RBUTTONDOWN
         {0x201, false, 0}, {0x202, false, 0}, {0x203, false, 0}, // left down, up, double-click
         {0x200, false, 0}, {0x206, false, 0},
     };

@@ -44,7 +44,8 @@ public:
     }
 
     int Run() {
-        if (!m_window.Handle()) return 1;
+        if (!m_window.Handle())
+            return 1;
         if (m_lifecycle.Form_Load())
             m_setup.WatchStore();
         int exitCode = 0;
@@ -73,7 +74,8 @@ private:
     bool OnMainMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
         if (msg == m_taskbarCreated && m_taskbarCreated != 0) {
             // The shell restarted and forgot every icon: put ours back, or the program has no handle left.
-            if (m_lifecycle.IsFirstInstance()) m_trayIcon.AddTrayIcon();
+            if (m_lifecycle.IsFirstInstance())
+                m_trayIcon.AddTrayIcon();
             result = 0;
             return true;
         }
@@ -122,13 +124,17 @@ private:
     engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt, m_events, m_later};
     store::Settings m_settings{m_registry, m_state, m_options, m_taskKeys, m_trayIcon};
     setup::SetupWindow m_setup{
-        m_engine, m_settings, m_options, m_state, m_registry,
+        m_engine,
+        m_settings,
+        m_options,
+        m_state,
+        m_registry,
         setup::SetupServices{m_shell, m_messageBoxes, m_textCase, m_crypto, m_elevation, m_timers, m_events}};
     setup::win32::SetupWindowView m_setupView{m_window.Handle(), m_instance, m_setup};
     tray::win32::TrayMenuView m_menuView{m_window.Handle()};
     tray::TrayMenu m_menu{m_state, m_prompt, m_menuView};
-    app::Lifecycle m_lifecycle{m_registry, m_desktop, m_shell, m_timers, m_engine, m_settings,
-                               m_prompt,   m_window,  m_events};
+    app::Lifecycle m_lifecycle{m_registry, m_desktop, m_shell,  m_timers, m_engine,
+                               m_settings, m_prompt,  m_window, m_events};
 };
 
 // The copy started with administrator rights to save what the setup window handed over: no window, no watcher,

@@ -93,15 +93,18 @@ void MainWindow::EndProcess() {
 }
 
 void MainWindow::Close(app::CloseReason reason) noexcept {
-    if (m_closing) return;
+    if (m_closing)
+        return;
     m_closing = true;
     try {
-        if (m_onClose) m_onClose(reason);
+        if (m_onClose)
+            m_onClose(reason);
     } catch (...) {
         TraceException("the main window's close");
     }
     // The close goes ahead: with the main window the program ends.
-    if (m_hwnd) DestroyWindow(m_hwnd);
+    if (m_hwnd)
+        DestroyWindow(m_hwnd);
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
@@ -112,14 +115,16 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (!self)
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
     return self->HandleMessage(msg, wParam, lParam);
 }
 
 LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     try {
         LRESULT result = 0;
-        if (m_handler && m_handler(msg, wParam, lParam, result)) return result;
+        if (m_handler && m_handler(msg, wParam, lParam, result))
+            return result;
     } catch (...) {
         TraceException("the main window procedure");
         return 0;
@@ -132,7 +137,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexce
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:
-        if (wParam) Close(app::CloseReason::WindowsShutdown);
+        if (wParam)
+            Close(app::CloseReason::WindowsShutdown);
         return 0;
     case WM_DESTROY:
         SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, 0);

@@ -52,10 +52,12 @@ constexpr DialogLayout kLayout{.caption = "",
 // user32 in every GUI process; where it is not, there is no editor to switch off.
 void SwitchImeOff(HWND edit) noexcept {
     HMODULE imm = ::GetModuleHandleA("imm32.dll");
-    if (!imm) return;
+    if (!imm)
+        return;
     using AssociateFn = HIMC(WINAPI*)(HWND, HIMC);
     FARPROC proc = ::GetProcAddress(imm, "ImmAssociateContext");
-    if (proc) reinterpret_cast<AssociateFn>(reinterpret_cast<void*>(proc))(edit, nullptr);
+    if (proc)
+        reinterpret_cast<AssociateFn>(reinterpret_cast<void*>(proc))(edit, nullptr);
 }
 
 } // namespace
@@ -107,8 +109,10 @@ bool Win32PromptView::OnCommand(int id, int code) {
         return true;
     // Enter and Escape arrive here too, from the dialog manager; a hidden button (the loading notice) is not
     // there to be pressed.
-    if (id == IDOK && m_ok && ::IsWindowVisible(m_ok)) m_events->OKButton_Click();
-    else if (id == IDCANCEL && m_cancel && ::IsWindowVisible(m_cancel)) m_events->CancelButton_Click();
+    if (id == IDOK && m_ok && ::IsWindowVisible(m_ok))
+        m_events->OKButton_Click();
+    else if (id == IDCANCEL && m_cancel && ::IsWindowVisible(m_cancel))
+        m_events->CancelButton_Click();
     return true;
 }
 
@@ -139,9 +143,12 @@ void Win32PromptView::RestartRefreshTimer() {
 
 HWND Win32PromptView::Control(PromptControl control) const noexcept {
     switch (control) {
-    case PromptControl::txtpassword: return m_password;
-    case PromptControl::OKButton: return m_ok;
-    case PromptControl::CancelButton: return m_cancel;
+    case PromptControl::txtpassword:
+        return m_password;
+    case PromptControl::OKButton:
+        return m_ok;
+    case PromptControl::CancelButton:
+        return m_cancel;
     }
     return nullptr;
 }
@@ -157,7 +164,8 @@ void Win32PromptView::SetCaption(const std::string& caption) {
 }
 
 void Win32PromptView::SetLabel(const std::string& text) {
-    if (m_label) ::SetWindowTextA(m_label, text.c_str());
+    if (m_label)
+        ::SetWindowTextA(m_label, text.c_str());
 }
 
 std::string Win32PromptView::PasswordText() {
@@ -165,7 +173,8 @@ std::string Win32PromptView::PasswordText() {
 }
 
 void Win32PromptView::HideControl(PromptControl control) {
-    if (HWND h = Control(control)) ::ShowWindow(h, SW_HIDE);
+    if (HWND h = Control(control))
+        ::ShowWindow(h, SW_HIDE);
 }
 
 void Win32PromptView::FocusControl(PromptControl control) {
@@ -206,7 +215,8 @@ bool Win32PromptView::OnActivated() {
 }
 
 void Win32PromptView::WipePasswordBox() noexcept {
-    if (!m_password) return;
+    if (!m_password)
+        return;
     // Overwrite the control's text in place (same length) before emptying it, so the typed password does not
     // stay behind in the control's freed buffer.
     const int length = ::GetWindowTextLengthA(m_password);
@@ -233,7 +243,8 @@ void Win32PromptView::Discard() noexcept {
     ::KillTimer(Window(), kTimer1);
     // A handler of this window may be running below us: the window goes from the message loop.
     DestroyLater();
-    if (m_image) ::SendMessageA(m_image, STM_SETICON, 0, 0); // the icon goes with this object
+    if (m_image)
+        ::SendMessageA(m_image, STM_SETICON, 0, 0); // the icon goes with this object
     ForgetControls();
 }
 

@@ -18,7 +18,8 @@ bool FakeShell::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
     bool result = false;
     if (message == kNimAdd) {
         result = m_icons.count(key) == 0;
-        if (result) m_icons[key] = TipText(data);
+        if (result)
+            m_icons[key] = TipText(data);
     } else if (message == kNimDelete) {
         result = m_icons.erase(key) != 0;
     }
@@ -26,7 +27,9 @@ bool FakeShell::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
     return result;
 }
 
-void FakeShell::OpenAddress(WindowId owner, const std::string& address) { m_opened.emplace_back(owner, address); }
+void FakeShell::OpenAddress(WindowId owner, const std::string& address) {
+    m_opened.emplace_back(owner, address);
+}
 
 void FakeShell::OpenHelp(WindowId owner, const std::string& file, unsigned command) {
     m_help.push_back({owner, file, command});

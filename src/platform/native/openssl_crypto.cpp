@@ -19,16 +19,19 @@ bool OpenSslCrypto::Pbkdf2Sha256(const std::string& password, const std::vector<
     int ok = PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()),
                                salt.empty() ? &kNoSalt : salt.data(), static_cast<int>(salt.size()),
                                static_cast<int>(iterations), EVP_sha256(), static_cast<int>(length), key.data());
-    if (ok != 1) return false;
+    if (ok != 1)
+        return false;
     out = std::move(key);
     return true;
 }
 
 bool OpenSslCrypto::RandomBytes(std::size_t count, std::vector<std::uint8_t>& out) {
     out.clear();
-    if (count > INT_MAX) return false;
+    if (count > INT_MAX)
+        return false;
     std::vector<std::uint8_t> bytes(count);
-    if (count != 0 && RAND_bytes(bytes.data(), static_cast<int>(count)) != 1) return false;
+    if (count != 0 && RAND_bytes(bytes.data(), static_cast<int>(count)) != 1)
+        return false;
     out = std::move(bytes);
     return true;
 }

@@ -20,8 +20,7 @@ bool Succeeded(const char* call, NTSTATUS status) {
 bool Win32Crypto::Pbkdf2Sha256(const std::string& password, const std::vector<std::uint8_t>& salt,
                                std::uint32_t iterations, std::size_t length, std::vector<std::uint8_t>& out) {
     out.clear();
-    if (iterations == 0 || length == 0 || length > ULONG_MAX || password.size() > ULONG_MAX ||
-        salt.size() > ULONG_MAX)
+    if (iterations == 0 || length == 0 || length > ULONG_MAX || password.size() > ULONG_MAX || salt.size() > ULONG_MAX)
         return false;
     if (!m_hmacSha256) {
         BCRYPT_ALG_HANDLE alg = nullptr;
@@ -47,7 +46,8 @@ bool Win32Crypto::Pbkdf2Sha256(const std::string& password, const std::vector<st
 
 bool Win32Crypto::RandomBytes(std::size_t count, std::vector<std::uint8_t>& out) {
     out.clear();
-    if (count > ULONG_MAX) return false;
+    if (count > ULONG_MAX)
+        return false;
     std::vector<std::uint8_t> bytes(count);
     if (count != 0 && !Succeeded("BCryptGenRandom", ::BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(count),
                                                                       BCRYPT_USE_SYSTEM_PREFERRED_RNG)))

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+
 #include <bcrypt.h>
 
 #include "platform/crypto.h"

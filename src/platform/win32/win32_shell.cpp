@@ -87,8 +87,10 @@ std::string ProgramPath() {
             TraceLastError("GetModuleFileNameA");
             return "";
         }
-        if (length < buffer.size()) return std::string(buffer.data(), length);
-        if (buffer.size() >= 32768) return ""; // longer than any path the system allows
+        if (length < buffer.size())
+            return std::string(buffer.data(), length);
+        if (buffer.size() >= 32768)
+            return ""; // longer than any path the system allows
         buffer.resize(buffer.size() * 2);
     }
 }
@@ -100,9 +102,11 @@ std::string Win32Shell::ProgramFolder() {
 
 std::string Win32Shell::FolderOf(const std::string& path) {
     std::size_t slash = path.find_last_of("\\/");
-    if (slash == std::string::npos) return "";
+    if (slash == std::string::npos)
+        return "";
     std::string folder = path.substr(0, slash);
-    if (folder.size() == 2 && folder[1] == ':') folder += '\\'; // a drive root keeps its backslash
+    if (folder.size() == 2 && folder[1] == ':')
+        folder += '\\'; // a drive root keeps its backslash
     return folder;
 }
 

@@ -10,11 +10,16 @@ using platform::win32::TraceLastError;
 
 unsigned CommandOf(TrayMenuItem item) noexcept {
     switch (item) {
-    case TrayMenuItem::msetup: return kMenuSetup;
-    case TrayMenuItem::mnuunlock: return kMenuUnlock;
-    case TrayMenuItem::mnuexit: return kMenuExit;
-    case TrayMenuItem::mhide: return kMenuHide;
-    default: return 0;
+    case TrayMenuItem::msetup:
+        return kMenuSetup;
+    case TrayMenuItem::mnuunlock:
+        return kMenuUnlock;
+    case TrayMenuItem::mnuexit:
+        return kMenuExit;
+    case TrayMenuItem::mhide:
+        return kMenuHide;
+    default:
+        return 0;
     }
 }
 
@@ -34,7 +39,8 @@ TrayMenuView::TrayMenuView(HWND owner) : m_owner(owner), m_menu(::CreatePopupMen
     }
     for (const auto& info : kTrayMenuItems) {
         UINT flags = info.separator ? MF_SEPARATOR : MF_STRING;
-        if (!info.enabled) flags |= MF_GRAYED;
+        if (!info.enabled)
+            flags |= MF_GRAYED;
         if (!::AppendMenuA(m_menu.get(), flags, info.separator ? 0 : CommandOf(info.item),
                            info.separator ? nullptr : info.caption))
             TraceLastError("AppendMenuA");
@@ -44,7 +50,8 @@ TrayMenuView::TrayMenuView(HWND owner) : m_owner(owner), m_menu(::CreatePopupMen
 }
 
 void TrayMenuView::PopUpAtCursor() {
-    if (!m_menu) return;
+    if (!m_menu)
+        return;
     POINT at{};
     if (!::GetCursorPos(&at)) {
         TraceLastError("GetCursorPos");
@@ -61,9 +68,11 @@ void TrayMenuView::PopUpAtCursor() {
 
 bool TrayMenuView::HandleCommand(unsigned id) noexcept {
     for (const auto& info : kTrayMenuItems) {
-        if (info.separator || CommandOf(info.item) != id) continue;
+        if (info.separator || CommandOf(info.item) != id)
+            continue;
         try {
-            if (m_choose) m_choose(info.item); // an unavailable item is refused by the presenter
+            if (m_choose)
+                m_choose(info.item); // an unavailable item is refused by the presenter
         } catch (...) {
             TraceException("the tray menu's command");
         }

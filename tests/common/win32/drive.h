@@ -114,9 +114,9 @@ inline bool BringToForeground(HWND window, double timeoutMs, DWORD pollMs) {
 // sets or removes a hook of its own: a thread that was running before kestrel.exe hooked would raise its events
 // to no one. Setting and removing a hook at once refreshes the mask.
 inline void RefreshHookMask() {
-    const HWINEVENTHOOK probe = SetWinEventHook(EVENT_MIN, EVENT_MIN, nullptr,
-                                                [](HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {},
-                                                GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    const HWINEVENTHOOK probe = SetWinEventHook(
+        EVENT_MIN, EVENT_MIN, nullptr, [](HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {},
+        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     if (probe)
         UnhookWinEvent(probe);
 }
