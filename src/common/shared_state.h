@@ -2,6 +2,7 @@
 #include <string>
 
 #include "common/password.h"
+#include "common/pending_action.h"
 #include "platform/types.h"
 
 namespace common {
@@ -15,8 +16,8 @@ struct SharedState {
     platform::WindowId LastHiddenWindow = 0;
     // The held window's title, shown by the prompt; emptied when the prompt closes.
     std::string PendingTitle;
-    // What the right password releases: "" (the held window), "setup" or "exit".
-    std::string PendingAction;
+    // What the right password releases.
+    common::PendingAction PendingAction = common::PendingAction::None;
     // Class name (or, for standard dialogs, the title) of the window that last matched a rule.
     std::string AllowKey;
     // The password in force.

@@ -201,7 +201,7 @@ void LockEngine::WalkRules(platform::WindowId window, std::string title) {
         m_state.LastHiddenWindow = window;
         m_desktop.HideWindow(window);
         m_state.PendingTitle = title;
-        m_state.PendingAction = "";
+        m_state.PendingAction = common::PendingAction::None;
         // Once per window: the later rules that match the same title change nothing. Before the prompt shows,
         // which may run handlers that change the rule list under `rule`.
         if (!reported) {
@@ -232,7 +232,7 @@ void LockEngine::CheckForInstance() {
     // Only a second copy of the program, alive for about two seconds, carries the caption of a new main window.
     if (m_desktop.FindWindowByTitle(kStartingCaption) == 0)
         return;
-    m_state.PendingAction = "setup";
+    m_state.PendingAction = common::PendingAction::Setup;
     m_prompt.ShowPrompt();
 }
 

@@ -119,24 +119,24 @@ void PasswordPrompt::OKButton_Click() {
     }
 
     // The word as it is now: a watcher hide or a tray command since the opening has overwritten it.
-    const std::string action = m_state.PendingAction;
-    if ((action == kActionExit || action == kActionSetup) && m_state.LastHiddenWindow != 0) {
+    const common::PendingAction action = m_state.PendingAction;
+    if (action != common::PendingAction::None && m_state.LastHiddenWindow != 0) {
         // The held window is about to be forgotten, and a window nobody holds would stay hidden until logoff,
         // unsaved work and all. It comes back behind what the password opens; its class is not allowed, so the
         // watcher locks it again when it next comes to the front.
         m_desktop.ShowWindowNoActivate(m_state.LastHiddenWindow);
     }
-    if (action == kActionExit) {
+    if (action == common::PendingAction::Exit) {
         // Reported before the process ends: nothing runs after EndProcess.
         m_events.Report(platform::EventKind::ExitedThroughExit);
-        m_state.PendingAction.clear();
+        m_state.PendingAction = common::PendingAction::None;
         m_host.StopWatcher();
         m_state.LastHiddenWindow = 0;
         m_host.DeleteTrayIcon();
         Unload();
         m_host.EndProcess();
-    } else if (action == kActionSetup) {
-        m_state.PendingAction.clear();
+    } else if (action == common::PendingAction::Setup) {
+        m_state.PendingAction = common::PendingAction::None;
         m_events.Report(platform::EventKind::SetupOpened);
         m_host.ShowSetupWindow();
         m_state.LastHiddenWindow = 0;
@@ -159,7 +159,7 @@ void PasswordPrompt::CancelButton_Click() {
     // Asking the desktop window to close would offer to shut Windows down.
     if (m_state.PendingTitle != kDesktopTitle && m_state.LastHiddenWindow != 0)
         m_desktop.PostClose(m_state.LastHiddenWindow);
-    m_state.PendingAction.clear();
+    m_state.PendingAction = common::PendingAction::None;
     // LastHiddenWindow stays: the watcher closes it if it hides another window first.
     Unload();
 }

@@ -19,8 +19,6 @@ constexpr const char* kDesktopTitle = "Program Manager"; // never asked to close
 // The same note twice, spelt differently: the opening one and the one the refresh tick writes.
 constexpr const char* kOpeningNote = " - Note: Password's are case sensitve and the default password is PASSAGE.";
 constexpr const char* kTickNote = " - Note: Password's are case senstive and the default password is PASSAGE.";
-constexpr const char* kActionSetup = "setup";
-constexpr const char* kActionExit = "exit";
 
 // The password prompt `frmpassword`: every guarded act goes through it. One instance is one opening of the
 // window, from creation (the opening steps run in the constructor) to its closing; a closed prompt is done

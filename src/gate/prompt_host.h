@@ -7,11 +7,11 @@ namespace gate {
 class PromptHost {
 public:
     virtual ~PromptHost() = default;
-    virtual void StopWatcher() = 0;                           // "exit": timerorv off
-    virtual void AllowClass(const std::string& allowKey) = 0; // "": append AllowKey to ListAllow
-    virtual void DeleteTrayIcon() = 0;                        // "exit"
-    virtual void ShowSetupWindow() = 0;                       // "setup"
-    virtual void EndProcess() = 0;                            // "exit": at once, no closing handlers
+    virtual void StopWatcher() = 0;                           // Exit: timerorv off
+    virtual void AllowClass(const std::string& allowKey) = 0; // the held window: append AllowKey to ListAllow
+    virtual void DeleteTrayIcon() = 0;                        // Exit
+    virtual void ShowSetupWindow() = 0;                       // Setup
+    virtual void EndProcess() = 0;                            // Exit: at once, no closing handlers
 };
 
 } // namespace gate

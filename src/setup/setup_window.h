@@ -94,7 +94,7 @@ public:
     // The view binds itself when it is made and lets go when it goes.
     void AttachView(SetupWindowView* view) { m_view = view; }
 
-    // The password prompt's "setup" action: visible, centred the first time, later where it was.
+    // The password prompt's Setup action: visible, centred the first time, later where it was.
     void Show();
     bool IsVisible() const;
 

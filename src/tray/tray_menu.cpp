@@ -42,12 +42,12 @@ bool TrayMenu::Choose(TrayMenuItem item) {
 }
 
 void TrayMenu::msetup_Click() {
-    m_state.PendingAction = "setup";
+    m_state.PendingAction = common::PendingAction::Setup;
     m_prompt.ShowPrompt();
 }
 
 void TrayMenu::mnuexit_Click() {
-    m_state.PendingAction = "exit";
+    m_state.PendingAction = common::PendingAction::Exit;
     m_prompt.ShowPrompt();
 }
 

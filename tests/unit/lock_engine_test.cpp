@@ -46,7 +46,7 @@ TEST_F(Watcher, HidesForegroundWindowsWhoseTitleContainsARuleCaseSensitively) {
         if (c.locked) {
             EXPECT_EQ(state.PendingTitle, c.title);
             EXPECT_EQ(state.AllowKey, "IEFrame");
-            EXPECT_EQ(world.prompt.actions.back(), "");
+            EXPECT_EQ(world.prompt.actions.back(), common::PendingAction::None);
         }
         desktop.DestroyWindow(w);
     }
@@ -190,7 +190,7 @@ TEST_F(Watcher, ASecondInstanceAsksForThePasswordToOpenSetup) {
     desktop.SetForeground(0);
     const WindowId newcomer = desktop.AddWindow(engine::kStartingCaption, "KestrelMain");
     world.Tick();
-    EXPECT_EQ(world.prompt.actions.back(), "setup");
+    EXPECT_EQ(world.prompt.actions.back(), common::PendingAction::Setup);
     EXPECT_EQ(state.LastHiddenWindow, held);
     EXPECT_EQ(state.PendingTitle, "Crime");
 
@@ -224,7 +224,7 @@ TEST_F(Watcher, AWindowEventPostsOneCheckOfTheForegroundWindowForTheMainLoop) {
     EXPECT_FALSE(desktop.IsVisible(w));
     EXPECT_EQ(state.LastHiddenWindow, w);
     EXPECT_EQ(state.PendingTitle, "Crime Stories");
-    EXPECT_EQ(world.prompt.actions, Strings{""});
+    EXPECT_EQ(world.prompt.actions, std::vector{common::PendingAction::None});
     EXPECT_EQ(engine.ListAllow().Entries(), Strings{"Gone"});
 }
 
@@ -232,7 +232,7 @@ TEST_F(Watcher, AWindowEventPostsOneCheckOfTheForegroundWindowForTheMainLoop) {
 // does not get the event check in: it waits for the tick and runs after it.
 TEST_F(Watcher, TheTickAndTheEventCheckShareOneGuard) {
     world.LoadRules({"Crime"});
-    desktop.AddWindow(engine::kStartingCaption, "KestrelMain"); // the tick shows the prompt for "setup"
+    desktop.AddWindow(engine::kStartingCaption, "KestrelMain"); // the tick shows the prompt for the setup window
     const WindowId w = desktop.OpenForeground("Weather", "IEFrame");
     std::size_t hiddenDuringTheTick = 0;
     world.prompt.onShow = [&] {

@@ -11,6 +11,13 @@
 #include "platform/fake/fake_event_log.h"
 #include "platform/native/openssl_crypto.h"
 
+namespace common {
+// Names the action in failure messages.
+void PrintTo(PendingAction action, std::ostream* out) {
+    *out << (action == PendingAction::Setup ? "Setup" : action == PendingAction::Exit ? "Exit" : "None");
+}
+} // namespace common
+
 namespace {
 
 using gate::PromptControl;
@@ -41,19 +48,19 @@ protected:
         state.AllowKey = className;
         state.LastHiddenWindow = w;
         state.PendingTitle = title;
-        state.PendingAction = "";
+        state.PendingAction = common::PendingAction::None;
         prompt.ShowPrompt();
         return w;
     }
 
-    void TrayCommand(const std::string& word) {
+    void TrayCommand(common::PendingAction word) {
         state.PendingAction = word;
         prompt.ShowPrompt();
     }
 };
 
 TEST_F(PromptTest, OpeningFromTheTrayShowsPasswordAndTheNote) {
-    TrayCommand("setup");
+    TrayCommand(common::PendingAction::Setup);
     auto& window = views.Last();
     EXPECT_EQ(window.caption, "Kestrel 2004");
     EXPECT_EQ(window.topmostCalls, 1);
@@ -92,7 +99,7 @@ TEST_F(PromptTest, WrongPasswordsChangeNothingButTheLabel) {
         EXPECT_FALSE(views.Last().closed);
         EXPECT_FALSE(desktop.IsVisible(w));
         EXPECT_EQ(state.LastHiddenWindow, w);
-        EXPECT_EQ(state.PendingAction, "");
+        EXPECT_EQ(state.PendingAction, common::PendingAction::None);
         EXPECT_TRUE(log.empty());
     }
     // Each answer starts the refresh period again, so a slow check cannot let a due tick wipe it unseen.
@@ -105,13 +112,13 @@ TEST_F(PromptTest, WrongPasswordsChangeNothingButTheLabel) {
 TEST_F(PromptTest, ReportsWhatThePasswordDidToTheEventLogButNeverWhatWasTyped) {
     using platform::EventKind;
     const struct {
-        std::string word;
+        common::PendingAction word;
         bool held;
         std::vector<EventKind> kinds;
     } cases[] = {
-        {"", true, {EventKind::WrongPassword, EventKind::WindowGivenBack}},
-        {"setup", false, {EventKind::WrongPassword, EventKind::SetupOpened}},
-        {"exit", true, {EventKind::WrongPassword, EventKind::ExitedThroughExit}},
+        {common::PendingAction::None, true, {EventKind::WrongPassword, EventKind::WindowGivenBack}},
+        {common::PendingAction::Setup, false, {EventKind::WrongPassword, EventKind::SetupOpened}},
+        {common::PendingAction::Exit, true, {EventKind::WrongPassword, EventKind::ExitedThroughExit}},
     };
     for (const auto& c : cases) {
         events.Clear();
@@ -122,12 +129,12 @@ TEST_F(PromptTest, ReportsWhatThePasswordDidToTheEventLogButNeverWhatWasTyped) {
         views.PressOk();
         views.Type("PASSAGE");
         views.PressOk();
-        EXPECT_EQ(events.Kinds(), c.kinds) << c.word;
+        EXPECT_EQ(events.Kinds(), c.kinds) << testing::PrintToString(c.word);
         for (const auto& event : events.Events()) {
             const std::vector<std::string> expected = event.kind == EventKind::WindowGivenBack
                                                           ? std::vector<std::string>{"Poker Night"}
                                                           : std::vector<std::string>{};
-            EXPECT_EQ(event.inserts, expected) << c.word;
+            EXPECT_EQ(event.inserts, expected) << testing::PrintToString(c.word);
         }
     }
 }
@@ -145,7 +152,7 @@ TEST_F(PromptTest, RightPasswordGivesTheHeldWindowBackAndAllowsItsClass) {
 }
 
 TEST_F(PromptTest, RightPasswordComparesWithThePasswordInForceWhenPressed) {
-    TrayCommand("setup");
+    TrayCommand(common::PendingAction::Setup);
     views.Type("Secret");
     views.PressOk();
     EXPECT_EQ(views.Last().label, "Wrong Password!");
@@ -156,12 +163,12 @@ TEST_F(PromptTest, RightPasswordComparesWithThePasswordInForceWhenPressed) {
 
 TEST_F(PromptTest, TrayCommandWhileAWindowIsHeldShowsItBehindWithoutAllowingIt) {
     struct Case {
-        const char* word;
+        common::PendingAction word;
         std::vector<std::string> steps;
     };
     const Case cases[] = {
-        {"setup", {"show setup window", "close prompt"}},
-        {"exit", {"stop watcher", "delete tray icon", "close prompt", "end process"}},
+        {common::PendingAction::Setup, {"show setup window", "close prompt"}},
+        {common::PendingAction::Exit, {"stop watcher", "delete tray icon", "close prompt", "end process"}},
     };
     for (const auto& c : cases) {
         log.clear();
@@ -170,18 +177,19 @@ TEST_F(PromptTest, TrayCommandWhileAWindowIsHeldShowsItBehindWithoutAllowingIt) 
         EXPECT_EQ(views.Created(), 1 + (&c - cases)) << "one prompt shared by both openers";
         views.Type("PASSAGE");
         views.PressOk();
-        EXPECT_EQ(log, c.steps) << c.word << ": its class is not allowed";
-        EXPECT_TRUE(desktop.IsVisible(w)) << c.word << ": the held window is not left hidden";
-        ASSERT_FALSE(desktop.NoActivateShows().empty()) << c.word;
-        EXPECT_EQ(desktop.NoActivateShows().back(), w) << c.word << ": nor brought to the front";
-        EXPECT_EQ(state.LastHiddenWindow, 0u) << c.word << ": and it is no longer held";
-        EXPECT_EQ(state.PendingAction, "") << c.word;
-        EXPECT_TRUE(desktop.CloseRequests().empty()) << c.word;
+        EXPECT_EQ(log, c.steps) << testing::PrintToString(c.word) << ": its class is not allowed";
+        EXPECT_TRUE(desktop.IsVisible(w)) << testing::PrintToString(c.word) << ": the held window is not left hidden";
+        ASSERT_FALSE(desktop.NoActivateShows().empty()) << testing::PrintToString(c.word);
+        EXPECT_EQ(desktop.NoActivateShows().back(), w)
+            << testing::PrintToString(c.word) << ": nor brought to the front";
+        EXPECT_EQ(state.LastHiddenWindow, 0u) << testing::PrintToString(c.word) << ": and it is no longer held";
+        EXPECT_EQ(state.PendingAction, common::PendingAction::None) << testing::PrintToString(c.word);
+        EXPECT_TRUE(desktop.CloseRequests().empty()) << testing::PrintToString(c.word);
     }
 }
 
 TEST_F(PromptTest, WatcherHideWhileOpenForSetupTakesOverThePrompt) {
-    TrayCommand("setup");
+    TrayCommand(common::PendingAction::Setup);
     views.Type("PAS");
     const platform::WindowId w = WatcherHides("Sex and the City", "IEFrame");
     EXPECT_EQ(views.Created(), 1);
@@ -200,14 +208,14 @@ TEST_F(PromptTest, CloseBoxOnlyEmptiesTheTitle) {
     views.PressCloseBox();
     EXPECT_FALSE(prompt.IsOpen());
     EXPECT_EQ(state.PendingTitle, "");
-    EXPECT_EQ(state.PendingAction, "");
+    EXPECT_EQ(state.PendingAction, common::PendingAction::None);
     EXPECT_EQ(state.LastHiddenWindow, w);
     EXPECT_FALSE(desktop.IsVisible(w));
     EXPECT_TRUE(desktop.CloseRequests().empty());
 
-    TrayCommand("exit");
+    TrayCommand(common::PendingAction::Exit);
     views.PressCloseBox();
-    EXPECT_EQ(state.PendingAction, "exit") << "the word survives the close box";
+    EXPECT_EQ(state.PendingAction, common::PendingAction::Exit) << "the word survives the close box";
 }
 
 TEST_F(PromptTest, CancelClosesTheHeldWindowExceptTheDesktop) {
@@ -219,13 +227,13 @@ TEST_F(PromptTest, CancelClosesTheHeldWindowExceptTheDesktop) {
     for (const auto& c : cases) {
         const auto before = desktop.CloseRequests().size();
         const platform::WindowId w = WatcherHides(c.title, "Cls");
-        state.PendingAction = "setup";
+        state.PendingAction = common::PendingAction::Setup;
         views.PressCancel();
         EXPECT_EQ(desktop.CloseRequests().size() - before, c.closeAsked ? 1u : 0u) << c.title;
         if (c.closeAsked) {
             EXPECT_EQ(desktop.CloseRequests().back(), w);
         }
-        EXPECT_EQ(state.PendingAction, "") << c.title;
+        EXPECT_EQ(state.PendingAction, common::PendingAction::None) << c.title;
         EXPECT_EQ(state.LastHiddenWindow, w) << c.title << ": Cancel keeps the held window";
         EXPECT_EQ(state.PendingTitle, "") << c.title;
         EXPECT_FALSE(prompt.IsOpen());
@@ -233,21 +241,21 @@ TEST_F(PromptTest, CancelClosesTheHeldWindowExceptTheDesktop) {
 }
 
 TEST_F(PromptTest, CancelWithNoHeldWindowAsksNothingToClose) {
-    TrayCommand("exit");
+    TrayCommand(common::PendingAction::Exit);
     views.PressCancel();
     EXPECT_TRUE(desktop.CloseRequests().empty());
     EXPECT_TRUE(log == std::vector<std::string>{"close prompt"});
-    EXPECT_EQ(state.PendingAction, "");
+    EXPECT_EQ(state.PendingAction, common::PendingAction::None);
 }
 
 TEST_F(PromptTest, EveryClosingLeavesAFreshPromptForTheNextOpening) {
-    TrayCommand("setup");
+    TrayCommand(common::PendingAction::Setup);
     views.Type("wrong");
     views.PressOk();
     views.PressCancel();
     EXPECT_TRUE(views.Last().destroyed || views.Last().closed);
 
-    TrayCommand("setup");
+    TrayCommand(common::PendingAction::Setup);
     EXPECT_EQ(views.Created(), 2);
     EXPECT_EQ(views.Last().typed, "");
     EXPECT_EQ(views.Last().label, "Password" + kOpeningNote);
@@ -255,10 +263,10 @@ TEST_F(PromptTest, EveryClosingLeavesAFreshPromptForTheNextOpening) {
 }
 
 TEST_F(PromptTest, ReopeningOnlyBringsToTheFront) {
-    TrayCommand("setup");
+    TrayCommand(common::PendingAction::Setup);
     views.Type("PASS");
     state.Password.Set("Secret");
-    TrayCommand("exit");
+    TrayCommand(common::PendingAction::Exit);
     EXPECT_EQ(views.Created(), 1);
     EXPECT_EQ(views.Last().showCalls, 2);
     EXPECT_EQ(views.Last().topmostCalls, 1);
@@ -276,7 +284,7 @@ TEST_F(PromptTest, BoxHasTheFocusWheneverThePromptComesToTheFrontAndARefusedProm
         EXPECT_EQ(window.focused, std::vector<PromptControl>{PromptControl::txtpassword});
         EXPECT_EQ(window.flashCalls, refused ? 1 : 0);
         views.Activate();
-        TrayCommand("setup"); // brought to the front again
+        TrayCommand(common::PendingAction::Setup); // brought to the front again
         EXPECT_EQ(window.focused, std::vector<PromptControl>(3, PromptControl::txtpassword));
         views.PressCancel();
     }
@@ -313,7 +321,7 @@ TEST(PromptLoadingNotice, TurnsIntoPasswordAtTheFirstTick) {
 }
 
 TEST_F(PromptTest, ClosedPromptIgnoresLateEvents) {
-    TrayCommand("setup");
+    TrayCommand(common::PendingAction::Setup);
     auto* events = views.Last().events;
     views.Type("PASSAGE");
     views.PressOk();
@@ -337,7 +345,7 @@ public:
     void AllowClass(const std::string&) override {}
     void DeleteTrayIcon() override {}
     void ShowSetupWindow() override {
-        state->PendingAction = "exit";
+        state->PendingAction = common::PendingAction::Exit;
         service->ShowPrompt();
         service->ClosePrompt();
         service->ShowPrompt();
@@ -358,13 +366,13 @@ TEST(PromptServiceReentry, OpeningFromInsideAHandlerIsSafe) {
     host.service = &prompt;
     host.state = &state;
 
-    state.PendingAction = "setup";
+    state.PendingAction = common::PendingAction::Setup;
     prompt.ShowPrompt();
     views.Type("PASSAGE");
     views.PressOk(); // the setup branch reopens, closes and reopens before the first prompt closes itself
     EXPECT_TRUE(prompt.IsOpen());
     EXPECT_EQ(views.Created(), 2);
-    EXPECT_EQ(state.PendingAction, "exit");
+    EXPECT_EQ(state.PendingAction, common::PendingAction::Exit);
 }
 
 } // namespace

@@ -27,7 +27,7 @@ public:
         if (const std::function<void()> also = onShow) // a copy: it may replace itself
             also();
     }
-    std::vector<std::string> actions;
+    std::vector<common::PendingAction> actions;
     std::function<void()> onShow; // what else happens while the prompt comes up
 
 private:

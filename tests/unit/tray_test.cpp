@@ -160,20 +160,20 @@ TEST_F(TrayMenuTest, OnlyARightButtonReleaseWhileHiddenPopsUpTheMenu) {
 
 TEST_F(TrayMenuTest, SetupAndExitSetTheWordAndOpenTheOnePrompt) {
     EXPECT_TRUE(Pick(TrayMenuItem::msetup));
-    EXPECT_EQ(state.PendingAction, "setup");
+    EXPECT_EQ(state.PendingAction, common::PendingAction::Setup);
     EXPECT_TRUE(prompt.IsOpen());
     EXPECT_TRUE(Pick(TrayMenuItem::mnuexit)); // chosen again while the prompt is open
-    EXPECT_EQ(state.PendingAction, "exit");
+    EXPECT_EQ(state.PendingAction, common::PendingAction::Exit);
     EXPECT_EQ(views.Created(), 1);
 }
 
 TEST_F(TrayMenuTest, HideAndTheUnavailableItemsDoNothing) {
-    state.PendingAction = "before";
+    state.PendingAction = common::PendingAction::Setup;
     EXPECT_TRUE(Pick(TrayMenuItem::mhide));
     EXPECT_FALSE(Pick(TrayMenuItem::mnuunlock));
     EXPECT_FALSE(Pick(TrayMenuItem::t0));
     EXPECT_FALSE(Pick(TrayMenuItem::t1));
-    EXPECT_EQ(state.PendingAction, "before");
+    EXPECT_EQ(state.PendingAction, common::PendingAction::Setup);
     EXPECT_FALSE(prompt.IsOpen());
 }
 
@@ -181,7 +181,7 @@ TEST_F(TrayMenuTest, ExitThenCancelKeepsTheIcon) {
     Pick(TrayMenuItem::mnuexit);
     views.PressCancel();
     EXPECT_TRUE(shell.HasIcon(kMainWindow, 1));
-    EXPECT_EQ(state.PendingAction, "");
+    EXPECT_EQ(state.PendingAction, common::PendingAction::None);
     EXPECT_TRUE(log == std::vector<std::string>{"close prompt"});
 }
 
