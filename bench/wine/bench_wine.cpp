@@ -427,7 +427,6 @@ void MeasureEngineInProcess() {
         engine::LockEngine engine(registry, desktop, timers, state, options, prompt, events, later);
         StoreItems(1000);
         for (int i = 0; i < 5; ++i) {
-            engine.ListLockedItems().clear(); // as after a save
             double t0 = NowMs();
             engine.GetWindows();
             loads.push_back(NowMs() - t0);
@@ -457,7 +456,7 @@ void MeasureEngineInProcess() {
         for (int i = 0; i < 100; ++i) {
             const std::string cls = "BenchAllowed" + std::to_string(i);
             windows.push_back(MakeWindow(cls, "Allowed document " + std::to_string(i), false));
-            engine.ListAllow().Add(cls);
+            engine.Allow(cls);
         }
         measureTicks("engine_tick_1000r_100a_ms");
         if (engine.ListAllow().Count() != 100 || engine.ListLockedItems().size() != 1000 || prompt.shown != 0)

@@ -18,9 +18,13 @@ constexpr std::size_t kMaxClass = kClassBuffer - 1;
 constexpr int kStoredItems = 1000; // Item0 .. Item999
 constexpr const char* kDialogClass = "#32770";
 
-// The common dialogs of other programs carry "Setup" in their titles; they stay allowed as long as the list does.
+// The options' own allow entries stay for as long as the list does.
 bool IsPermanentAllowEntry(const std::string& entry) {
-    return entry == "Print Setup" || entry == "Page Setup";
+    for (const BuiltInRules& builtIn : kBuiltInRules)
+        for (const char* permanent : builtIn.allow)
+            if (entry == permanent)
+                return true;
+    return false;
 }
 
 } // namespace
@@ -39,9 +43,7 @@ LockEngine::~LockEngine() {
     m_desktop.SubscribeWindowEvents(nullptr);
 }
 
-void LockEngine::GetWindows() {
-    m_allow.Clear();
-
+std::vector<ItemRow> LockEngine::ReadStoredRows() {
     std::vector<ItemRow> rows;
     for (int i = 0; i < kStoredItems; ++i) {
         // A gap does not end the walk: rows whose values could not be written close up at the next save.
@@ -50,44 +52,52 @@ void LockEngine::GetWindows() {
         if (value.size() < 2)
             continue;
         // Only the last character is the flag, and exactly two are cut, so the text may hold commas and digits.
-        const std::string text = value.substr(0, value.size() - 2);
         const char flag = value.back();
-        if (flag == '1') {
-            rows.push_back(ItemRow{text, true});
-            m_lockedItems.push_back(text);
-        } else if (flag == '0') {
-            rows.push_back(ItemRow{text, false});
-        }
+        if (flag == '1' || flag == '0')
+            rows.push_back(ItemRow{value.substr(0, value.size() - 2), flag == '1'});
     }
     if (rows.empty()) {
         // Suggestions for a fresh list; they lock nothing until the user ticks them and saves.
         for (const char* suggestion : {"Sex", "Crime", "Porn"})
             rows.push_back(ItemRow{suggestion, false});
     }
-    m_listwindows.Assign(std::move(rows));
+    return rows;
+}
 
-    if (m_options.chklockkeys())
-        m_lockedItems.push_back("Task Manager");
-    if (m_options.chkkestrel())
-        m_lockedItems.push_back("Internet Explorer");
-    if (m_options.chklockinstall()) {
-        for (const char* rule : {"Setup", "Install", "License Agreement"})
-            m_lockedItems.push_back(rule);
-        m_allow.Add("Page Setup");
-        m_allow.Add("Print Setup");
+void LockEngine::GetWindows() {
+    // Forgets every class that the password allowed earlier in the run: a window unlocked before is locked again.
+    m_allow.Clear();
+    for (const BuiltInRules& builtIn : kBuiltInRules) {
+        if (m_options.Get(builtIn.option))
+            for (const char* entry : builtIn.allow)
+                m_allow.Add(entry);
+    }
+    std::vector<ItemRow> rows = ReadStoredRows();
+    Reload(rows, m_options.Values());
+    m_listwindows.Assign(std::move(rows));
+}
+
+void LockEngine::Reload(const std::vector<ItemRow>& rows, const store::OptionSet& options) {
+    m_lockedItems.clear();
+    for (const ItemRow& row : rows)
+        if (row.checked)
+            m_lockedItems.push_back(row.text);
+    for (const BuiltInRules& builtIn : kBuiltInRules) {
+        if (options.Get(builtIn.option))
+            m_lockedItems.insert(m_lockedItems.end(), builtIn.rules.begin(), builtIn.rules.end());
     }
 }
 
 store::Status LockEngine::SaveWindows() {
     WatcherPause pause(*m_timerorv);
-    const store::Status saved = store::SaveItemRows(m_registry, StoredRows());
+    const store::Status saved = store::SaveItemRows(m_registry, RowsToStore());
     // No rules until the next load: the stored list is what the lock works from.
     if (saved)
         m_lockedItems.clear();
     return saved;
 }
 
-std::vector<std::string> LockEngine::StoredRows() const {
+std::vector<std::string> LockEngine::RowsToStore() const {
     std::vector<std::string> rows;
     for (const ItemRow& row : m_listwindows.Rows())
         rows.push_back(row.text + (row.checked ? ",1" : ",0"));

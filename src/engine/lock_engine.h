@@ -5,6 +5,7 @@
 #include "common/deferred_work.h"
 #include "common/prompt_opener.h"
 #include "common/shared_state.h"
+#include "engine/built_in_rules.h"
 #include "engine/locked_items.h"
 #include "platform/desktop.h"
 #include "platform/event_log.h"
@@ -48,12 +49,19 @@ public:
     LockEngine(const LockEngine&) = delete;
     LockEngine& operator=(const LockEngine&) = delete;
 
+    // Loads listwindows from the store, resets the allow list to the built-in entries of the options ticked now,
+    // and builds the rules from the loaded rows and those options.
     void GetWindows();
     // Stores every row of listwindows and, when that worked, empties the rule list for the next load. A save
     // that did not happen keeps the rules in force: the store still holds what they were built from.
     store::Status SaveWindows();
     // What SaveWindows stores, row for row: the text, then ",1" for a ticked row or ",0".
-    std::vector<std::string> StoredRows() const;
+    std::vector<std::string> RowsToStore() const;
+    // Builds the rule list afresh: the text of every ticked row, then the built-in rules of the options that are
+    // on. Neither the visible list nor the allow list changes.
+    void Reload(const std::vector<ItemRow>& rows, const store::OptionSet& options);
+    // The password gave back a window: windows with this allow key pass from now on.
+    void Allow(const std::string& allowKey) { m_allow.Add(allowKey); }
 
     // The tick of `timerorv`, and its two sub-steps.
     void TimerorvTick();
@@ -70,14 +78,16 @@ public:
     platform::Timer& timerorv() { return *m_timerorv; }
     ItemList& listwindows() { return m_listwindows; }
     const ItemList& listwindows() const { return m_listwindows; }
-    std::vector<std::string>& ListLockedItems() { return m_lockedItems; }
-    AllowList& ListAllow() { return m_allow; }
+    const std::vector<std::string>& ListLockedItems() const { return m_lockedItems; }
+    const AllowList& ListAllow() const { return m_allow; }
 
     // What the last tick saw (main-window variables ForegroundWindow / ForegroundTitle).
     platform::WindowId ForegroundWindow() const { return m_foregroundWindow; }
     const std::string& ForegroundTitle() const { return m_foregroundTitle; }
 
 private:
+    // The rows the store holds now (Item0 .. Item999, gaps skipped); the suggestions when it holds none.
+    std::vector<ItemRow> ReadStoredRows();
     void PostEventCheck();
     void RunEventCheck();
     // Steps 3 to 5 of the tick for one window: the rules, the allow list and the hiding. The title is a copy:

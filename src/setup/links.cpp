@@ -34,7 +34,7 @@ void SetupWindow::Label8_Click() {
 void SetupWindow::chkpopup_Click() {
     if (m_state.PopupLoading)
         return; // ticked by the settings load, not by the user
-    if (!m_options.chkpopup())
+    if (!m_options.Get(store::Option::Popup))
         return;
     // Already on when last stored: the user unticked and ticked again, nothing to offer.
     if (m_registry.ReadValue(platform::RegRoot::LocalMachine, store::kSettingsKey, "Popup") == "1")

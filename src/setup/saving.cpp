@@ -52,8 +52,6 @@ void SetupWindow::Reload(bool settingsToo) {
     m_stamps = ReadStoreStamps();
     if (settingsToo)
         m_settings.GetSettings();
-    // The load appends to the rule list: a save by this copy has emptied it, one made elsewhere has not.
-    m_engine.ListLockedItems().clear();
     m_engine.GetWindows();
 }
 
@@ -84,7 +82,7 @@ void SetupWindow::ReportFailure(SaveKind kind, const SaveFailure& failure) {
 void SetupWindow::SaveAsAdministrator(SaveKind kind) {
     // Exactly what this copy's own save would write, through the same store code in the other copy.
     store::SaveRequest request;
-    request.items = m_engine.StoredRows();
+    request.items = m_engine.RowsToStore();
     if (kind != SaveKind::Remove)
         request.settings = m_settings.StoredValues();
     const std::vector<std::uint8_t> bytes = store::Serialize(request);

@@ -1,34 +1,78 @@
 #pragma once
+#include <array>
+#include <cstddef>
 #include <functional>
 #include <vector>
 
 namespace store {
 
-// The four check boxes of the Advanced tab: the working copy of the optional locks. The settings load
-// and the setup window both change them; whoever shows them subscribes to changes.
-enum class Option { Popup, LockKeys, Kestrel, LockInstall };
+// The optional locks and switches of the Advanced tab. Each is stored as "1" or "0" under the settings key, by
+// the value name that the table below gives it.
+enum class Option { Popup, LockKeys, LockInternetExplorer, LockInstall };
 
+// How a load treats a stored value other than "1".
+enum class OptionLoad {
+    Follows,   // the option follows the store: anything but "1" switches it off
+    OnlyTicks, // only "1" changes the option (it ticks it); anything else leaves it as it is
+};
+
+struct OptionInfo {
+    Option option;
+    const char* valueName; // the name under the settings key; never renamed, stored data relies on it
+    OptionLoad load;
+};
+
+// Every option, in the order the save writes them. Adding an option: a row here, its built-in rules (if any) in
+// the engine's table, and its check box on the Advanced tab.
+inline constexpr OptionInfo kOptions[] = {
+    {Option::Popup, "Popup", OptionLoad::OnlyTicks},
+    {Option::LockKeys, "LockKeys", OptionLoad::Follows},
+    {Option::LockInternetExplorer, "Kestrel", OptionLoad::Follows},
+    {Option::LockInstall, "LockInstall", OptionLoad::Follows},
+};
+inline constexpr std::size_t kOptionCount = std::size(kOptions);
+
+constexpr std::size_t IndexOf(Option option) {
+    return static_cast<std::size_t>(option);
+}
+
+constexpr bool TableFollowsTheEnum() {
+    for (std::size_t i = 0; i < kOptionCount; ++i)
+        if (IndexOf(kOptions[i].option) != i)
+            return false;
+    return true;
+}
+static_assert(TableFollowsTheEnum(), "kOptions lists every option once, in the enum's order");
+
+// One value of every option: what the check boxes show, or what the store holds.
+class OptionSet {
+public:
+    bool Get(Option option) const { return m_values[IndexOf(option)]; }
+    void Set(Option option, bool on) { m_values[IndexOf(option)] = on; }
+    bool operator==(const OptionSet&) const = default;
+
+private:
+    std::array<bool, kOptionCount> m_values{};
+};
+
+// The check boxes of the Advanced tab: the working copy of the options. The settings load and the setup window
+// both change them; whoever shows them subscribes to changes.
 class Options {
 public:
-    bool Get(Option option) const { return m_values[Index(option)]; }
+    bool Get(Option option) const { return m_values.Get(option); }
+    const OptionSet& Values() const { return m_values; }
     // Sets a box; listeners hear of every real change (like a check box's click notification).
     void Set(Option option, bool checked) {
-        if (m_values[Index(option)] == checked)
+        if (m_values.Get(option) == checked)
             return;
-        m_values[Index(option)] = checked;
+        m_values.Set(option, checked);
         for (auto& listener : m_listeners)
             listener(option);
     }
     void Subscribe(std::function<void(Option)> listener) { m_listeners.push_back(std::move(listener)); }
 
-    bool chkpopup() const { return Get(Option::Popup); }
-    bool chklockkeys() const { return Get(Option::LockKeys); }
-    bool chkkestrel() const { return Get(Option::Kestrel); }
-    bool chklockinstall() const { return Get(Option::LockInstall); }
-
 private:
-    static int Index(Option option) { return static_cast<int>(option); }
-    bool m_values[4] = {false, false, false, false};
+    OptionSet m_values;
     std::vector<std::function<void(Option)>> m_listeners;
 };
 

@@ -10,7 +10,14 @@ namespace {
 constexpr const char* kHeader = "kestrel-save 1";
 constexpr const char* kSwitch = "/save";
 constexpr std::size_t kDigestHex = 64;
-constexpr const char* kSettingNames[] = {"Auth1", "Version", "Popup", "LockKeys", "Kestrel", "LockInstall"};
+
+// The settings values a save writes, in its order: the password, the edition, then every option.
+std::vector<const char*> SettingNames() {
+    std::vector<const char*> names = {kPasswordValue, kEditionValue};
+    for (const OptionInfo& info : kOptions)
+        names.push_back(info.valueName);
+    return names;
+}
 
 // Every byte that could end a line or hide in one (control characters, DEL, the escape sign) goes as %HH.
 std::string Escape(const std::string& text) {
@@ -83,9 +90,9 @@ bool IsRow(const std::string& row) {
 
 // The text a save gives the setting: Auth1 any text, Version the edition, the switches "0" or "1".
 bool IsSettingText(const std::string& name, const std::string& text) {
-    if (name == "Auth1")
+    if (name == kPasswordValue)
         return true;
-    if (name == "Version")
+    if (name == kEditionValue)
         return text == kEdition;
     return text == "0" || text == "1";
 }
@@ -199,7 +206,7 @@ std::optional<SaveRequest> ParseSaveRequest(const std::vector<std::uint8_t>& byt
     if (next() && *next() == "settings") {
         ++at;
         request.settings.emplace();
-        for (const char* name : kSettingNames) {
+        for (const char* name : SettingNames()) {
             auto text = next() ? ValueOf(*next(), name) : std::nullopt;
             if (!text || !IsSettingText(name, *text))
                 return std::nullopt;

@@ -24,8 +24,8 @@ struct SaveRequest {
 Status Save(Registry& registry, const SaveRequest& request);
 
 // The request as the bytes of a hand-over file, and back. Parsing accepts exactly what Serialize writes with the
-// store's own values only (Item0, Item1, ... in order; Auth1, Version, Popup, LockKeys, Kestrel, LockInstall with
-// the texts a save gives them): a hand-over cannot reach any other key or value.
+// store's own values only (Item0, Item1, ... in order; Auth1, Version and the options' values in the order of
+// kOptions, with the texts a save gives them): a hand-over cannot reach any other key or value.
 std::vector<std::uint8_t> Serialize(const SaveRequest& request);
 std::optional<SaveRequest> ParseSaveRequest(const std::vector<std::uint8_t>& bytes);
 

@@ -28,21 +28,22 @@ void Settings::GetSettings() {
     auto read = [this](const char* name) { return m_registry.ReadValue(RegRoot::LocalMachine, kSettingsKey, name); };
 
     // An empty or missing Auth1 stands for the default password.
-    m_state.Password.LoadStored(read("Auth1"));
+    m_state.Password.LoadStored(read(kPasswordValue));
 
-    // Only an explicit "1" ticks the popup box; anything else leaves it as it is.
-    if (IsOn(read("Popup"))) {
-        // Raised while the load ticks the box, so that its click handler knows the user did not.
-        common::ScopedFlag loading(m_state.PopupLoading);
-        m_options.Set(Option::Popup, true);
+    for (const OptionInfo& info : kOptions) {
+        const bool on = IsOn(read(info.valueName));
+        if (info.load == OptionLoad::OnlyTicks) {
+            if (!on)
+                continue;
+            // Raised while the load ticks the box, so that its click handler knows the user did not.
+            common::ScopedFlag loading(m_state.PopupLoading);
+            m_options.Set(info.option, true);
+            continue;
+        }
+        m_options.Set(info.option, on);
+        if (info.option == Option::LockKeys)
+            m_taskKeys.SetLocked(on);
     }
-
-    const bool lockKeys = IsOn(read("LockKeys"));
-    m_options.Set(Option::LockKeys, lockKeys);
-    m_taskKeys.SetLocked(lockKeys);
-
-    m_options.Set(Option::Kestrel, IsOn(read("Kestrel")));
-    m_options.Set(Option::LockInstall, IsOn(read("LockInstall")));
 }
 
 Status Settings::SaveSettings() {
@@ -51,11 +52,17 @@ Status Settings::SaveSettings() {
 
 std::vector<SettingValue> Settings::StoredValues() {
     // The hash form only: the password never reaches the store as plain text.
-    return {
-        {"Auth1", m_state.Password.StoredForm()},    {"Version", kEdition},
-        {"Popup", Switch(m_options.chkpopup())},     {"LockKeys", Switch(m_options.chklockkeys())},
-        {"Kestrel", Switch(m_options.chkkestrel())}, {"LockInstall", Switch(m_options.chklockinstall())},
-    };
+    std::vector<SettingValue> values = {{kPasswordValue, m_state.Password.StoredForm()}, {kEditionValue, kEdition}};
+    for (const OptionInfo& info : kOptions)
+        values.emplace_back(info.valueName, Switch(m_options.Get(info.option)));
+    return values;
+}
+
+OptionSet ReadStoredOptions(Registry& registry) {
+    OptionSet stored;
+    for (const OptionInfo& info : kOptions)
+        stored.Set(info.option, IsOn(registry.ReadValue(RegRoot::LocalMachine, kSettingsKey, info.valueName)));
+    return stored;
 }
 
 Status SaveSettingsValues(Registry& registry, const std::vector<SettingValue>& values) {
@@ -63,8 +70,8 @@ Status SaveSettingsValues(Registry& registry, const std::vector<SettingValue>& v
         return created;
     for (const auto& [name, text] : values) {
         // A number would take the hash through the number conversion and store "0": the password is text.
-        Status written = name == "Auth1" ? registry.WriteString(RegRoot::LocalMachine, kSettingsKey, name, text)
-                                         : registry.WriteValue(RegRoot::LocalMachine, kSettingsKey, name, text);
+        Status written = name == kPasswordValue ? registry.WriteString(RegRoot::LocalMachine, kSettingsKey, name, text)
+                                                : registry.WriteValue(RegRoot::LocalMachine, kSettingsKey, name, text);
         // A hand-edited value of another type or of data too large to read must not keep every save from working.
         if (written.code == kRegUnsupportedType || written.code == platform::kRegMoreData)
             written = registry.WriteString(RegRoot::LocalMachine, kSettingsKey, name, text);

@@ -13,6 +13,9 @@ namespace store {
 
 constexpr const char* kSettingsKey = "Software\\ORV\\Kestrel\\Settings";
 constexpr const char* kEdition = "Premium";
+// The two values of the settings key besides the options (store/options.h).
+constexpr const char* kPasswordValue = "Auth1";
+constexpr const char* kEditionValue = "Version";
 
 // A value of the settings key as the save writes it: its name and its text.
 using SettingValue = std::pair<std::string, std::string>;
@@ -22,14 +25,18 @@ using SettingValue = std::pair<std::string, std::string>;
 // string. Stops at the first failure and returns it.
 Status SaveSettingsValues(Registry& registry, const std::vector<SettingValue>& values);
 
-// Moves the password and the four options between the store and memory (GetSettings / SaveSettings).
+// What the store holds for every option (only "1" is on), without touching the check boxes: what the lock works
+// from while the setup window keeps edits of its own.
+OptionSet ReadStoredOptions(Registry& registry);
+
+// Moves the password and the options between the store and memory (GetSettings / SaveSettings).
 class Settings {
 public:
     Settings(Registry& registry, common::SharedState& state, Options& options, platform::TaskKeys& taskKeys,
              common::TrayIcon& trayIcon);
     void GetSettings();
     Status SaveSettings();
-    // What SaveSettings writes, in its order: Auth1 (the password's stored form), Version and the four switches.
+    // What SaveSettings writes, in its order: Auth1 (the password's stored form), Version and the options' switches.
     std::vector<SettingValue> StoredValues();
 
 private:

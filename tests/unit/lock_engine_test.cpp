@@ -19,7 +19,7 @@ protected:
     // What the prompt does when the right password is given for a held window.
     void AcceptPassword() {
         desktop.ShowWindowNormal(state.LastHiddenWindow);
-        engine.ListAllow().Add(state.AllowKey);
+        engine.Allow(state.AllowKey);
         state.LastHiddenWindow = 0;
     }
 };
@@ -174,7 +174,7 @@ TEST_F(Watcher, PruningSkipsTheEntryThatMovesIntoARemovedPlace) {
     world.LoadRules({});
     desktop.AddWindow("Notes", "Notepad");
     for (const char* entry : {"Gone1", "Gone2", "Notepad", "Print Setup", "Gone3", "Page Setup", "Notes"}) {
-        engine.ListAllow().Add(entry);
+        engine.Allow(entry);
     }
     world.Tick();
     // Gone1 and Gone3 went; Gone2 slid into Gone1's place after it had been looked at, so it waits a tick.
@@ -204,7 +204,7 @@ TEST_F(Watcher, ASecondInstanceAsksForThePasswordToOpenSetup) {
 
 TEST_F(Watcher, AWindowEventPostsOneCheckOfTheForegroundWindowForTheMainLoop) {
     world.LoadRules({"Crime"});
-    engine.ListAllow().Add("Gone"); // stale, but pruning is the tick's work
+    engine.Allow("Gone"); // stale, but pruning is the tick's work
     desktop.AddWindow(engine::kStartingCaption, "KestrelMain");
     const WindowId background = desktop.AddWindow("Crime in the background", "IEFrame");
     const WindowId w = desktop.OpenForeground("Weather", "IEFrame");

@@ -133,7 +133,6 @@ TEST_F(LockedItems, OnlyTheLastCharacterDecidesAndExactlyTwoAreCut) {
         world.api.DeleteKey(RegRoot::LocalMachine, engine::kLockedItemsKey);
         world.StoreItem(0, c.stored);
         world.StoreItem(1, "Other,0");
-        engine.ListLockedItems().clear();
         engine.GetWindows();
         const auto& rows = engine.listwindows().Rows();
         ASSERT_EQ(rows.size(), c.loads ? 2u : 1u) << c.stored;
@@ -184,9 +183,9 @@ TEST_F(LockedItems, BuiltInRulesAndAllowEntriesFollowTheCheckBoxes) {
     } cases[] = {
         {{}, {"Crime"}, {}},
         {{Option::LockKeys}, {"Crime", "Task Manager"}, {}},
-        {{Option::Kestrel}, {"Crime", "Internet Explorer"}, {}},
+        {{Option::LockInternetExplorer}, {"Crime", "Internet Explorer"}, {}},
         {{Option::LockInstall}, {"Crime", "Setup", "Install", "License Agreement"}, {"Page Setup", "Print Setup"}},
-        {{Option::LockKeys, Option::Kestrel, Option::LockInstall, Option::Popup},
+        {{Option::LockKeys, Option::LockInternetExplorer, Option::LockInstall, Option::Popup},
          {"Crime", "Task Manager", "Internet Explorer", "Setup", "Install", "License Agreement"},
          {"Page Setup", "Print Setup"}},
     };
@@ -194,11 +193,11 @@ TEST_F(LockedItems, BuiltInRulesAndAllowEntriesFollowTheCheckBoxes) {
     world.StoreItem(1, "Sex,0");
     engine.GetWindows();
     for (const auto& c : cases) {
-        for (Option o : {Option::Popup, Option::LockKeys, Option::Kestrel, Option::LockInstall}) {
+        for (Option o : {Option::Popup, Option::LockKeys, Option::LockInternetExplorer, Option::LockInstall}) {
             world.options.Set(o, std::find(c.on.begin(), c.on.end(), o) != c.on.end());
         }
-        engine.ListAllow().Add("IEFrame"); // allowed earlier in the run: forgotten by the load
-        engine.SaveWindows();              // empties the rules, as every load but the first relies on
+        engine.Allow("IEFrame"); // allowed earlier in the run: forgotten by the load
+        engine.SaveWindows();    // empties the rules, as every load but the first relies on
         engine.GetWindows();
         EXPECT_EQ(engine.ListLockedItems(), c.rules);
         EXPECT_EQ(engine.ListAllow().Entries(), c.allow);

@@ -37,7 +37,7 @@ TEST_F(SettingsTest, FreshStoreGivesTheDefaultsWithoutCreatingAnything) {
     settings.GetSettings();
     EXPECT_EQ(tray.added, 1);
     EXPECT_TRUE(world.state.Password.Matches("PASSAGE"));
-    for (Option o : {Option::Popup, Option::LockKeys, Option::Kestrel, Option::LockInstall})
+    for (Option o : {Option::Popup, Option::LockKeys, Option::LockInternetExplorer, Option::LockInstall})
         EXPECT_FALSE(options.Get(o));
     EXPECT_EQ(taskKeys.Calls(), std::vector<bool>{false});
     EXPECT_FALSE(world.api.KeyExists(RegRoot::LocalMachine, store::kSettingsKey));
@@ -55,11 +55,11 @@ TEST_F(SettingsTest, OnlyExactlyOneSwitchesAnOptionOn) {
     for (const auto& c : cases) {
         for (const char* name : {"LockKeys", "Kestrel", "LockInstall"})
             Store(name, c.stored);
-        options.Set(Option::Kestrel, !c.on); // the load overwrites these boxes either way
+        options.Set(Option::LockInternetExplorer, !c.on); // the load overwrites these boxes either way
         settings.GetSettings();
-        EXPECT_EQ(options.chklockkeys(), c.on) << "'" << c.stored << "'";
-        EXPECT_EQ(options.chkkestrel(), c.on) << "'" << c.stored << "'";
-        EXPECT_EQ(options.chklockinstall(), c.on) << "'" << c.stored << "'";
+        EXPECT_EQ(options.Get(store::Option::LockKeys), c.on) << "'" << c.stored << "'";
+        EXPECT_EQ(options.Get(store::Option::LockInternetExplorer), c.on) << "'" << c.stored << "'";
+        EXPECT_EQ(options.Get(store::Option::LockInstall), c.on) << "'" << c.stored << "'";
         EXPECT_EQ(taskKeys.Locked(), c.on) << "'" << c.stored << "'";
     }
 }
@@ -72,13 +72,13 @@ TEST_F(SettingsTest, PopupTicksTheBoxWhileLoadingAndOtherwiseLeavesItAlone) {
     });
     Store("Popup", "1");
     settings.GetSettings();
-    EXPECT_TRUE(options.chkpopup());
+    EXPECT_TRUE(options.Get(store::Option::Popup));
     EXPECT_EQ(loadingWhenTicked, std::vector<bool>{true});
     EXPECT_FALSE(world.state.PopupLoading);
 
     Store("Popup", "0");
     settings.GetSettings();
-    EXPECT_TRUE(options.chkpopup()); // "0" does not untick it
+    EXPECT_TRUE(options.Get(store::Option::Popup)); // "0" does not untick it
 }
 
 TEST_F(SettingsTest, LockKeysLocksTheTaskKeysAndAddsTheTaskManagerRule) {
@@ -86,7 +86,7 @@ TEST_F(SettingsTest, LockKeysLocksTheTaskKeysAndAddsTheTaskManagerRule) {
     world.api.SetStandardUser(true); // reading is enough to apply what the parent stored
     settings.GetSettings();
     world.engine.GetWindows();
-    EXPECT_TRUE(options.chklockkeys());
+    EXPECT_TRUE(options.Get(store::Option::LockKeys));
     EXPECT_TRUE(taskKeys.Locked());
     EXPECT_EQ(world.engine.ListLockedItems(), std::vector<std::string>{"Task Manager"});
 }
@@ -95,7 +95,7 @@ TEST_F(SettingsTest, SaveStoresStringsAHashedPasswordAndTheEdition) {
     Store("Version", "Hacked");
     world.state.Password.Set("Secret1");
     options.Set(Option::LockInstall, true);
-    options.Set(Option::Kestrel, true);
+    options.Set(Option::LockInternetExplorer, true);
     settings.SaveSettings();
 
     for (const char* name : {"Auth1", "Version", "Popup", "LockKeys", "Kestrel", "LockInstall"}) {
@@ -118,7 +118,7 @@ TEST_F(SettingsTest, SaveStoresStringsAHashedPasswordAndTheEdition) {
     world.state.Password.Set("other");
     settings.GetSettings();
     EXPECT_TRUE(world.state.Password.Matches("Secret1"));
-    EXPECT_TRUE(options.chklockinstall());
+    EXPECT_TRUE(options.Get(store::Option::LockInstall));
 }
 
 TEST_F(SettingsTest, APasswordStoredAsANumberIsSavedAsItsHashTextAndOddSwitchesDoNotStopTheSave) {

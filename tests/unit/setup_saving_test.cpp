@@ -63,7 +63,7 @@ struct EditedSetup : setuptest::SetupWorld {
         const Strings rows = command == Command::Remove ? Strings{"Crime", "Poker"} : Strings{"Crime", "Dice", "Poker"};
         EXPECT_EQ(world.RowTexts(), rows);
         EXPECT_TRUE(Items().Rows()[static_cast<std::size_t>(IndexOf("Poker"))].checked);
-        EXPECT_TRUE(world.options.chklockkeys());
+        EXPECT_TRUE(world.options.Get(store::Option::LockKeys));
         EXPECT_FALSE(taskKeys.Locked()); // not applied: nothing was loaded
         if (command == Command::NewPasswordAndOk) {
             EXPECT_TRUE(world.state.Password.Matches("Kite9"));
@@ -161,7 +161,7 @@ TEST(SetupSaving, TheAdministratorCopyWritesExactlyWhatTheWindowWouldHaveWritten
         s.presenter.cmdapply2_Click();
         EXPECT_EQ(s.elevation.starts.size(), 1u);
         EXPECT_EQ(s.messageBoxes.Asked().size(), 1u);
-        const Strings rows = s.world.engine.StoredRows();
+        const Strings rows = s.world.engine.RowsToStore();
         const auto values = s.settings.StoredValues();
 
         EXPECT_EQ(s.RunTheAdministratorCopy(), store::kSaved);
@@ -243,10 +243,10 @@ TEST_F(SetupSavingTest, ChangesMadeElsewhereAreLoadedOnlyWhileTheWindowIsHidden)
     world.api.PutString(RegRoot::LocalMachine, store::kSettingsKey, "LockInstall", "1");
     watch.Fire();
     EXPECT_TRUE(LocksWindowTitled("Casino Royale"));
-    EXPECT_TRUE(world.options.chklockinstall());
+    EXPECT_TRUE(world.options.Get(store::Option::LockInstall));
     // The store's list and options, not the cancelled edits.
     EXPECT_EQ(world.RowTexts(), (Strings{"Casino", "Crime", "Dice"}));
-    EXPECT_FALSE(world.options.chklockkeys());
+    EXPECT_FALSE(world.options.Get(store::Option::LockKeys));
 
     // Open: its edits stay, and its save writes what it shows.
     presenter.Show();

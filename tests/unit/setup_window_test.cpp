@@ -73,7 +73,7 @@ TEST_F(SetupWindowTest, CancelKeepsEditsInMemoryButNotInTheStore) {
     EXPECT_FALSE(taskKeys.Locked());
 
     presenter.Show();
-    EXPECT_TRUE(world.options.chklockkeys());
+    EXPECT_TRUE(world.options.Get(store::Option::LockKeys));
     EXPECT_NE(IndexOf("Poker"), -1);
     presenter.cmdapply2_Click(); // the next Apply stores and applies them
     EXPECT_EQ(Stored(store::kSettingsKey, "LockKeys"), "1");
@@ -184,7 +184,7 @@ TEST_F(PopupAddOnTest, TickingAsksUnlessTheStoredSwitchIsOn) {
 TEST_F(PopupAddOnTest, OkOpensTheInstallerAndKeepsTheTickWithoutStoringIt) {
     messageBoxes.Answer(platform::kIdOk);
     presenter.CheckBox_Click(Option::Popup, true);
-    EXPECT_TRUE(world.options.chkpopup());
+    EXPECT_TRUE(world.options.Get(store::Option::Popup));
     ASSERT_EQ(shell.OpenedAddresses().size(), 1u);
     EXPECT_EQ(shell.OpenedAddresses()[0].second, std::string(setup::kVendorWebsite) + "/download/zephyrpro.exe");
     EXPECT_FALSE(Stored(store::kSettingsKey, "Popup").has_value());
@@ -193,7 +193,7 @@ TEST_F(PopupAddOnTest, OkOpensTheInstallerAndKeepsTheTickWithoutStoringIt) {
 TEST_F(PopupAddOnTest, CancelUnticksAndOpensNothing) {
     messageBoxes.Answer(platform::kIdCancel);
     presenter.CheckBox_Click(Option::Popup, true);
-    EXPECT_FALSE(world.options.chkpopup());
+    EXPECT_FALSE(world.options.Get(store::Option::Popup));
     EXPECT_EQ(messageBoxes.Asked().size(), 1u); // the untick itself asks nothing
     EXPECT_TRUE(shell.OpenedAddresses().empty());
 }
@@ -203,7 +203,7 @@ TEST_F(PopupAddOnTest, LoadingTheSettingsTicksTheBoxWithoutAsking) {
     world.options.Set(Option::Popup, false);
     const auto asked = messageBoxes.Asked().size();
     settings.GetSettings();
-    EXPECT_TRUE(world.options.chkpopup());
+    EXPECT_TRUE(world.options.Get(store::Option::Popup));
     EXPECT_EQ(messageBoxes.Asked().size(), asked);
 }
 

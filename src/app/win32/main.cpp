@@ -57,7 +57,7 @@ public:
 private:
     // What the right password releases.
     void StopWatcher() override { m_engine.timerorv().SetEnabled(false); }
-    void AllowClass(const std::string& allowKey) override { m_engine.ListAllow().Add(allowKey); }
+    void AllowClass(const std::string& allowKey) override { m_engine.Allow(allowKey); }
     void DeleteTrayIcon() override { m_trayIcon.DeleteTrayIcon(); }
     void ShowSetupWindow() override { m_setup.Show(); }
     void EndProcess() override { ExitProcess(0); }

@@ -148,7 +148,7 @@ struct OptionBox {
 };
 constexpr OptionBox kOptionBoxes[] = {
     {View::chklockinstall, store::Option::LockInstall},
-    {View::chkkestrel, store::Option::Kestrel},
+    {View::chkkestrel, store::Option::LockInternetExplorer},
     {View::chklockkeys, store::Option::LockKeys},
     {View::chkpopup, store::Option::Popup},
 };
