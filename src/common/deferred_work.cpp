@@ -4,11 +4,13 @@ namespace common {
 
 void DeferredWork::RunIfIdle() {
     while (m_depth == 0 && !m_work.empty()) {
-        const std::function<void()> work = std::move(m_work.front());
+        const Work work = std::move(m_work.front());
         m_work.pop_front();
+        if (work.wanted && !*work.wanted)
+            continue;
         Dispatch running(*this);
-        if (work)
-            work();
+        if (work.run)
+            work.run();
     }
 }
 

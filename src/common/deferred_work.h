@@ -2,6 +2,9 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
+
+#include "platform/subscription.h"
 
 namespace common {
 
@@ -15,7 +18,14 @@ public:
     DeferredWork(const DeferredWork&) = delete;
     DeferredWork& operator=(const DeferredWork&) = delete;
 
-    void Post(std::function<void()> work) { m_work.push_back(std::move(work)); }
+    void Post(std::function<void()> work) { m_work.push_back({std::move(work), nullptr}); }
+    // The same, for work that must not run once its token has gone (work that calls into an object that may go
+    // before the loop comes round).
+    [[nodiscard]] platform::Subscription PostCancellable(std::function<void()> work) {
+        auto wanted = std::make_shared<bool>(true);
+        m_work.push_back({std::move(work), wanted});
+        return platform::Subscription([wanted] { *wanted = false; });
+    }
 
     // The program's loop holds one of these for the time it dispatches a message.
     class Dispatch {
@@ -36,7 +46,11 @@ public:
     std::size_t Waiting() const { return m_work.size(); }
 
 private:
-    std::deque<std::function<void()>> m_work;
+    struct Work {
+        std::function<void()> run;
+        std::shared_ptr<bool> wanted; // nullptr: always wanted
+    };
+    std::deque<Work> m_work;
     int m_depth = 0;
 };
 

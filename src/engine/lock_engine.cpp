@@ -36,12 +36,10 @@ LockEngine::LockEngine(store::Registry& registry, platform::Desktop& desktop, pl
       m_timerorv(timers.MakeTimer(kTickMs, [this] { TimerorvTick(); })), m_later(later) {
     // Off until the first instance's start-up switches it on.
     m_timerorv->SetEnabled(false);
-    m_desktop.SubscribeWindowEvents([this](platform::WindowId window) { OnWindowEvent(window); });
+    m_windowEvents = m_desktop.SubscribeWindowEvents([this](platform::WindowId window) { OnWindowEvent(window); });
 }
 
-LockEngine::~LockEngine() {
-    m_desktop.SubscribeWindowEvents(nullptr);
-}
+LockEngine::~LockEngine() = default;
 
 std::vector<ItemRow> LockEngine::ReadStoredRows() {
     std::vector<ItemRow> rows;
@@ -146,11 +144,7 @@ void LockEngine::PostEventCheck() {
     if (m_checkPosted)
         return;
     m_checkPosted = true;
-    std::weak_ptr<bool> alive = m_alive;
-    m_later.Post([this, alive] {
-        if (!alive.expired())
-            RunEventCheck();
-    });
+    m_postedCheck = m_later.PostCancellable([this] { RunEventCheck(); });
 }
 
 void LockEngine::RunEventCheck() {

@@ -114,8 +114,9 @@ private:
     bool m_checkPosted = false;
     // The one guard of the tick and the event check: neither runs while the other is under way.
     bool m_watching = false;
-    // Posted checks outlive nothing: they look at this token first.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    // The check posted for the main loop; it does not run once the engine has gone.
+    platform::Subscription m_postedCheck;
+    platform::Subscription m_windowEvents;
 };
 
 } // namespace engine

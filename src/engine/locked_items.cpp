@@ -101,10 +101,7 @@ void ItemList::Select(int index) {
 }
 
 void ItemList::Changed() {
-    // A listener may subscribe another while it runs; call a copy so that the walk stays valid.
-    const auto listeners = m_listeners;
-    for (const auto& listener : listeners)
-        listener();
+    m_changed.Notify();
 }
 
 void AllowList::RemoveAt(int index) {

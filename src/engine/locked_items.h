@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/subscription.h"
+
 namespace engine {
 
 // One row of the visible list: an item's text and its tick (ticked = active).
@@ -34,8 +36,10 @@ public:
     int Selected() const { return m_selected; }
     void Select(int index);
 
-    // Called after every change of rows, ticks or selection.
-    void Subscribe(std::function<void()> listener) { m_listeners.push_back(std::move(listener)); }
+    // Called after every change of rows, ticks or selection, for as long as the token lives.
+    [[nodiscard]] platform::Subscription Subscribe(std::function<void()> listener) {
+        return m_changed.Subscribe(std::move(listener));
+    }
 
     // The list's order: case-insensitive comparison of the ANSI text.
     static bool SortsBefore(const std::string& a, const std::string& b);
@@ -44,7 +48,7 @@ private:
     void Changed();
     std::vector<ItemRow> m_rows;
     int m_selected = -1;
-    std::vector<std::function<void()>> m_listeners;
+    platform::Notifier<> m_changed;
 };
 
 // The allow list `ListAllow`: class names (and standard-dialog titles) whose windows are never hidden.

@@ -2,6 +2,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/subscription.h"
 #include "platform/types.h"
 
 namespace platform {
@@ -32,9 +33,9 @@ public:
     // Calls listener with the window when a window becomes the foreground window, or when a top-level window
     // of the foreground window's process changes its title, as soon as the system says so (between the
     // watcher's ticks). The calls come from a message that this thread's loop, or a loop that a handler opened,
-    // dispatches. One listener: a new one replaces the old, an empty one stops the calls. Systems that do not
-    // report these give no calls.
-    virtual void SubscribeWindowEvents(std::function<void(WindowId)> listener) { (void)listener; }
+    // dispatches, for as long as the token lives (which must not outlive the desktop). Systems that do not report these
+    // give no calls.
+    [[nodiscard]] virtual Subscription SubscribeWindowEvents(std::function<void(WindowId)> listener) = 0;
 };
 
 } // namespace platform

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/subscription.h"
 #include "platform/types.h"
 
 namespace platform {
@@ -40,9 +41,9 @@ public:
     virtual bool TakeHandOver(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& data) = 0;
     // Starts this program again with administrator rights and these arguments (the system asks for consent, or
     // for an administrator's name and password), without waiting: done runs later on the user-interface thread,
-    // once the copy has ended or could not start. One copy at a time.
-    virtual void StartElevated(WindowId owner, const std::string& arguments,
-                               std::function<void(const ElevatedRun&)> done) = 0;
+    // once the copy has ended or could not start, unless the token has gone by then. One copy at a time.
+    [[nodiscard]] virtual Subscription StartElevated(WindowId owner, const std::string& arguments,
+                                                     std::function<void(const ElevatedRun&)> done) = 0;
 };
 
 } // namespace platform

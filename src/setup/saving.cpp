@@ -99,12 +99,9 @@ void SetupWindow::SaveAsAdministrator(SaveKind kind) {
     m_saving = true;
     if (m_view)
         m_view->SetEnabled(false);
-    std::weak_ptr<bool> alive = m_alive;
-    m_elevation.StartElevated(Owner(), store::SaveCommandLine(handOver, common::ToHex(digest)),
-                              [this, alive, kind, handOver](const platform::ElevatedRun& run) {
-                                  if (!alive.expired())
-                                      AdministratorDone(kind, handOver, run);
-                              });
+    m_elevatedRun = m_elevation.StartElevated(
+        Owner(), store::SaveCommandLine(handOver, common::ToHex(digest)),
+        [this, kind, handOver](const platform::ElevatedRun& run) { AdministratorDone(kind, handOver, run); });
 }
 
 void SetupWindow::AdministratorDone(SaveKind kind, const std::string& handOver, const platform::ElevatedRun& run) {

@@ -22,17 +22,17 @@ SetupWindow::SetupWindow(engine::LockEngine& engine, store::Settings& settings, 
     // Taken before start-up loads the store: a change that lands while it loads is loaded again at the first tick.
     m_stamps = ReadStoreStamps();
     // The add-on offer follows the box however it changes: a click, the settings load, or our own untick.
-    std::weak_ptr<bool> alive = m_alive;
-    m_options.Subscribe([this, alive](store::Option option) {
-        if (alive.expired() || option != store::Option::Popup)
-            return;
-        chkpopup_Click();
+    m_popupBox = m_options.Subscribe([this](store::Option option) {
+        if (option == store::Option::Popup)
+            chkpopup_Click();
     });
 }
 
 SetupWindow::~SetupWindow() {
-    m_alive.reset();
-    // Dialogs still open give the setup window back as they go; the view may be gone already.
+    m_popupBox.Reset();
+    m_elevatedRun.Reset();
+    // The view may be gone already: dialogs still open have no window to give back as they go.
+    m_view = nullptr;
     m_addItem.reset();
     m_setPassword.reset();
 }
@@ -107,9 +107,9 @@ void SetupWindow::CheckBox_Click(store::Option option, bool checked) {
 }
 
 std::function<void(bool)> SetupWindow::OwnerEnabler() {
-    std::weak_ptr<bool> alive = m_alive;
-    return [this, alive](bool enabled) {
-        if (!alive.expired() && m_view)
+    // The dialogs that call it are this window's members: they go before it does.
+    return [this](bool enabled) {
+        if (m_view)
             m_view->SetEnabled(enabled);
     };
 }

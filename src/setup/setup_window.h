@@ -192,8 +192,8 @@ private:
     bool m_highlighted[kLinkLabelCount] = {false, false, false, false};
     std::unique_ptr<AddItemDialog> m_addItem;
     std::unique_ptr<gate::SetPasswordDialog> m_setPassword;
-    // Listeners given to the models outlive nothing: they check this token first.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    platform::Subscription m_popupBox;    // the add-on offer follows the popup box
+    platform::Subscription m_elevatedRun; // the administrator's copy that saves, while it runs
 };
 
 } // namespace setup

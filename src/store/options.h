@@ -4,6 +4,8 @@
 #include <functional>
 #include <vector>
 
+#include "platform/subscription.h"
+
 namespace store {
 
 // The optional locks and switches of the Advanced tab. Each is stored as "1" or "0" under the settings key, by
@@ -66,14 +68,15 @@ public:
         if (m_values.Get(option) == checked)
             return;
         m_values.Set(option, checked);
-        for (auto& listener : m_listeners)
-            listener(option);
+        m_changed.Notify(option);
     }
-    void Subscribe(std::function<void(Option)> listener) { m_listeners.push_back(std::move(listener)); }
+    [[nodiscard]] platform::Subscription Subscribe(std::function<void(Option)> listener) {
+        return m_changed.Subscribe(std::move(listener));
+    }
 
 private:
     OptionSet m_values;
-    std::vector<std::function<void(Option)>> m_listeners;
+    platform::Notifier<Option> m_changed;
 };
 
 } // namespace store

@@ -127,6 +127,7 @@ struct QuietDesktop : platform::Desktop {
     platform::WindowId FindWindowByTitle(const std::string&) override { return 0; }
     platform::WindowId FindWindowByClass(const std::string&) override { return 0; }
     bool IsOwnWindow(platform::WindowId) override { return false; }
+    platform::Subscription SubscribeWindowEvents(std::function<void(platform::WindowId)>) override { return {}; }
 };
 
 struct StillTimer : platform::Timer {

@@ -35,7 +35,7 @@ TEST(ItemList, KeepsRowsSortedIgnoringCaseWithNewRowsAfterEqualOnes) {
 TEST(ItemList, SelectionStaysOnItsRowAndALoadNotifiesOnce) {
     engine::ItemList list;
     int changes = 0;
-    list.Subscribe([&] { ++changes; });
+    const platform::Subscription counting = list.Subscribe([&] { ++changes; });
     list.Add("m");
     list.Select(list.Add("n"));
     list.Add("a");

@@ -66,7 +66,7 @@ TEST_F(SettingsTest, OnlyExactlyOneSwitchesAnOptionOn) {
 
 TEST_F(SettingsTest, PopupTicksTheBoxWhileLoadingAndOtherwiseLeavesItAlone) {
     std::vector<bool> loadingWhenTicked;
-    options.Subscribe([&](Option o) {
+    const platform::Subscription watching = options.Subscribe([&](Option o) {
         if (o == Option::Popup)
             loadingWhenTicked.push_back(world.state.PopupLoading);
     });

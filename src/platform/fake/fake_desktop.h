@@ -30,15 +30,14 @@ public:
     WindowId FindWindowByTitle(const std::string& title) override;
     WindowId FindWindowByClass(const std::string& className) override;
     bool IsOwnWindow(WindowId window) override;
-    void SubscribeWindowEvents(std::function<void(WindowId)> listener) override { m_listener = std::move(listener); }
+    Subscription SubscribeWindowEvents(std::function<void(WindowId)> listener) override {
+        return m_windowEvents.Subscribe(std::move(listener));
+    }
 
     // A window event as the system reports it (foreground changed, or a title changed); nothing when no one
     // listens.
-    void RaiseWindowEvent(WindowId window) {
-        if (m_listener)
-            m_listener(window);
-    }
-    bool HasWindowEventListener() const { return static_cast<bool>(m_listener); }
+    void RaiseWindowEvent(WindowId window) { m_windowEvents.Notify(window); }
+    bool HasWindowEventListener() const { return m_windowEvents.Count() != 0; }
 
     // Setting up the world.
     WindowId AddWindow(const std::string& title, const std::string& className, bool own = false);
@@ -71,7 +70,7 @@ private:
     std::vector<WindowId> m_closeRequests;
     std::vector<WindowId> m_hideRequests;
     std::vector<WindowId> m_noActivateShows;
-    std::function<void(WindowId)> m_listener;
+    Notifier<WindowId> m_windowEvents;
     std::function<void(WindowId)> m_afterTitleRead;
 };
 

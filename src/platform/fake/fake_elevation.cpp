@@ -23,10 +23,15 @@ bool FakeElevation::TakeHandOver(const std::string& path, std::size_t maxBytes, 
     return true;
 }
 
-void FakeElevation::StartElevated(WindowId owner, const std::string& arguments,
-                                  std::function<void(const ElevatedRun&)> done) {
+Subscription FakeElevation::StartElevated(WindowId owner, const std::string& arguments,
+                                          std::function<void(const ElevatedRun&)> done) {
     starts.push_back({owner, arguments});
     m_done = std::move(done);
+    const int run = ++m_runs;
+    return Subscription([this, run] {
+        if (run == m_runs)
+            m_done = nullptr;
+    });
 }
 
 void FakeElevation::Finish(const ElevatedRun& run) {

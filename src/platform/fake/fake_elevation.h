@@ -21,8 +21,8 @@ public:
     std::string CreateHandOver(const std::vector<std::uint8_t>& data) override;
     void DeleteHandOver(const std::string& path) override { files.erase(path); }
     bool TakeHandOver(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& data) override;
-    void StartElevated(WindowId owner, const std::string& arguments,
-                       std::function<void(const ElevatedRun&)> done) override;
+    Subscription StartElevated(WindowId owner, const std::string& arguments,
+                               std::function<void(const ElevatedRun&)> done) override;
 
     // True while a started copy has not been finished.
     bool Waiting() const { return static_cast<bool>(m_done); }
@@ -36,6 +36,7 @@ public:
 private:
     std::function<void(const ElevatedRun&)> m_done;
     int m_made = 0;
+    int m_runs = 0;
 };
 
 } // namespace platform::fake

@@ -54,12 +54,18 @@ void Win32Desktop::Unhook() {
     m_eventWindow.reset();
 }
 
-void Win32Desktop::SubscribeWindowEvents(std::function<void(WindowId)> listener) {
-    m_listener = std::move(listener);
-    if (!m_listener) {
-        Unhook();
-        return;
-    }
+Subscription Win32Desktop::SubscribeWindowEvents(std::function<void(WindowId)> listener) {
+    Subscription subscription = m_listeners.Subscribe(std::move(listener));
+    Hook();
+    // The hooks stay only while someone listens.
+    return Subscription([this, inner = std::make_shared<Subscription>(std::move(subscription))] {
+        inner->Reset();
+        if (m_listeners.Count() == 0)
+            Unhook();
+    });
+}
+
+void Win32Desktop::Hook() {
     if (!m_eventWindow) {
         const HINSTANCE instance = ::GetModuleHandleA(nullptr);
         WNDCLASSA wc{};
@@ -86,7 +92,7 @@ void Win32Desktop::SubscribeWindowEvents(std::function<void(WindowId)> listener)
 }
 
 void Win32Desktop::FollowForeground(HWND foreground) {
-    if (!m_listener)
+    if (m_listeners.Count() == 0)
         return;
     DWORD process = 0;
     if (foreground)
@@ -140,10 +146,7 @@ void Win32Desktop::OnEvent(DWORD event, HWND hwnd) {
     } else if (event != EVENT_OBJECT_NAMECHANGE || ::GetAncestor(hwnd, GA_ROOT) != hwnd) {
         return; // name changes of controls inside a window are not title changes
     }
-    // A copy: the listener may unsubscribe while it runs.
-    const std::function<void(WindowId)> listener = m_listener;
-    if (listener)
-        listener(ToWindowId(hwnd));
+    m_listeners.Notify(ToWindowId(hwnd));
 }
 
 WindowId Win32Desktop::ForegroundWindow() {

@@ -29,8 +29,8 @@ public:
     // Out-of-context win-event hooks: EVENT_SYSTEM_FOREGROUND for every other process, EVENT_OBJECT_NAMECHANGE
     // for the foreground window's process only (moved along with the foreground, as a foreground event or
     // ForegroundWindow() shows it), so that programs in the background may rename their windows for nothing.
-    // Installed with the first listener, removed with an empty one or on destruction.
-    void SubscribeWindowEvents(std::function<void(WindowId)> listener) override;
+    // Installed with the first listener, removed when the last one's token goes or on destruction.
+    Subscription SubscribeWindowEvents(std::function<void(WindowId)> listener) override;
 
 private:
     static void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObject, LONG idChild,
@@ -38,9 +38,10 @@ private:
     static LRESULT CALLBACK EventWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void OnEvent(DWORD event, HWND hwnd);
     void FollowForeground(HWND foreground);
+    void Hook();
     void Unhook();
 
-    std::function<void(WindowId)> m_listener;
+    Notifier<WindowId> m_listeners;
     // The hooks' events come here as posted messages: a hook callback runs inside whatever loop is retrieving
     // messages at the time, and only posts.
     UniqueHwnd m_eventWindow;

@@ -156,9 +156,14 @@ bool Win32Elevation::MakeWindow() {
     return true;
 }
 
-void Win32Elevation::StartElevated(WindowId owner, const std::string& arguments,
-                                   std::function<void(const ElevatedRun&)> done) {
+Subscription Win32Elevation::StartElevated(WindowId owner, const std::string& arguments,
+                                           std::function<void(const ElevatedRun&)> done) {
     m_done = std::move(done);
+    const int run = ++m_runs;
+    Subscription token([this, run] {
+        if (run == m_runs)
+            m_done = nullptr;
+    });
     auto job = std::make_unique<Job>();
     job->owner = ToHwnd(owner);
     job->program = ProgramPath();
@@ -169,7 +174,7 @@ void Win32Elevation::StartElevated(WindowId owner, const std::string& arguments,
         m_done = nullptr;
         if (finished)
             finished(ElevatedRun{ElevatedRun::Outcome::NotStarted, ::GetLastError()});
-        return;
+        return token;
     }
     job->notify = m_window.get();
     // The job belongs to the thread once it runs; a thread that cannot be made reports through the window too.
@@ -179,10 +184,11 @@ void Win32Elevation::StartElevated(WindowId owner, const std::string& arguments,
         job->run = ElevatedRun{ElevatedRun::Outcome::NotStarted, ::GetLastError()};
         if (::PostMessageA(m_window.get(), kDoneMessage, 0, reinterpret_cast<LPARAM>(job.get())))
             job.release();
-        return;
+        return token;
     }
     job.release();
     m_thread.reset(thread);
+    return token;
 }
 
 DWORD WINAPI Win32Elevation::RunJob(void* param) noexcept {

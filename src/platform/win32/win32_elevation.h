@@ -22,8 +22,8 @@ public:
     std::string CreateHandOver(const std::vector<std::uint8_t>& data) override;
     void DeleteHandOver(const std::string& path) override;
     bool TakeHandOver(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& data) override;
-    void StartElevated(WindowId owner, const std::string& arguments,
-                       std::function<void(const ElevatedRun&)> done) override;
+    Subscription StartElevated(WindowId owner, const std::string& arguments,
+                               std::function<void(const ElevatedRun&)> done) override;
 
 private:
     struct Job;
@@ -34,6 +34,7 @@ private:
     UniqueHwnd m_window; // receives the outcome
     UniqueHandle m_thread;
     std::function<void(const ElevatedRun&)> m_done;
+    int m_runs = 0; // which start the completion belongs to
 };
 
 } // namespace platform::win32

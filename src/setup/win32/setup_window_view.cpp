@@ -208,17 +208,13 @@ SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindo
     CreateControls();
     TakeTabBodyColour();
 
-    std::weak_ptr<bool> alive = m_alive;
-    m_presenter.Options().Subscribe([this, alive](store::Option) {
-        if (!alive.expired())
-            SyncOptions();
-    });
+    m_optionBoxes = m_presenter.Options().Subscribe([this](store::Option) { SyncOptions(); });
     SyncOptions();
     m_presenter.AttachView(this);
 }
 
 SetupWindowView::~SetupWindowView() {
-    m_alive.reset();
+    m_optionBoxes.Reset();
     m_presenter.AttachView(nullptr);
     for (HWND control : m_controls) {
         if (control && ::IsWindow(control))

@@ -78,7 +78,7 @@ private:
     int m_defaultButton = cmdapply;
     HWND m_lastFocus = nullptr;
     UINT m_restoreFocusMessage = 0;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    platform::Subscription m_optionBoxes; // the boxes follow the options
 };
 
 } // namespace setup::win32

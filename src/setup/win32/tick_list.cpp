@@ -33,15 +33,11 @@ constexpr int kTextIndent = 2;
 
 TickList::TickList(engine::ItemList& items, HWND owner, int id, int dpi, HFONT font)
     : m_items(items), m_owner(owner), m_id(id), m_dpi(dpi), m_font(font) {
-    std::weak_ptr<bool> alive = m_alive;
-    m_items.Subscribe([this, alive] {
-        if (!alive.expired())
-            Sync();
-    });
+    m_rows = m_items.Subscribe([this] { Sync(); });
 }
 
 TickList::~TickList() {
-    m_alive.reset();
+    m_rows.Reset();
     if (m_list && ::IsWindow(m_list))
         ::RemoveWindowSubclass(m_list, &ListProc, kListSubclassId);
 }

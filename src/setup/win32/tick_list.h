@@ -59,8 +59,8 @@ private:
     platform::win32::UniqueTheme m_checkTheme; // the themed tick box; empty in the classic look
     // What the list box shows, row for row; compared with the model to change only what changed.
     std::vector<engine::ItemRow> m_shownRows;
-    bool m_syncing = false; // the list box's own notifications while it is being filled are not the user's
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    bool m_syncing = false;        // the list box's own notifications while it is being filled are not the user's
+    platform::Subscription m_rows; // the list follows the model
 };
 
 } // namespace setup::win32
