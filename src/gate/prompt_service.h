@@ -30,9 +30,6 @@ public:
     void ClosePrompt();
     bool IsOpen() const { return m_prompt && !m_prompt->Closed(); }
 
-    // The open prompt, or nullptr.
-    PasswordPrompt* Current() { return IsOpen() ? m_prompt.get() : nullptr; }
-
 private:
     PasswordPrompt& OpenOrCreate();
     // Frees closed prompts whose handlers have returned.

@@ -29,8 +29,6 @@ public:
 
     void AddTrayIcon() override;
     void DeleteTrayIcon() override;
-    // After the shell has restarted (its "TaskbarCreated" broadcast) the icon is gone: put it up again.
-    void ReAddTrayIcon() { AddTrayIcon(); }
 
 private:
     platform::Shell& m_shell;

@@ -85,7 +85,7 @@ TEST(SysTrayModule, RepeatedLoadsLeaveExactlyOneIconAndAShellRestartGetsItBack) 
 
     shell.RestartShell();
     EXPECT_EQ(shell.IconCount(), 0u);
-    module.ReAddTrayIcon();
+    module.AddTrayIcon(); // the main window's answer to the shell's "TaskbarCreated"
     EXPECT_TRUE(shell.HasIcon(kMainWindow, 1));
 }
 

@@ -51,7 +51,6 @@ public:
     void AfterTitleRead(std::function<void(WindowId)> hook) { m_afterTitleRead = std::move(hook); }
 
     // Looking at the world.
-    bool Exists(WindowId window) const { return Find(window) != nullptr; }
     bool IsVisible(WindowId window) const;
     const Window* Find(WindowId window) const;
     // WM_CLOSE requests posted, in order (also those to windows that were gone).

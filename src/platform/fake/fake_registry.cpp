@@ -41,11 +41,8 @@ std::string FakeRegistry::KeyId(RegRoot root, const std::string& path) {
     return id;
 }
 
-bool FakeRegistry::Refused(const std::string& keyId, RegAccess access) const {
-    if (m_standardUser && access == RegAccess::All)
-        return true;
-    auto it = m_refused.find(keyId);
-    return it != m_refused.end() && std::find(it->second.begin(), it->second.end(), access) != it->second.end();
+bool FakeRegistry::Refused(RegAccess access) const {
+    return m_standardUser && access == RegAccess::All;
 }
 
 void FakeRegistry::CreatePath(const std::string& keyId) {
@@ -90,7 +87,7 @@ long FakeRegistry::CreateKey(RegRoot root, const std::string& path, RegKey* key)
     *key = 0;
     const std::string id = KeyId(root, path);
     m_openRequests.push_back(RegAccess::All);
-    if (Refused(id, RegAccess::All))
+    if (Refused(RegAccess::All))
         return kRegAccessDenied;
     if (!FindKey(id) && !MayChange())
         return kWritesStopped;
@@ -105,7 +102,7 @@ long FakeRegistry::OpenKey(RegRoot root, const std::string& path, RegAccess acce
     m_openRequests.push_back(access);
     if (!FindKey(id))
         return kRegFileNotFound;
-    if (Refused(id, access))
+    if (Refused(access))
         return kRegAccessDenied;
     *key = NewHandle(id, access);
     return kRegOk;
@@ -117,7 +114,7 @@ long FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
         return kRegAccessDenied; // a root cannot go
     if (!FindKey(id))
         return kRegFileNotFound;
-    if (Refused(id, RegAccess::All))
+    if (Refused(RegAccess::All))
         return kRegAccessDenied;
     const std::string prefix = id + "\\";
     for (const auto& [other, unused] : m_keys) {
@@ -277,10 +274,6 @@ std::optional<std::string> FakeRegistry::GetString(RegRoot root, const std::stri
 std::vector<std::string> FakeRegistry::ValueNames(RegRoot root, const std::string& path) const {
     const Key* k = FindKey(KeyId(root, path));
     return k ? k->order : std::vector<std::string>{};
-}
-
-void FakeRegistry::RefuseAccess(RegRoot root, const std::string& path, RegAccess access) {
-    m_refused[KeyId(root, path)].push_back(access);
 }
 
 } // namespace platform::fake

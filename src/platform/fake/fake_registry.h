@@ -10,7 +10,7 @@
 namespace platform::fake {
 
 // An in-memory registry: keys (names compared without regard to case, as the system does), typed values with
-// their exact bytes, missing keys, and keys that refuse some kinds of access.
+// their exact bytes, missing keys, and a user who may not change them.
 class FakeRegistry : public RegistryApi {
 public:
     struct Value {
@@ -50,8 +50,6 @@ public:
     // A user who may read the machine-wide keys but not change them: full access, creation and deletion are
     // refused with access denied; read access still works.
     void SetStandardUser(bool standardUser) { m_standardUser = standardUser; }
-    // Refuses one kind of access (All refuses creation and deletion as well) to one key.
-    void RefuseAccess(RegRoot root, const std::string& path, RegAccess access);
     // A process that ends after this many more changes (a value set or deleted, a key created or deleted):
     // every later change fails with kWritesStopped and changes nothing. Negative: never stops.
     void StopWritingAfter(int changes) { m_changesLeft = changes; }
@@ -74,7 +72,8 @@ private:
     };
 
     static std::string KeyId(RegRoot root, const std::string& path);
-    bool Refused(const std::string& keyId, RegAccess access) const;
+    // Whether the user may not open a key so (the standard user's refusals).
+    bool Refused(RegAccess access) const;
     void CreatePath(const std::string& keyId);
     Key* FindKey(const std::string& keyId);
     const Key* FindKey(const std::string& keyId) const;
@@ -88,7 +87,6 @@ private:
 
     std::map<std::string, Key> m_keys; // by folded "root\path"
     std::map<RegKey, Handle> m_handles;
-    std::map<std::string, std::vector<RegAccess>> m_refused;
     std::vector<RegAccess> m_openRequests;
     RegKey m_nextHandle = 0x100;
     bool m_standardUser = false;

@@ -39,17 +39,4 @@ std::unique_ptr<Timer> FakeTimerFactory::MakeTimer(unsigned intervalMs, std::fun
     return timer;
 }
 
-int FakeTimerFactory::FireAll() {
-    // A tick may make or destroy timers; fire those alive at the start that are still alive when their turn comes.
-    const auto snapshot = m_timers;
-    int fired = 0;
-    for (FakeTimer* timer : snapshot) {
-        if (std::find(m_timers.begin(), m_timers.end(), timer) == m_timers.end())
-            continue;
-        if (timer->Fire())
-            ++fired;
-    }
-    return fired;
-}
-
 } // namespace platform::fake

@@ -49,8 +49,6 @@ public:
     const std::vector<FakeTimer*>& Timers() const { return m_timers; }
     // The most recently made timer that is still alive; nullptr when none.
     FakeTimer* Last() const { return m_timers.empty() ? nullptr : m_timers.back(); }
-    // Fires every enabled timer once, oldest first; returns how many ticked.
-    int FireAll();
 
 private:
     friend class FakeTimer;
