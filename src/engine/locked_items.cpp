@@ -2,14 +2,16 @@
 
 #include <algorithm>
 
+#include "platform/ascii_case.h"
+
 namespace engine {
 
 namespace {
 
-// Case folding of the ANSI text: only the ASCII letters, as the active code page is not known here.
+// The list's order and the allow list's search ignore the case of the ASCII letters; other characters compare
+// by their value.
 unsigned char Fold(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+    return static_cast<unsigned char>(platform::AsciiLower(c));
 }
 
 int UpperBound(const std::vector<ItemRow>& rows, const std::string& text) {

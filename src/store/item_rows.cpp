@@ -1,20 +1,10 @@
 #include "store/item_rows.h"
 
+#include "platform/ascii_case.h"
+
 namespace store {
 
 namespace {
-
-// Value names are compared without regard to case, as the registry does: "ITEM0" is the value Item0.
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    }
-    return true;
-}
 
 // True for the name of one of the first count rows, in the exact form ItemName gives ("Item01" is not a row).
 bool IsRowName(const std::string& name, std::size_t count) {
@@ -25,7 +15,8 @@ bool IsRowName(const std::string& name, std::size_t count) {
         if (name[i] < '0' || name[i] > '9')
             return false;
     const std::size_t index = std::stoull(name.substr(kPrefix));
-    return index < count && SameName(name, ItemName(index));
+    // Value names are compared without regard to case, as the registry does: "ITEM0" is the value Item0.
+    return index < count && platform::EqualIgnoringAsciiCase(name, ItemName(index));
 }
 
 } // namespace

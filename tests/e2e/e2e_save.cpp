@@ -138,15 +138,10 @@ E2E_TEST(ARefusedSaveKeepsTheEditsAndTheAdministratorCopySavesThem) {
     Kestrel k = Start({{"Item0", "Crime,1"}});
     OpenSetup(k);
     // The parent's edits: an item and a new password.
-    Press(k.main, "Static", "Add an Item");
-    HWND dialog = WaitForWindow(k.pid, "Add an Item");
-    E2E_REQUIRE(dialog, "the add-item dialog did not open");
-    E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(dialog, "Edit"), "Poker"), "could not type the item");
-    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(dialog, "Button", "OK")), "no OK on the add-item dialog");
-    E2E_REQUIRE(e2e::WaitUntil([&] { return !IsWindow(dialog) && EnabledNow(k.main); }), "the dialog stayed");
+    AddItemThroughDialog(k, "Poker");
     SelectTab(k.main, 1);
     Press(k.main, "Button", "Set Password...");
-    dialog = WaitForWindow(k.pid, "Set Password");
+    HWND dialog = WaitForWindow(k.pid, "Set Password");
     E2E_REQUIRE(dialog, "the set-password dialog did not open");
     for (HWND box : e2e::ChildrenOfClass(dialog, "Edit"))
         e2e::SetText(box, "Kite9");

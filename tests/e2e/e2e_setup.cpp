@@ -217,9 +217,7 @@ E2E_TEST(HelpOpensTheGuideInTheBrowserOrTheHelpFileWhereThereIsOne) {
 E2E_TEST(AddedAndTickedItemLocksAtOnceAfterOk) {
     Kestrel k = Start({{"Item0", "Crime,1"}});
     OpenSetup(k);
-    Press(k.main, "Static", "Add an Item");
-    HWND dialog = WaitForWindow(k.pid, "Add an Item");
-    E2E_REQUIRE(dialog, "the add-item dialog did not open");
+    HWND dialog = OpenAddItemDialog(k);
     E2E_CHECK(!EnabledNow(k.main), "the setup window is enabled while the dialog is open");
     HWND text = e2e::ChildOfClass(dialog, "Edit");
     E2E_REQUIRE(e2e::SetText(text, "online GAMBLING"), "could not type the item");
@@ -250,9 +248,7 @@ E2E_TEST(AddedAndTickedItemLocksAtOnceAfterOk) {
 E2E_TEST(OwnCaptionIsRefusedAndTheDialogStaysOpen) {
     Kestrel k = Start({});
     OpenSetup(k);
-    Press(k.main, "Static", "Add an Item");
-    HWND dialog = WaitForWindow(k.pid, "Add an Item");
-    E2E_REQUIRE(dialog, "the add-item dialog did not open");
+    HWND dialog = OpenAddItemDialog(k);
     E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(dialog, "Edit"), "Kestrel 2004"), "could not type");
     E2E_REQUIRE(e2e::Click(e2e::ChildWithText(dialog, "Button", "OK")), "no OK on the dialog");
     E2E_CHECK(e2e::WaitUntil(

@@ -105,6 +105,23 @@ inline bool EnabledNow(HWND window) {
     return IsWindowEnabled(window) != FALSE;
 }
 
+// "Add an Item" on the first tab: the add-item dialog that opens.
+inline HWND OpenAddItemDialog(const Kestrel& k) {
+    Press(k.main, "Static", "Add an Item");
+    HWND dialog = WaitForWindow(k.pid, "Add an Item");
+    E2E_REQUIRE(dialog, "the add-item dialog did not open");
+    return dialog;
+}
+
+// An item typed into the add-item dialog and added with its OK: the dialog goes and the setup window takes input
+// again.
+inline void AddItemThroughDialog(const Kestrel& k, const std::string& text) {
+    HWND dialog = OpenAddItemDialog(k);
+    E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(dialog, "Edit"), text), "could not type the item");
+    E2E_REQUIRE(e2e::Click(e2e::ChildWithText(dialog, "Button", "OK")), "no OK on the add-item dialog");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return !IsWindow(dialog) && EnabledNow(k.main); }), "the dialog stayed");
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // The locked-item list of another process: a list box, whose rows any program can read (the system carries the
 // row texts across), with the tick of each row in its item data (1 = ticked, 0 = not).

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -92,8 +93,15 @@ public:
     void StopWatcher() override { m_log.push_back("stop watcher"); }
     void AllowClass(const std::string& allowKey) override { m_log.push_back("allow " + allowKey); }
     void DeleteTrayIcon() override { m_log.push_back("delete tray icon"); }
-    void ShowSetupWindow() override { m_log.push_back("show setup window"); }
+    void ShowSetupWindow() override {
+        m_log.push_back("show setup window");
+        if (const std::function<void()> also = onShowSetupWindow) // a copy: it may replace itself
+            also();
+    }
     void EndProcess() override { m_log.push_back("end process"); }
+
+    // What else happens when the setup window is shown (a handler that opens the prompt again, say).
+    std::function<void()> onShowSetupWindow;
 
 private:
     std::vector<std::string>& m_log;

@@ -291,16 +291,13 @@ TEST_F(PromptTest, BoxHasTheFocusWheneverThePromptComesToTheFrontAndARefusedProm
 }
 
 // A second copy never loads the settings: no password is in force, so its notice turns into "Password" alone.
-TEST(PromptLoadingNotice, TurnsIntoPasswordAtTheFirstTick) {
-    platform::native::OpenSslCrypto crypto;
-    common::SharedState state{common::Password(crypto, 10)};
-    platform::fake::FakeDesktop desktop;
-    std::vector<std::string> log;
-    FakePromptHost host{log};
-    FakePromptViewFactory views{log};
-    platform::fake::FakeEventLog events;
-    gate::PromptService prompt{state, desktop, host, views, events};
+// A second instance never loads the settings: no password is in force while its notice shows.
+class PromptLoadingNotice : public PromptTest {
+protected:
+    void SetUp() override {}
+};
 
+TEST_F(PromptLoadingNotice, TurnsIntoPasswordAtTheFirstTick) {
     views.RefuseForeground(true);
     prompt.ShowLoadingNotice();
     auto& window = views.Last();
@@ -335,37 +332,15 @@ TEST_F(PromptTest, ClosedPromptIgnoresLateEvents) {
     EXPECT_EQ(views.Last().focused.size(), 1u);
 }
 
-// A host that opens the prompt again from inside the prompt's own handler: the closing prompt must live
-// until its handler returns (run under the sanitizers, this catches a use after free).
-class ReopeningHost final : public gate::PromptHost {
-public:
-    gate::PromptService* service = nullptr;
-    common::SharedState* state = nullptr;
-    void StopWatcher() override {}
-    void AllowClass(const std::string&) override {}
-    void DeleteTrayIcon() override {}
-    void ShowSetupWindow() override {
-        state->PendingAction = common::PendingAction::Exit;
-        service->ShowPrompt();
-        service->ClosePrompt();
-        service->ShowPrompt();
-    }
-    void EndProcess() override {}
-};
-
-TEST(PromptServiceReentry, OpeningFromInsideAHandlerIsSafe) {
-    platform::native::OpenSslCrypto crypto;
-    common::SharedState state{common::Password(crypto, 10)};
-    state.Password.LoadStored("");
-    platform::fake::FakeDesktop desktop;
-    std::vector<std::string> log;
-    FakePromptViewFactory views{log};
-    ReopeningHost host;
-    platform::fake::FakeEventLog events;
-    gate::PromptService prompt{state, desktop, host, views, events};
-    host.service = &prompt;
-    host.state = &state;
-
+// The host opens the prompt again from inside the prompt's own handler: the closing prompt must live until its
+// handler returns (run under the sanitizers, this catches a use after free).
+TEST_F(PromptTest, OpeningFromInsideAHandlerIsSafe) {
+    host.onShowSetupWindow = [this] {
+        state.PendingAction = common::PendingAction::Exit;
+        prompt.ShowPrompt();
+        prompt.ClosePrompt();
+        prompt.ShowPrompt();
+    };
     state.PendingAction = common::PendingAction::Setup;
     prompt.ShowPrompt();
     views.Type("PASSAGE");

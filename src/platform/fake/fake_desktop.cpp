@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
+#include "platform/ascii_case.h"
+
 namespace platform::fake {
 
 namespace {
 
 // Window searches compare titles and class names without regard to case, as the system does.
 bool SameText(const std::string& a, const std::string& b) {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+    return EqualIgnoringAsciiCase(a, b);
 }
 
 std::string Truncated(const std::string& text, int maxCount) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ascii_case.h"
+
 namespace platform::fake {
 
 namespace {
@@ -10,12 +12,9 @@ namespace {
 constexpr long kInvalidHandle = kRegInvalidHandle;
 constexpr long kKeyDeleted = 1018; // ERROR_KEY_DELETED: the key went while a handle to it was open
 
+// Key and value names are compared without regard to case, as the system does.
 std::string Fold(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
+    return AsciiLowered(std::move(text));
 }
 
 } // namespace
