@@ -90,7 +90,7 @@ private:
     std::vector<ItemRow> ReadStoredRows();
     void PostEventCheck();
     void RunEventCheck();
-    // Steps 3 to 5 of the tick for one window: the rules, the allow list and the hiding. The title is a copy:
+    // The tick's work for one window: the walk over the rules, the allow list and the hiding. The title is a copy:
     // what the walk matches stays the same whatever showing the prompt does.
     void WalkRules(platform::WindowId window, std::string title);
     // The window's title as the watcher sees it: at most 254 characters.

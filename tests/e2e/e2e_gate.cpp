@@ -93,7 +93,7 @@ E2E_TEST(PromptShowsTheHeldTitleWithTheDefaultNote) {
     E2E_CHECK(GetWindowLongA(prompt, GWL_EXSTYLE) & WS_EX_TOPMOST, "the prompt is not topmost");
 }
 
-// The event log's IDs, as documented for administrators.
+// The event log's IDs that administrators filter on (docs/deploying.md lists them).
 constexpr DWORD kEventWindowLocked = 100;
 constexpr DWORD kEventWindowGivenBack = 101;
 constexpr DWORD kEventWrongPassword = 102;

@@ -48,7 +48,7 @@ protected:
     }
 };
 
-TEST_F(PasswordTest, StoredFormIsTheDocumentedHashText) {
+TEST_F(PasswordTest, StoredFormIsPrefixIterationsSaltAndHashInLowerHex) {
     password.Set("Secret");
     const std::string stored = password.StoredForm();
     EXPECT_TRUE(std::regex_match(stored, std::regex(R"(pbkdf2-sha256\$10\$[0-9a-f]{32}\$[0-9a-f]{64})"))) << stored;

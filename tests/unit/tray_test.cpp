@@ -54,7 +54,7 @@ TEST(TrayIconRecord, TipIsFollowedByOneNulThenSpacesAndCutAt64) {
     }
 }
 
-TEST(SysTrayModule, AddAndDeleteSendTheDocumentedRecords) {
+TEST(SysTrayModule, AddAndDeleteSendTheirRecordsWithTheTipAndCallbackOfEach) {
     FakeShell shell;
     SysTrayModule module(shell, kMainWindow, kIcon);
     module.AddTrayIcon();

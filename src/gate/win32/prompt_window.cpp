@@ -25,8 +25,8 @@ constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT kTimer1Ms = 1000;
 constexpr const char* kOwnerClass = "KestrelPromptOwner";
 
-// The prompt's layout, to be held against its documented table: pixels at 96 dpi, client area 402 x 74. Made in
-// tab order (txtpassword, OKButton, CancelButton); the picture and the label take no focus.
+// The prompt's layout: pixels at 96 dpi, client area 402 x 74. Made in tab order (txtpassword, OKButton,
+// CancelButton); the picture and the label take no focus.
 constexpr DialogControl kControls[] = {
     {kIdTxtpassword, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE, 48, 40, 185, 20,
      kPasswordTooltip},
