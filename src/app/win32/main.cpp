@@ -33,23 +33,22 @@
 
 namespace {
 
-class Program final : public gate::PromptHost {
+// The program: the main window with every presenter, view and system service it works with.
+class Program final : public app::win32::MainWindow, public gate::PromptHost {
 public:
-    explicit Program(HINSTANCE instance) : m_instance(instance) {
-        m_window.SetHandler([this](UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-            return OnMainMessage(msg, wParam, lParam, result);
-        });
-        m_window.SetCloseHandler([this](app::CloseReason reason) { m_lifecycle.Form_Unload(reason); });
+    explicit Program(HINSTANCE instance) : MainWindow(instance), m_instance(instance) {
         AcceptTaskbarCreated();
+        ProgramReady();
     }
+    ~Program() override { ProgramGone(); }
 
     int Run() {
-        if (!m_window.Handle())
+        if (!Handle())
             return 1;
         if (m_lifecycle.Form_Load())
             m_setup.WatchStore();
         int exitCode = 0;
-        while (app::win32::PumpOneMessage(m_later, exitCode)) {
+        while (app::win32::PumpOneMessage(Later(), exitCode)) {
         }
         return exitCode;
     }
@@ -66,12 +65,14 @@ private:
     // hand as an administrator) would not get it through the system's filter of messages from less privileged
     // processes, and would lose its icon for good when Explorer restarts.
     void AcceptTaskbarCreated() {
-        if (m_taskbarCreated != 0 && m_window.Handle() &&
-            !ChangeWindowMessageFilterEx(m_window.Handle(), m_taskbarCreated, MSGFLT_ALLOW, nullptr))
+        if (m_taskbarCreated != 0 && Handle() &&
+            !ChangeWindowMessageFilterEx(Handle(), m_taskbarCreated, MSGFLT_ALLOW, nullptr))
             platform::win32::TraceLastError("ChangeWindowMessageFilterEx");
     }
 
-    bool OnMainMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    void OnClose(app::CloseReason reason) override { m_lifecycle.Form_Unload(reason); }
+
+    bool OnProgramMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
         if (msg == m_taskbarCreated && m_taskbarCreated != 0) {
             // The shell restarted and forgot every icon: put ours back, or the program has no handle left.
             if (m_lifecycle.IsFirstInstance())
@@ -109,19 +110,17 @@ private:
     platform::win32::Win32EventLog m_events;
     platform::win32::Win32TextCase m_textCase;
     platform::win32::Win32Elevation m_elevation;
-    common::DeferredWork m_later;
 
     store::Registry m_registry{m_rawRegistry};
     common::SharedState m_state{m_crypto};
     store::Options m_options;
 
-    app::win32::MainWindow m_window{m_instance, m_later};
     UINT m_taskbarCreated = tray::win32::TaskbarCreatedMessage();
-    tray::SysTrayModule m_trayIcon{m_shell, platform::win32::ToWindowId(m_window.Handle()),
-                                   static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(m_window.Icon()))};
+    tray::SysTrayModule m_trayIcon{m_shell, platform::win32::ToWindowId(Handle()),
+                                   static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(Icon()))};
     gate::win32::Win32PromptViewFactory m_promptViews{m_instance};
     gate::PromptService m_prompt{m_state, m_desktop, *this, m_promptViews, m_events};
-    engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt, m_events, m_later};
+    engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt, m_events, Later()};
     store::Settings m_settings{m_registry, m_state, m_options, m_taskKeys, m_trayIcon};
     setup::SetupWindow m_setup{
         m_engine,
@@ -130,11 +129,11 @@ private:
         m_state,
         m_registry,
         setup::SetupServices{m_shell, m_messageBoxes, m_textCase, m_crypto, m_elevation, m_timers, m_events}};
-    setup::win32::SetupWindowView m_setupView{m_window.Handle(), m_instance, m_setup};
-    tray::win32::TrayMenuView m_menuView{m_window.Handle()};
+    setup::win32::SetupWindowView m_setupView{Handle(), m_instance, m_setup};
+    tray::win32::TrayMenuView m_menuView{Handle()};
     tray::TrayMenu m_menu{m_state, m_prompt, m_menuView};
-    app::Lifecycle m_lifecycle{m_registry, m_desktop, m_shell,  m_timers, m_engine,
-                               m_settings, m_prompt,  m_window, m_events};
+    app::Lifecycle m_lifecycle{m_registry, m_desktop, m_shell, m_timers, m_engine,
+                               m_settings, m_prompt,  *this,   m_events};
 };
 
 // The copy started with administrator rights to save what the setup window handed over: no window, no watcher,

@@ -28,45 +28,34 @@ HICON LoadProgramIcon(HINSTANCE instance, int size, UINT flags) {
 
 } // namespace
 
-MainWindow::MainWindow(HINSTANCE instance, common::DeferredWork& later) : m_later(later) {
+MainWindow::MainWindow(HINSTANCE instance) {
     m_icon = LoadProgramIcon(instance, 0, LR_DEFAULTSIZE);
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &MainWindow::WindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = m_icon;
-    wc.hIconSm = LoadProgramIcon(instance, 16, 0);
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExA(&wc))
-        TraceLastError("RegisterClassExA");
-
     const int dpi = platform::win32::ScreenDpi();
     RECT rect{0, 0, platform::win32::FromTwips(kClientWidthTwips, dpi),
               platform::win32::FromTwips(kClientHeightTwips, dpi)};
     AdjustWindowRectEx(&rect, kStyle, FALSE, kExStyle);
-    // Created hidden with the caption every copy starts with; start-up renames the first instance's.
-    m_hwnd = CreateWindowExA(kExStyle, kClassName, engine::kStartingCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                             rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, this);
-    if (!m_hwnd)
-        TraceLastError("CreateWindowExA");
+    Shape shape;
+    shape.title = engine::kStartingCaption; // start-up renames the first instance's
+    shape.style = kStyle;
+    shape.exStyle = kExStyle;
+    shape.x = shape.y = CW_USEDEFAULT;
+    shape.width = rect.right - rect.left;
+    shape.height = rect.bottom - rect.top;
+    shape.icon = m_icon;
+    shape.smallIcon = LoadProgramIcon(instance, 16, 0);
+    shape.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    Create(instance, kClassName, shape);
 }
 
-MainWindow::~MainWindow() {
-    if (m_hwnd) {
-        SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, 0);
-        DestroyWindow(m_hwnd);
-    }
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::SetCaption(const std::string& caption) {
-    if (m_hwnd && !SetWindowTextA(m_hwnd, caption.c_str()))
+    if (Handle() && !SetWindowTextA(Handle(), caption.c_str()))
         TraceLastError("SetWindowTextA");
 }
 
 void MainWindow::RemoveCloseFromSystemMenu() {
-    HMENU menu = GetSystemMenu(m_hwnd, FALSE);
+    HMENU menu = GetSystemMenu(Handle(), FALSE);
     if (!menu) {
         TraceLastError("GetSystemMenu");
         return;
@@ -97,38 +86,20 @@ void MainWindow::Close(app::CloseReason reason) noexcept {
         return;
     m_closing = true;
     try {
-        if (m_onClose)
-            m_onClose(reason);
+        if (m_programReady)
+            OnClose(reason);
     } catch (...) {
         TraceException("the main window's close");
     }
     // The close goes ahead: with the main window the program ends.
-    if (m_hwnd)
-        DestroyWindow(m_hwnd);
+    if (Handle())
+        DestroyWindow(Handle());
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        auto* self = static_cast<MainWindow*>(create->lpCreateParams);
-        self->m_hwnd = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
-    return self->HandleMessage(msg, wParam, lParam);
-}
-
-LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    try {
-        LRESULT result = 0;
-        if (m_handler && m_handler(msg, wParam, lParam, result))
-            return result;
-    } catch (...) {
-        TraceException("the main window procedure");
-        return 0;
-    }
+LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (m_programReady && OnProgramMessage(msg, wParam, lParam, result))
+        return result;
     switch (msg) {
     case WM_CLOSE:
         // The user's close command, the task manager, an owner closing.
@@ -141,12 +112,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexce
             Close(app::CloseReason::WindowsShutdown);
         return 0;
     case WM_DESTROY:
-        SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, 0);
-        m_hwnd = nullptr;
         PostQuitMessage(0);
         return 0;
     default:
-        return DefWindowProcA(m_hwnd, msg, wParam, lParam);
+        return Default(msg, wParam, lParam);
     }
 }
 

@@ -29,7 +29,6 @@ std::map<HWINEVENTHOOK, Win32Desktop*>& HookOwners() {
     return owners;
 }
 
-constexpr const char* kEventWindowClass = "KestrelWindowEvents";
 constexpr UINT kWindowEventMessage = WM_APP + 0x31; // wParam: the window, lParam: the event
 
 UniqueWinEventHook HookEvent(DWORD event, WINEVENTPROC proc, DWORD process, DWORD flags) {
@@ -51,7 +50,6 @@ void Win32Desktop::Unhook() {
     m_foregroundHook.reset();
     m_nameChangeHook.reset();
     m_titleProcess = 0;
-    m_eventWindow.reset();
 }
 
 Subscription Win32Desktop::SubscribeWindowEvents(std::function<void(WindowId)> listener) {
@@ -66,22 +64,8 @@ Subscription Win32Desktop::SubscribeWindowEvents(std::function<void(WindowId)> l
 }
 
 void Win32Desktop::Hook() {
-    if (!m_eventWindow) {
-        const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = &Win32Desktop::EventWindowProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = kEventWindowClass;
-        if (!::GetClassInfoA(instance, kEventWindowClass, &wc) && !::RegisterClassA(&wc))
-            TraceLastError("RegisterClassA");
-        m_eventWindow.reset(
-            ::CreateWindowExA(0, kEventWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr));
-        if (!m_eventWindow) {
-            TraceLastError("CreateWindowExA");
-            return;
-        }
-        ::SetWindowLongPtrA(m_eventWindow.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
+    if (!m_eventWindow.Make())
+        return;
     if (!m_foregroundHook) {
         // Our own windows are never hidden, so their events would only cost a check.
         m_foregroundHook = HookEvent(EVENT_SYSTEM_FOREGROUND, &Win32Desktop::OnWinEvent, 0, WINEVENT_SKIPOWNPROCESS);
@@ -118,9 +102,9 @@ void CALLBACK Win32Desktop::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwn
         if (!hwnd || idObject != OBJID_WINDOW || idChild != CHILDID_SELF)
             return;
         auto it = HookOwners().find(hook);
-        if (it == HookOwners().end() || !it->second->m_eventWindow)
+        if (it == HookOwners().end() || !it->second->m_eventWindow.Handle())
             return;
-        if (!::PostMessageA(it->second->m_eventWindow.get(), kWindowEventMessage, reinterpret_cast<WPARAM>(hwnd),
+        if (!::PostMessageA(it->second->m_eventWindow.Handle(), kWindowEventMessage, reinterpret_cast<WPARAM>(hwnd),
                             static_cast<LPARAM>(event)))
             TraceLastError("PostMessageA");
     } catch (...) {
@@ -128,15 +112,10 @@ void CALLBACK Win32Desktop::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwn
     }
 }
 
-LRESULT CALLBACK Win32Desktop::EventWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT Win32Desktop::EventWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != kWindowEventMessage)
-        return ::DefWindowProcA(hwnd, message, wParam, lParam);
-    try {
-        if (auto* self = reinterpret_cast<Win32Desktop*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA)))
-            self->OnEvent(static_cast<DWORD>(lParam), reinterpret_cast<HWND>(wParam));
-    } catch (...) {
-        TraceException("the window event handler");
-    }
+        return Default(message, wParam, lParam);
+    m_desktop.OnEvent(static_cast<DWORD>(lParam), reinterpret_cast<HWND>(wParam));
     return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/desktop.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_window.h"
 
 namespace platform::win32 {
 
@@ -35,7 +36,6 @@ public:
 private:
     static void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObject, LONG idChild,
                                     DWORD thread, DWORD time) noexcept;
-    static LRESULT CALLBACK EventWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void OnEvent(DWORD event, HWND hwnd);
     void FollowForeground(HWND foreground);
     void Hook();
@@ -44,7 +44,16 @@ private:
     Notifier<WindowId> m_listeners;
     // The hooks' events come here as posted messages: a hook callback runs inside whatever loop is retrieving
     // messages at the time, and only posts.
-    UniqueHwnd m_eventWindow;
+    class EventWindow final : public MessageWindow {
+    public:
+        explicit EventWindow(Win32Desktop& desktop) : m_desktop(desktop) {}
+        bool Make() { return Handle() || CreateMessageOnly("KestrelWindowEvents"); }
+
+    private:
+        LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+        Win32Desktop& m_desktop;
+    };
+    EventWindow m_eventWindow{*this};
     UniqueWinEventHook m_foregroundHook;
     UniqueWinEventHook m_nameChangeHook;
     DWORD m_titleProcess = 0; // whose title changes m_nameChangeHook reports; 0: none

@@ -13,7 +13,6 @@ namespace platform::win32 {
 
 namespace {
 
-constexpr const char* kWindowClass = "KestrelElevationWindow";
 constexpr UINT kDoneMessage = WM_APP + 0x4B5; // lParam: the finished Job
 
 std::string RandomHex(std::size_t bytes) {
@@ -55,11 +54,8 @@ struct Win32Elevation::Job {
     ElevatedRun run;
 };
 
-Win32Elevation::~Win32Elevation() {
-    // A thread still waiting goes on alone: its job is its own, and its message finds no window and is dropped.
-    if (m_window)
-        ::SetWindowLongPtrA(m_window.get(), GWLP_USERDATA, 0);
-}
+// A thread still waiting goes on alone: its job is its own, and its message finds no window and is dropped.
+Win32Elevation::~Win32Elevation() = default;
 
 std::string Win32Elevation::CreateHandOver(const std::vector<std::uint8_t>& data) {
     char folder[MAX_PATH + 1] = {};
@@ -134,28 +130,6 @@ bool Win32Elevation::TakeHandOver(const std::string& path, std::size_t maxBytes,
     return true;
 }
 
-bool Win32Elevation::MakeWindow() {
-    if (m_window)
-        return true;
-    HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Win32Elevation::WindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kWindowClass;
-    if (!::RegisterClassExA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        TraceLastError("RegisterClassExA");
-        return false;
-    }
-    m_window.reset(::CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr));
-    if (!m_window) {
-        TraceLastError("CreateWindowExA");
-        return false;
-    }
-    ::SetWindowLongPtrA(m_window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    return true;
-}
-
 Subscription Win32Elevation::StartElevated(WindowId owner, const std::string& arguments,
                                            std::function<void(const ElevatedRun&)> done) {
     m_done = std::move(done);
@@ -168,7 +142,7 @@ Subscription Win32Elevation::StartElevated(WindowId owner, const std::string& ar
     job->owner = ToHwnd(owner);
     job->program = ProgramPath();
     job->arguments = arguments;
-    if (!MakeWindow()) {
+    if (!m_window.Make()) {
         // Without the window no outcome could come back: the copy is not started, and that is the outcome.
         auto finished = std::move(m_done);
         m_done = nullptr;
@@ -176,13 +150,13 @@ Subscription Win32Elevation::StartElevated(WindowId owner, const std::string& ar
             finished(ElevatedRun{ElevatedRun::Outcome::NotStarted, ::GetLastError()});
         return token;
     }
-    job->notify = m_window.get();
+    job->notify = m_window.Handle();
     // The job belongs to the thread once it runs; a thread that cannot be made reports through the window too.
     HANDLE thread = ::CreateThread(nullptr, 0, &Win32Elevation::RunJob, job.get(), 0, nullptr);
     if (!thread) {
         TraceLastError("CreateThread");
         job->run = ElevatedRun{ElevatedRun::Outcome::NotStarted, ::GetLastError()};
-        if (::PostMessageA(m_window.get(), kDoneMessage, 0, reinterpret_cast<LPARAM>(job.get())))
+        if (::PostMessageA(m_window.Handle(), kDoneMessage, 0, reinterpret_cast<LPARAM>(job.get())))
             job.release();
         return token;
     }
@@ -235,23 +209,21 @@ DWORD WINAPI Win32Elevation::RunJob(void* param) noexcept {
     return 0;
 }
 
-LRESULT CALLBACK Win32Elevation::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT Win32Elevation::DoneWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != kDoneMessage)
-        return ::DefWindowProcA(window, message, wParam, lParam);
+        return Default(message, wParam, lParam);
     std::unique_ptr<Job> job(reinterpret_cast<Job*>(lParam));
-    auto* self = reinterpret_cast<Win32Elevation*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self || !job)
-        return 0;
-    try {
-        self->m_thread.reset(); // it has posted its last word
-        auto done = std::move(self->m_done);
-        self->m_done = nullptr;
-        if (done)
-            done(job->run);
-    } catch (...) {
-        TraceException("Win32Elevation::WindowProc");
-    }
+    if (job)
+        m_owner.Done(*job);
     return 0;
+}
+
+void Win32Elevation::Done(Job& job) {
+    m_thread.reset(); // it has posted its last word
+    auto done = std::move(m_done);
+    m_done = nullptr;
+    if (done)
+        done(job.run);
 }
 
 } // namespace platform::win32

@@ -5,6 +5,7 @@
 
 #include "platform/elevation.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_window.h"
 
 namespace platform::win32 {
 
@@ -28,10 +29,20 @@ public:
 private:
     struct Job;
     static DWORD WINAPI RunJob(void* job) noexcept;
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    bool MakeWindow();
+    void Done(Job& job);
 
-    UniqueHwnd m_window; // receives the outcome
+    // Receives the outcome from the waiting thread.
+    class DoneWindow final : public MessageWindow {
+    public:
+        explicit DoneWindow(Win32Elevation& owner) : m_owner(owner) {}
+        bool Make() { return Handle() || CreateMessageOnly("KestrelElevationWindow"); }
+
+    private:
+        LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+        Win32Elevation& m_owner;
+    };
+
+    DoneWindow m_window{*this};
     UniqueHandle m_thread;
     std::function<void(const ElevatedRun&)> m_done;
     int m_runs = 0; // which start the completion belongs to
