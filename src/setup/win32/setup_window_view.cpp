@@ -34,8 +34,7 @@ using Kind = platform::win32::ControlKind;
 using View = SetupWindowView;
 
 constexpr int kCommandRow = -1; // placed in the window's client area rather than on a tab
-constexpr int kTabCount = 4;
-constexpr const char* kTabCaptions[kTabCount] = {"Kestrel", "Settings", "Advanced", "About"};
+constexpr const char* kTabCaptions[] = {"Kestrel", "Settings", "Advanced", "About"};
 
 // SSTab1, in twips of the client area.
 constexpr int kTabLeft = 120;
@@ -155,58 +154,43 @@ constexpr OptionBox kOptionBoxes[] = {
 
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
-// The colour of the tab control's body as it draws itself (button face in the classic look, lighter under a
-// theme), taken from a drawing into memory; button face when that cannot be done.
-COLORREF TabBodyColour(HWND tab) {
-    COLORREF colour = ::GetSysColor(COLOR_BTNFACE);
-    RECT client{};
-    if (!tab || !::GetClientRect(tab, &client) || client.right <= 0 || client.bottom <= 0)
-        return colour;
-    const WindowDc screen(tab);
-    if (!screen) {
-        TraceLastError("GetDC");
-        return colour;
-    }
-    const UniqueDc memory(::CreateCompatibleDC(screen.get()));
-    if (!memory) {
-        TraceLastError("CreateCompatibleDC");
-        return colour;
-    }
-    const UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
-    if (!bitmap) {
-        TraceLastError("CreateCompatibleBitmap");
-        return colour;
-    }
-    const SelectedObject selected(memory.get(), bitmap.get());
-    ::FillRect(memory.get(), &client, ::GetSysColorBrush(COLOR_BTNFACE));
-    ::SendMessageA(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT | PRF_ERASEBKGND);
-    RECT body = client;
-    ::SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
-    const COLORREF sampled = ::GetPixel(memory.get(), (body.left + body.right) / 2, (body.top + body.bottom) / 2);
-    if (sampled != CLR_INVALID)
-        colour = sampled;
-    return colour;
-}
+// What a click on a control does: the presenter's handler, and whether the list's selection is taken first (another
+// program may have selected a row, LB_SETCURSEL, which the list box does not announce; a new row moves the
+// selected one down).
+struct CommandRoute {
+    int control;
+    void (SetupWindow::*click)();
+    bool takesSelection = false;
+};
+constexpr CommandRoute kCommandRoutes[] = {
+    {View::cmdapply, &SetupWindow::cmdapply_Click},
+    {View::cmdcancel, &SetupWindow::cmdcancel_Click},
+    {View::cmdapply2, &SetupWindow::cmdapply2_Click},
+    {View::cmdhelp, &SetupWindow::cmdhelp_Click},
+    {View::cmdadd, &SetupWindow::cmdadd_Click, true},
+    {View::cmdremove, &SetupWindow::cmdremove_Click, true},
+    {View::cmdchange, &SetupWindow::cmdchange_Click, true},
+    {View::cmdsetpassword, &SetupWindow::cmdsetpassword_Click},
+    {View::cmdupdate, &SetupWindow::cmdupdate_Click},
+    {View::Label7, &SetupWindow::Label7_Click},
+    {View::Label8, &SetupWindow::Label8_Click},
+};
 
 } // namespace
 
 SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindow& presenter)
     : m_main(mainWindow), m_instance(instance), m_presenter(presenter), m_dpi(ScreenDpi()),
       m_font(MakeFont("MS Shell Dlg", 800, m_dpi)), m_linkFont(MakeFont("MS Sans Serif", 825, m_dpi, true)),
-      m_listwindows(presenter.Items(), mainWindow, IdOf(listwindows), m_dpi, m_font.get()) {
+      m_listwindows(presenter.Items(), mainWindow, IdOf(listwindows), m_dpi, m_font.get()), m_focus(mainWindow) {
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     if (!::InitCommonControlsEx(&classes))
         TraceLastError("InitCommonControlsEx");
-    m_restoreFocusMessage = ::RegisterWindowMessageA("Kestrel.SetupWindow.RestoreFocus");
-    if (m_restoreFocusMessage == 0)
-        TraceLastError("RegisterWindowMessageA");
     const int logoSize = FromTwips(480, m_dpi);
     m_logo.reset(static_cast<HICON>(
         ::LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTREL), IMAGE_ICON, logoSize, logoSize, LR_DEFAULTCOLOR)));
     if (!m_logo)
         TraceLastError("LoadImageA");
     CreateControls();
-    TakeTabBodyColour();
 
     m_optionBoxes = m_presenter.Options().Subscribe([this](store::Option) { SyncOptions(); });
     SyncOptions();
@@ -216,31 +200,16 @@ SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindo
 SetupWindowView::~SetupWindowView() {
     m_optionBoxes.Reset();
     m_presenter.AttachView(nullptr);
-    for (HWND control : m_controls) {
-        if (control && ::IsWindow(control))
-            ::DestroyWindow(control);
-    }
-    if (m_tab && ::IsWindow(m_tab))
-        ::DestroyWindow(m_tab);
-    if (m_tooltip && ::IsWindow(m_tooltip))
-        ::DestroyWindow(m_tooltip);
+    // The controls go with their owners below, before the main window: they are its children.
 }
 
 void SetupWindowView::CreateControls() {
     const int tabX = FromTwips(kTabLeft, m_dpi);
     const int tabY = FromTwips(kTabTop, m_dpi);
-    m_tab = MakeChild(m_main, m_instance, WC_TABCONTROLA, "", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 0, kIdSSTab1,
-                      tabX, tabY, FromTwips(kTabWidth, m_dpi), FromTwips(kTabHeight, m_dpi), m_font.get());
-    for (int tab = 0; tab < kTabCount; ++tab) {
-        TCITEMA item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = const_cast<char*>(kTabCaptions[tab]);
-        if (m_tab &&
-            ::SendMessageA(m_tab, TCM_INSERTITEMA, static_cast<WPARAM>(tab), reinterpret_cast<LPARAM>(&item)) < 0)
-            platform::win32::TraceFailure("TCM_INSERTITEMA", 0);
-    }
-
-    m_tooltip = platform::win32::MakeTooltips(m_main, m_instance);
+    m_tab.Create(m_main, m_instance, kIdSSTab1,
+                 RECT{tabX, tabY, tabX + FromTwips(kTabWidth, m_dpi), tabY + FromTwips(kTabHeight, m_dpi)},
+                 m_font.get(), kTabCaptions);
+    m_tooltip.reset(platform::win32::MakeTooltips(m_main, m_instance));
 
     const LayoutScale scale(LayoutUnit::Twips, m_dpi);
     for (int index = 0; index < kControlCount; ++index) {
@@ -248,19 +217,19 @@ void SetupWindowView::CreateControls() {
         const POINT origin = c.tab == kCommandRow ? POINT{0, 0} : POINT{tabX, tabY};
         HFONT font = c.kind == Kind::Hyperlink ? m_linkFont.get() : m_font.get();
         const bool visible = c.tab == kCommandRow || c.tab == 0;
-        HWND control = platform::win32::MakeControl(m_main, m_instance, c, scale, origin, visible, font);
-        m_controls[index] = control;
+        m_controls[index].reset(platform::win32::MakeControl(m_main, m_instance, c, scale, origin, visible, font));
+        HWND control = m_controls[index].get();
         if (!control)
             continue;
         if (c.kind == Kind::Icon && m_logo)
             ::SendMessageA(control, STM_SETICON, reinterpret_cast<WPARAM>(m_logo.get()), 0);
         if (c.tooltip)
-            platform::win32::AddTooltip(m_tooltip, m_main, control, c.tooltip);
+            platform::win32::AddTooltip(m_tooltip.get(), m_main, control, c.tooltip);
     }
     // The controls lie on the tab control: it goes to the bottom and clips itself around them.
-    ::SetWindowPos(m_tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::SetWindowPos(m_tab.Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    m_listwindows.Attach(m_controls[listwindows]);
+    m_listwindows.Attach(m_controls[listwindows].get());
 }
 
 void SetupWindowView::SelectTab(int tab) {
@@ -268,11 +237,11 @@ void SetupWindowView::SelectTab(int tab) {
     for (int index = 0; index < kControlCount; ++index) {
         if (kLayout[index].tab == kCommandRow || !m_controls[index])
             continue;
-        ::ShowWindow(m_controls[index], kLayout[index].tab == tab ? SW_SHOW : SW_HIDE);
+        ::ShowWindow(m_controls[index].get(), kLayout[index].tab == tab ? SW_SHOW : SW_HIDE);
     }
     // Focus on a control that was just hidden goes to the tab strip.
-    if (focus && focus != m_tab && ::IsChild(m_main, focus) && !::IsWindowVisible(focus))
-        ::SetFocus(m_tab);
+    if (focus && focus != m_tab.Handle() && ::IsChild(m_main, focus) && !::IsWindowVisible(focus))
+        ::SetFocus(m_tab.Handle());
 }
 
 int SetupWindowView::ControlOfId(int id) const {
@@ -287,7 +256,7 @@ int SetupWindowView::ControlOf(HWND window) const {
     if (!window)
         return -1;
     for (int control = 0; control < kControlCount; ++control) {
-        if (m_controls[control] == window)
+        if (m_controls[control].get() == window)
             return control;
     }
     return -1;
@@ -305,14 +274,18 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
             if (control < 0)
                 return false;
             result = 0;
-            return OnCommand(control, HIWORD(wParam));
+            OnCommand(control, HIWORD(wParam));
+            return true;
         }
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (!header || header->hwndFrom != m_tab)
+            if (!header || header->hwndFrom != m_tab.Handle() || header->code != static_cast<UINT>(TCN_SELCHANGE))
                 return false;
+            const int tab = m_tab.Selected();
+            SelectTab(tab);
+            m_presenter.SSTab1_Click(tab);
             result = 0;
-            return OnNotify(*header);
+            return true;
         }
         case WM_MEASUREITEM:
         case WM_DRAWITEM:
@@ -327,8 +300,7 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         case WM_THEMECHANGED:
         case WM_SYSCOLORCHANGE:
             // Observed only: the main window and the controls handle these too.
-            TakeTabBodyColour();
-            m_listwindows.OnThemeChanged();
+            OnLookChanged();
             return false;
         case WM_SETCURSOR:
             // Only watched: the cursor itself is the main window's default.
@@ -336,29 +308,10 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
                 OnSetCursor(reinterpret_cast<HWND>(wParam));
             return false;
         case DM_GETDEFID:
-            // Enter presses the focused push button, otherwise OK.
-            result = MAKELRESULT(IdOf(m_defaultButton), DC_HASDEFID);
+            result = m_defaultButton.DefId();
             return true;
-        case WM_ACTIVATE:
-            // A plain window forgets its focused control when it is deactivated; remember it and put it back once
-            // the default activation (which focuses the window itself) is done.
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = ::GetFocus();
-                if (focus && ::IsChild(m_main, focus))
-                    m_lastFocus = focus;
-            } else if (m_lastFocus) {
-                ::PostMessageA(m_main, m_restoreFocusMessage, 0, 0);
-            }
-            return false;
         default:
-            if (message == m_restoreFocusMessage && message != 0) {
-                if (m_lastFocus && ::IsWindow(m_lastFocus) && ::IsWindowVisible(m_lastFocus) &&
-                    ::IsWindowEnabled(m_lastFocus) && ::GetActiveWindow() == m_main && ::GetFocus() == m_main)
-                    ::SetFocus(m_lastFocus);
-                result = 0;
-                return true;
-            }
-            return false;
+            return m_focus.Handle(message, wParam, result);
         }
     } catch (...) {
         // A failing handler ends quietly; the window keeps working.
@@ -368,80 +321,32 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
     }
 }
 
-bool SetupWindowView::OnCommand(int control, int code) {
+void SetupWindowView::OnCommand(int control, int code) {
     if (control == listwindows) {
         m_listwindows.OnNotification(code);
-        return true;
+        return;
     }
     if (IsPushButton(control) && (code == BN_SETFOCUS || code == BN_KILLFOCUS)) {
-        SetDefaultButton(code == BN_SETFOCUS ? control : cmdapply);
-        return true;
+        m_defaultButton.FocusChanged(m_main, IdOf(control), code == BN_SETFOCUS);
+        return;
     }
-    const bool clicked = code == BN_CLICKED; // the same code as STN_CLICKED of the link labels
-    if (!clicked)
-        return true;
-    switch (control) {
-    case cmdapply:
-        m_presenter.cmdapply_Click();
-        break;
-    case cmdcancel:
-        m_presenter.cmdcancel_Click();
-        break;
-    case cmdapply2:
-        m_presenter.cmdapply2_Click();
-        break;
-    case cmdhelp:
-        m_presenter.cmdhelp_Click();
-        break;
-    case cmdadd:
-        // The new row moves the selected one down: the model must know which one the list shows selected.
-        m_listwindows.TakeSelection();
-        m_presenter.cmdadd_Click();
-        break;
-    case cmdremove:
-        // Another program may have selected a row (LB_SETCURSEL), which the list box does not announce: the
-        // row that the list shows selected now is the one the command acts on.
-        m_listwindows.TakeSelection();
-        m_presenter.cmdremove_Click();
-        break;
-    case cmdchange:
-        m_listwindows.TakeSelection();
-        m_presenter.cmdchange_Click();
-        break;
-    case cmdsetpassword:
-        m_presenter.cmdsetpassword_Click();
-        break;
-    case cmdupdate:
-        m_presenter.cmdupdate_Click();
-        break;
-    case Label7:
-        m_presenter.Label7_Click();
-        break;
-    case Label8:
-        m_presenter.Label8_Click();
-        break;
-    default:
-        for (const OptionBox& box : kOptionBoxes) {
-            if (box.control != control)
-                continue;
-            const bool checked = ::SendMessageA(m_controls[control], BM_GETCHECK, 0, 0) == BST_CHECKED;
-            m_presenter.CheckBox_Click(box.option, checked);
-        }
-        break;
+    if (code != BN_CLICKED) // the same code as STN_CLICKED of the link labels
+        return;
+    for (const CommandRoute& route : kCommandRoutes) {
+        if (route.control != control)
+            continue;
+        if (route.takesSelection)
+            m_listwindows.TakeSelection();
+        (m_presenter.*route.click)();
+        return;
     }
-    return true;
-}
-
-bool SetupWindowView::OnNotify(const NMHDR& header) {
-    if (header.hwndFrom == m_tab) {
-        if (header.code != static_cast<UINT>(TCN_SELCHANGE))
-            return false;
-        const int tab = static_cast<int>(::SendMessageA(m_tab, TCM_GETCURSEL, 0, 0));
-        SelectTab(tab);
-        m_presenter.SSTab1_Click(tab);
-        return true;
+    for (const OptionBox& box : kOptionBoxes) {
+        if (box.control != control)
+            continue;
+        const bool checked = ::SendMessageA(m_controls[control].get(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        m_presenter.CheckBox_Click(box.option, checked);
+        return;
     }
-    return false;
 }
 
 LRESULT SetupWindowView::OnCtlColorStatic(HDC dc, int control) {
@@ -453,33 +358,30 @@ LRESULT SetupWindowView::OnCtlColorStatic(HDC dc, int control) {
         text = kBlue;
     ::SetTextColor(dc, text);
     // The command row stands on the window itself, the rest on the tab control's body.
-    if (layout.tab == kCommandRow || !m_bodyBrush) {
+    if (layout.tab == kCommandRow || !m_tab.BodyBrush()) {
         ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
     }
-    ::SetBkColor(dc, m_bodyColour);
-    return reinterpret_cast<LRESULT>(m_bodyBrush.get());
+    ::SetBkColor(dc, m_tab.BodyColour());
+    return reinterpret_cast<LRESULT>(m_tab.BodyBrush());
 }
 
-void SetupWindowView::TakeTabBodyColour() {
-    m_bodyColour = TabBodyColour(m_tab);
-    m_bodyBrush.reset(::CreateSolidBrush(m_bodyColour));
-    if (!m_bodyBrush)
-        TraceLastError("CreateSolidBrush");
-    for (HWND control : m_controls) {
+void SetupWindowView::OnLookChanged() {
+    m_tab.TakeBodyColour();
+    for (const auto& control : m_controls) {
         if (control)
-            ::InvalidateRect(control, nullptr, TRUE);
+            ::InvalidateRect(control.get(), nullptr, TRUE);
     }
+    m_listwindows.OnThemeChanged();
 }
 
 void SetupWindowView::OnSetCursor(HWND under) {
     // The tab control lets the pointer through to the main window wherever it has no tab (its body), and so do
     // plain labels: the tab control's surface is wherever the main window sees the pointer inside its rectangle.
-    bool overTabSurface = under == m_tab;
-    if (under == m_main && m_tab) {
+    bool overTabSurface = under == m_tab.Handle();
+    if (under == m_main && m_tab.Handle()) {
         POINT point{};
-        RECT tabRect{};
-        overTabSurface = ::GetCursorPos(&point) && ::GetWindowRect(m_tab, &tabRect) && ::PtInRect(&tabRect, point);
+        overTabSurface = ::GetCursorPos(&point) && m_tab.Contains(point);
     }
     if (overTabSurface) {
         m_presenter.SSTab1_MouseMove();
@@ -490,24 +392,10 @@ void SetupWindowView::OnSetCursor(HWND under) {
         m_presenter.LinkLabel_MouseMove(static_cast<LinkLabel>(link));
 }
 
-void SetupWindowView::SetDefaultButton(int control) {
-    if (control == m_defaultButton)
-        return;
-    for (int button : {m_defaultButton, control}) {
-        HWND window = m_controls[button];
-        if (!window)
-            continue;
-        const auto style = static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_STYLE));
-        const DWORD type = button == control ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-        ::SendMessageA(window, BM_SETSTYLE, (style & ~static_cast<DWORD>(BS_TYPEMASK)) | type, TRUE);
-    }
-    m_defaultButton = control;
-}
-
 void SetupWindowView::SyncOptions() {
     const store::Options& options = m_presenter.Options();
     for (const OptionBox& box : kOptionBoxes) {
-        if (HWND window = m_controls[box.control])
+        if (HWND window = m_controls[box.control].get())
             ::SendMessageA(window, BM_SETCHECK, options.Get(box.option) ? BST_CHECKED : BST_UNCHECKED, 0);
     }
 }
@@ -519,7 +407,7 @@ platform::WindowId SetupWindowView::Handle() const {
 void SetupWindowView::ShowWindow(bool centre) {
     if (centre) {
         CentreOnScreen(m_main);
-        ::SetFocus(m_tab);
+        ::SetFocus(m_tab.Handle());
     }
     ::ShowWindow(m_main, SW_SHOW);
     ::SetForegroundWindow(m_main);
@@ -538,16 +426,16 @@ void SetupWindowView::SetEnabled(bool enabled) {
 }
 
 void SetupWindowView::SetAboutTexts(const std::string& programName, const std::string& version) {
-    if (HWND label = m_controls[lblprogramname])
+    if (HWND label = m_controls[lblprogramname].get())
         ::SetWindowTextA(label, programName.c_str());
-    if (HWND label = m_controls[lblversion])
+    if (HWND label = m_controls[lblversion].get())
         ::SetWindowTextA(label, version.c_str());
 }
 
 void SetupWindowView::SetLinkHighlighted(LinkLabel label, bool highlighted) {
     const auto index = static_cast<std::size_t>(label);
     m_highlighted[index] = highlighted;
-    if (HWND window = m_controls[kLinkControls[index]])
+    if (HWND window = m_controls[kLinkControls[index]].get())
         ::InvalidateRect(window, nullptr, TRUE);
 }
 

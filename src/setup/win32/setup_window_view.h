@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_tab_control.h"
 #include "setup/setup_window.h"
 #include "setup/win32/tick_list.h"
 
@@ -51,13 +52,12 @@ private:
     void SelectTab(int tab);
     int ControlOf(HWND window) const;
     int ControlOfId(int id) const;
-    bool OnCommand(int control, int code);
-    bool OnNotify(const NMHDR& header);
+    void OnCommand(int control, int code);
     LRESULT OnCtlColorStatic(HDC dc, int control);
+    // The theme or the system colours changed: the tab body's colour is taken again and everything redrawn.
+    void OnLookChanged();
     void OnSetCursor(HWND under);
-    void SetDefaultButton(int control);
     void SyncOptions();
-    void TakeTabBodyColour();
 
     HWND m_main;
     HINSTANCE m_instance;
@@ -67,17 +67,13 @@ private:
     platform::win32::UniqueFont m_linkFont; // Label7, Label8: MS Sans Serif 8.25 pt, underlined
     platform::win32::UniqueIcon m_logo;
     TickList m_listwindows; // the list box's rows, drawing and ticking; after the font that it draws with
-    // The controls stand on the tab control's body; their background is its colour (plain or themed).
-    COLORREF m_bodyColour = 0;
-    platform::win32::UniqueBrush m_bodyBrush;
-    // Children of the main window; the main window owns them, this view destroys them when it goes first.
-    HWND m_tab = nullptr;
-    HWND m_tooltip = nullptr;
-    std::array<HWND, kControlCount> m_controls{};
+    // Children of the main window, destroyed by their owners here while the main window is still there.
+    platform::win32::TabControl m_tab; // SSTab1
+    platform::win32::UniqueHwnd m_tooltip;
+    std::array<platform::win32::UniqueHwnd, kControlCount> m_controls{};
     std::array<bool, kLinkLabelCount> m_highlighted{};
-    int m_defaultButton = cmdapply;
-    HWND m_lastFocus = nullptr;
-    UINT m_restoreFocusMessage = 0;
+    platform::win32::DefaultButton m_defaultButton{IDOK};
+    platform::win32::FocusKeeper m_focus;
     platform::Subscription m_optionBoxes; // the boxes follow the options
 };
 
