@@ -11,7 +11,8 @@ if [ -z "${HOME:-}" ]; then
 fi
 
 # Debian packages per purpose.
-PKGS_WINDOWS_BUILD=(cmake ninja-build g++-mingw-w64-x86-64-win32)
+# osslsigncode: the build signs what it makes with it when given a certificate (cmake/signing.cmake).
+PKGS_WINDOWS_BUILD=(cmake ninja-build g++-mingw-w64-x86-64-win32 osslsigncode)
 # libxml2-utils: xmllint, which checks the administrative template.
 PKGS_NATIVE_BUILD=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libxml2-utils)
 # Wine for the 64-bit exe (no 32-bit Wine needed), a virtual X server and the screenshot and input tools.
