@@ -3,6 +3,7 @@
 #    found: Debian's package nsis, or NSIS on Windows);
 #  - the same as a Windows Installer package, kestrel-<version>.msi, made by wixl from installer/kestrel.wxs (only
 #    when wixl is found: Debian's package wixl);
+#  - both signed, and the uninstaller inside the installer too, when the build signs (cmake/signing.cmake);
 #  - a copy of the administrative template policy/kestrel.admx in policy/, where the e2e programs read it;
 #  - bench_wine.exe, the measuring program of scripts/bench.sh. It lives in bench/wine/, not tests/e2e/,
 #    because it is no test: the e2e harness runs every program built from tests/e2e. It shares the e2e
@@ -11,13 +12,27 @@
 find_program(KESTREL_MAKENSIS makensis HINTS "$ENV{ProgramFiles}/NSIS" "C:/Program Files (x86)/NSIS")
 if(KESTREL_MAKENSIS)
     set(KESTREL_SETUP_EXE ${CMAKE_BINARY_DIR}/kestrel-setup-${PROJECT_VERSION}.exe)
+    # makensis runs the signing command itself, on the uninstaller before it packs it and on the installer at the
+    # end. It hands the command line to the shell: a path with a blank in it is quoted.
+    set(nsis_sign)
+    if(KESTREL_SIGN_COMMAND)
+        set(words)
+        foreach(word ${KESTREL_SIGN_COMMAND})
+            if(word MATCHES " ")
+                set(word "\"${word}\"")
+            endif()
+            list(APPEND words "${word}")
+        endforeach()
+        list(JOIN words " " nsis_sign)
+        set(nsis_sign "-DSIGN=${nsis_sign}")
+    endif()
     # makensis works from the script's folder: the script finds the icon relative to it.
     add_custom_command(
         OUTPUT ${KESTREL_SETUP_EXE}
         COMMAND ${KESTREL_MAKENSIS} -V2 -WX -DVERSION=${PROJECT_VERSION} -DEXE=$<TARGET_FILE:kestrel>
-                -DOUTFILE=${KESTREL_SETUP_EXE} ${CMAKE_SOURCE_DIR}/installer/kestrel.nsi
+                -DOUTFILE=${KESTREL_SETUP_EXE} ${nsis_sign} ${CMAKE_SOURCE_DIR}/installer/kestrel.nsi
         DEPENDS kestrel ${CMAKE_SOURCE_DIR}/installer/kestrel.nsi ${CMAKE_SOURCE_DIR}/res/kestrel.ico
-                ${KESTREL_GUIDE_FILES}
+                ${KESTREL_GUIDE_FILES} ${KESTREL_SIGN_INPUTS}
         COMMENT "Packing kestrel-setup-${PROJECT_VERSION}.exe"
         VERBATIM)
     add_custom_target(installer ALL DEPENDS ${KESTREL_SETUP_EXE})
@@ -45,14 +60,19 @@ if(KESTREL_WIXL AND KESTREL_WIXL_HEAT)
         WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
         DEPENDS ${KESTREL_GUIDE_COPIES}
         VERBATIM)
+    set(msi_sign)
+    if(KESTREL_SIGN_COMMAND)
+        set(msi_sign COMMAND ${KESTREL_SIGN_COMMAND} ${KESTREL_MSI})
+    endif()
     add_custom_command(
         OUTPUT ${KESTREL_MSI}
         COMMAND ${KESTREL_WIXL} -a x64 -D Version=${PROJECT_VERSION} -D Exe=$<TARGET_FILE_NAME:kestrel>
                 -D Icon=${KESTREL_MSI_ICON} -D GuideDir=. -D Win64=yes -o ${KESTREL_MSI}
                 ${CMAKE_SOURCE_DIR}/installer/kestrel.wxs ${KESTREL_MSI_PICTURES}
+        ${msi_sign}
         WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
         DEPENDS kestrel ${CMAKE_SOURCE_DIR}/installer/kestrel.wxs ${CMAKE_SOURCE_DIR}/res/kestrel.ico
-                ${KESTREL_MSI_PICTURES} ${KESTREL_GUIDE_COPIES}
+                ${KESTREL_MSI_PICTURES} ${KESTREL_GUIDE_COPIES} ${KESTREL_SIGN_INPUTS}
         COMMENT "Packing kestrel-${PROJECT_VERSION}.msi"
         VERBATIM)
     add_custom_target(msi ALL DEPENDS ${KESTREL_MSI})

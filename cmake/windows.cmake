@@ -2,6 +2,9 @@
 add_link_options(-static -static-libgcc -static-libstdc++)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 
+# kestrel_sign(<target>): the program, and every other program that is shipped, is signed when a certificate is given.
+include(cmake/signing.cmake)
+
 # The sentences of the program's events: windmc turns res/kestrel_events.mc into a message table (an .rc with its
 # .bin, linked into kestrel.exe) and a header of the message identifiers for the platform's event log.
 find_program(KESTREL_WINDMC NAMES x86_64-w64-mingw32-windmc windmc REQUIRED)
@@ -28,6 +31,7 @@ list(FILTER KESTREL_WIN32_SOURCES EXCLUDE REGEX "/platform/win32/")
 add_executable(kestrel WIN32 ${KESTREL_WIN32_SOURCES} res/kestrel.rc ${KESTREL_EVENTS_DIR}/kestrel_events.rc)
 target_include_directories(kestrel PRIVATE res)
 target_link_libraries(kestrel PRIVATE kestrel_win32_platform comctl32 uxtheme gdi32 user32 shell32 advapi32 bcrypt)
+kestrel_sign(kestrel)
 
 # The user's guide (docs/guide: kestrel-guide.html and its pictures in kestrel-guide/) goes beside kestrel.exe, as
 # the installer puts it: Help opens it, also from the build folder.

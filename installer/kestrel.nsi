@@ -6,6 +6,10 @@
 ;
 ;   makensis -V2 -DVERSION=2.0.2 -DEXE=/path/to/kestrel.exe -DOUTFILE=/path/to/kestrel-setup-2.0.2.exe kestrel.nsi
 ;
+; With -DSIGN=<command> (the build passes its signing command when it signs) makensis runs "<command> <file>" on
+; the uninstaller before packing it and on the finished installer, so that both carry a signature: the uninstaller
+; that Windows runs from the list of installed programs is the one written at install time, not the installer.
+;
 ; Both halves run silently with /S: the installer then does not start Kestrel (it starts at the next logon),
 ; and the uninstaller keeps the stored password, settings and locked items.
 
@@ -20,6 +24,11 @@ Target amd64-unicode
 !endif
 !ifndef OUTFILE
     !define OUTFILE "kestrel-setup-${VERSION}.exe"
+!endif
+!ifdef SIGN
+    ; system() returns the exit status shifted left, but 0 stays 0: anything else ends the build.
+    !uninstfinalize '${SIGN} "%1"' = 0
+    !finalize '${SIGN} "%1"' = 0
 !endif
 
 !define PRODUCT "Kestrel"

@@ -11,13 +11,16 @@ if [ -z "${HOME:-}" ]; then
 fi
 
 # Debian packages per purpose.
-PKGS_WINDOWS_BUILD=(cmake ninja-build g++-mingw-w64-x86-64-win32)
+# osslsigncode: the build signs what it makes with it when given a certificate (cmake/signing.cmake).
+PKGS_WINDOWS_BUILD=(cmake ninja-build g++-mingw-w64-x86-64-win32 osslsigncode)
 # libxml2-utils: xmllint, which checks the administrative template; clang-format checks the sources' format.
 PKGS_NATIVE_BUILD=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libxml2-utils
     clang-format)
 # Wine for the 64-bit exe (no 32-bit Wine needed), a virtual X server and the screenshot and input tools.
 PKGS_WINE=(wine wine64 fonts-wine xvfb xauth xdotool x11-utils imagemagick)
 PKGS_INSTALLER=(nsis wixl)
+# The tests' signing certificate (openssl) and the MSI package's properties (msiinfo), for checking the signatures.
+PKGS_SIGNING_TESTS=(openssl msitools)
 
 log() { printf '[kestrel] %s\n' "$*"; }
 die() { printf '[kestrel] error: %s\n' "$*" >&2; exit 1; }
@@ -149,4 +152,46 @@ stop_wine_and_xvfb() {
         wineserver -w >/dev/null 2>&1
     fi
     stop_xvfb
+}
+
+# The tests sign the windows build with a throwaway certificate, so that they check the signatures a release
+# carries: a certificate authority of their own and a code-signing certificate it issued to the publisher, packed
+# with its key into a PKCS#12 file. Made once in build/test-certificate/ and kept for later runs (a new one would
+# make the build sign everything again); made anew only when it is about to expire. Exports the variables that the
+# windows build signs with; the checks verify against the authority's certificate, ca.pem.
+TEST_CERTIFICATE_DIR="$KESTREL_ROOT/build/test-certificate"
+use_test_certificate() {
+    local dir="$TEST_CERTIFICATE_DIR"
+    if [ ! -f "$dir/signer.pfx" ] || ! openssl x509 -checkend 86400 -noout -in "$dir/signer.pem" >/dev/null 2>&1; then
+        log "making a throwaway signing certificate in $dir"
+        rm -rf "$dir.tmp"
+        mkdir -p "$dir.tmp" && chmod 700 "$dir.tmp" || return 1
+        (
+            cd "$dir.tmp" || exit 1
+            openssl rand -hex 16 | tr -d '\n' >password &&
+                openssl req -x509 -newkey rsa:2048 -noenc -keyout ca.key -out ca.pem -days 3650 \
+                    -subj "/CN=Kestrel test signing authority (throwaway)" \
+                    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" &&
+                openssl req -new -newkey rsa:2048 -noenc -keyout signer.key -out signer.csr -subj "/O=ORV/CN=ORV" &&
+                printf '%s\n' "basicConstraints=CA:FALSE" "keyUsage=critical,digitalSignature" \
+                    "extendedKeyUsage=codeSigning" "subjectKeyIdentifier=hash" "authorityKeyIdentifier=keyid" >signer.ext &&
+                openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -set_serial "0x$(openssl rand -hex 8)" \
+                    -days 3650 -extfile signer.ext -out signer.pem &&
+                openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem -name ORV -out signer.pfx \
+                    -passout file:password
+        ) >"$dir.tmp/openssl.log" 2>&1 || { log "openssl failed: see $dir.tmp/openssl.log"; return 1; }
+        rm -rf "$dir"
+        mv "$dir.tmp" "$dir"
+    fi
+    export KESTREL_SIGN_PFX="$dir/signer.pfx"
+    KESTREL_SIGN_PASSWORD="$(cat "$dir/password")"
+    export KESTREL_SIGN_PASSWORD
+    # No time stamps in the tests: they would need a time-stamp server on the network.
+    export KESTREL_SIGN_TIMESTAMP=
+    # The build takes the certificate when it is configured: a build/windows configured without it (by
+    # scripts/run.sh, say) would go on building unsigned. Configuring again changes nothing else.
+    if [ -f "$KESTREL_ROOT/build/windows/build.ninja" ]; then
+        (cd "$KESTREL_ROOT" && cmake --preset windows >"$KESTREL_ROOT/build/windows-configure.log" 2>&1) ||
+            { log "configuring build/windows failed: see build/windows-configure.log"; return 1; }
+    fi
 }

@@ -2,8 +2,9 @@
 # Runs every test: installs what is missing, then
 #   1. native build + unit tests (ctest),
 #   2. the same under AddressSanitizer + UndefinedBehaviorSanitizer,
-#   3. the windows build (kestrel.exe and the e2e programs),
-#   4. the e2e programs under Wine on Xvfb (scripts/e2e.sh).
+#   3. the windows build (kestrel.exe, the installers and the e2e programs), signed with a throwaway certificate,
+#   4. the e2e programs under Wine on Xvfb (scripts/e2e.sh),
+#   5. the signatures of kestrel.exe, the installers and the installed uninstaller (scripts/check-signatures.sh).
 # Ends with one line "N passed, N failed" over all of them; a failed build counts as one failure.
 # Exits non-zero when anything failed. Build directories under build/ are reused between runs.
 set -u
@@ -12,7 +13,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$KESTREL_ROOT" || exit 1
 
 started=$(date +%s)
-ensure_packages "${PKGS_NATIVE_BUILD[@]}" "${PKGS_WINDOWS_BUILD[@]}" "${PKGS_WINE[@]}" "${PKGS_INSTALLER[@]}"
+ensure_packages "${PKGS_NATIVE_BUILD[@]}" "${PKGS_WINDOWS_BUILD[@]}" "${PKGS_WINE[@]}" "${PKGS_INSTALLER[@]}" \
+    "${PKGS_SIGNING_TESTS[@]}"
 
 passed=0
 failed=0
@@ -51,6 +53,11 @@ native_tests native
 native_tests native-asan
 
 step "windows: build"
+# Signed as a release is, with a throwaway certificate made once under build/ (scripts/lib.sh).
+if ! use_test_certificate; then
+    failed=$((failed + 1))
+    problems+=("no test signing certificate")
+fi
 # -k 0: build every target that can be built, so that one broken program does not hide the other tests.
 if ! build_preset windows -k 0; then
     failed=$((failed + 1))
@@ -69,6 +76,18 @@ rm -f "$result"
 passed=$((passed + p))
 failed=$((failed + f))
 [ "$f" -eq 0 ] || problems+=("e2e: $f failure(s), see build/e2e-artifacts/")
+
+step "signatures"
+# After the e2e run, which copies out the uninstaller that the installer wrote into Program Files.
+logfile="$KESTREL_ROOT/build/signatures.log"
+bash "$KESTREL_ROOT/scripts/check-signatures.sh" 2>&1 | tee "$logfile"
+rc=${PIPESTATUS[0]}
+p=$(grep -c '^PASS ' "$logfile")
+f=$(grep -c '^FAIL ' "$logfile")
+[ "$rc" -ne 0 ] && [ "$f" -eq 0 ] && f=1
+passed=$((passed + p))
+failed=$((failed + f))
+[ "$f" -eq 0 ] || problems+=("signatures: $f failure(s), see build/signatures.log")
 
 step "done"
 for problem in "${problems[@]}"; do log "$problem"; done
