@@ -1,5 +1,6 @@
 #include "common/password.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -59,10 +60,11 @@ bool EqualConstantTime(const std::string& a, const std::string& b) {
 
 } // namespace
 
-Password::Password(platform::Crypto& crypto, std::uint32_t iterations)
+Password::Password(platform::Crypto& crypto, std::uint32_t iterations, const platform::AnsiCodePage* legacy)
     : m_crypto(crypto),
       // Kept within what Parse accepts, so that every hash made here can be read back.
-      m_iterations(iterations == 0 ? 1 : (iterations > kMaxIterations ? kMaxIterations : iterations)) {
+      m_iterations(iterations == 0 ? 1 : (iterations > kMaxIterations ? kMaxIterations : iterations)),
+      m_legacy(legacy) {
     // Nothing is in force until the settings are loaded: a second copy of the program never loads them, and its
     // notice shows no default-password note.
     m_isDefault = false;
@@ -70,6 +72,7 @@ Password::Password(platform::Crypto& crypto, std::uint32_t iterations)
 
 Password::~Password() {
     WipeString(m_pendingPlain);
+    WipeString(m_toRehash);
 }
 
 void Password::TakePlain(const std::string& plain) {
@@ -84,6 +87,7 @@ void Password::LoadStored(const std::string& stored) {
     // After a save the settings are loaded again at once: the text just stored needs no second hashing.
     if (m_knownStored && *m_knownStored == stored)
         return;
+    WipeString(m_toRehash);
 
     if (stored.empty()) {
         TakePlain(kDefault);
@@ -99,6 +103,7 @@ void Password::LoadStored(const std::string& stored) {
 }
 
 void Password::Set(const std::string& plain) {
+    WipeString(m_toRehash);
     if (auto hash = MakeHash(plain)) {
         WipeString(m_pendingPlain);
         m_loaded = true;
@@ -115,13 +120,37 @@ bool Password::Matches(const std::string& typed) const {
     if (!m_loaded)
         return false;
     if (m_hash)
-        return Verify(*m_hash, typed);
+        return VerifyTyped(*m_hash, typed);
     return EqualConstantTime(typed, m_pendingPlain);
+}
+
+bool Password::VerifyTyped(const Hash& hash, const std::string& typed) const {
+    if (Verify(hash, typed))
+        return true;
+    const bool ascii = std::all_of(typed.begin(), typed.end(), [](char c) { return (c & 0x80) == 0; });
+    if (ascii || !m_legacy)
+        return false;
+    std::optional<std::string> bytes = m_legacy->Encode(typed);
+    const bool matched = bytes && Verify(hash, *bytes);
+    if (bytes)
+        WipeString(*bytes);
+    if (matched) {
+        WipeString(m_toRehash);
+        m_toRehash = typed;
+    }
+    return matched;
 }
 
 std::string Password::StoredForm() {
     if (!m_loaded)
         TakePlain(kDefault);
+    if (m_hash && !m_toRehash.empty()) {
+        if (auto fresh = MakeHash(m_toRehash)) {
+            m_hash = std::move(fresh);
+            m_knownStored = Format(*m_hash);
+        }
+        WipeString(m_toRehash);
+    }
     if (!m_hash) {
         auto hash = MakeHash(m_pendingPlain);
         if (!hash)

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/ansi_code_page.h"
 #include "platform/crypto.h"
 
 namespace common {
@@ -28,6 +29,10 @@ namespace common {
 //
 // If the system refuses to hash (no random bytes, no PBKDF2), nothing is lost: the password stays in force
 // as plain text and StoredForm returns that plain text, which a later load reads as a legacy value.
+//
+// Text is UTF-8 and is hashed as such. An earlier release hashed the bytes of the ANSI code page: where a typed
+// password does not match its UTF-8 hash, its bytes in that code page are tried too (only for text beyond ASCII,
+// where the two differ), and a password that matched so is hashed again in UTF-8 by the next StoredForm.
 class Password {
 public:
     static constexpr const char* kDefault = "PASSAGE";
@@ -37,8 +42,9 @@ public:
     // Above this a stored hash is taken as damaged: checking it would stall the prompt for minutes.
     static constexpr std::uint32_t kMaxIterations = 10000000;
 
-    // iterations: what new hashes use (tests pass fewer to stay quick).
-    explicit Password(platform::Crypto& crypto, std::uint32_t iterations = kIterations);
+    // iterations: what new hashes use (tests pass fewer to stay quick); legacy: the code page of earlier hashes.
+    explicit Password(platform::Crypto& crypto, std::uint32_t iterations = kIterations,
+                      const platform::AnsiCodePage* legacy = nullptr);
     Password(const Password&) = default;
     Password(Password&&) = default;
     Password& operator=(const Password&) = delete;
@@ -72,8 +78,13 @@ private:
     static std::string Format(const Hash& hash);
     void TakePlain(const std::string& plain);
 
+    bool VerifyTyped(const Hash& hash, const std::string& typed) const;
+
     platform::Crypto& m_crypto;
     std::uint32_t m_iterations;
+    const platform::AnsiCodePage* m_legacy;
+    // A password that matched a hash of its code-page bytes, to be hashed in UTF-8 by the next StoredForm.
+    mutable std::string m_toRehash;
     // Exactly one of these describes the password in force: a parsed hash, or a plain text that has
     // not been hashed yet (the default, or a legacy stored value, both readable in the store anyway).
     std::optional<Hash> m_hash;

@@ -9,7 +9,8 @@ namespace common {
 
 // The few values that several windows share. Owned by the application object, passed by reference.
 struct SharedState {
-    explicit SharedState(platform::Crypto& crypto) : Password(crypto) {}
+    explicit SharedState(platform::Crypto& crypto, const platform::AnsiCodePage* legacy = nullptr)
+        : Password(crypto, common::Password::kIterations, legacy) {}
     explicit SharedState(common::Password password) : Password(std::move(password)) {}
 
     // The window the watcher hid and the prompt holds; 0 for none.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/scoped_flag.h"
+#include "platform/utf.h"
 
 namespace engine {
 
@@ -11,8 +12,8 @@ using platform::RegRoot;
 namespace {
 
 constexpr unsigned kTickMs = 1000;
-constexpr int kTitleBuffer = 255; // GetWindowTextA count: titles are seen as at most 254 characters
-constexpr int kClassBuffer = 299; // GetClassNameA count
+constexpr int kTitleBuffer = 255; // GetWindowTextW count: titles are seen as at most 254 characters
+constexpr int kClassBuffer = 299; // GetClassNameW count
 constexpr std::size_t kMaxTitle = kTitleBuffer - 1;
 constexpr std::size_t kMaxClass = kClassBuffer - 1;
 constexpr int kStoredItems = 1000; // Item0 .. Item999
@@ -126,9 +127,7 @@ void LockEngine::TimerorvTick() {
 std::string LockEngine::SeenTitle(platform::WindowId window) {
     // Cut again here: the rules are matched against what a 255-character read can give, whatever the system did.
     std::string title = m_desktop.WindowTitle(window, kTitleBuffer);
-    if (title.size() > kMaxTitle)
-        title.resize(kMaxTitle);
-    return title;
+    return platform::CutToUtf16Units(title, kMaxTitle);
 }
 
 void LockEngine::OnWindowEvent(platform::WindowId window) {
@@ -186,13 +185,11 @@ void LockEngine::WalkRules(platform::WindowId window, std::string title) {
             ownChecked = true;
         }
 
-        std::string className = m_desktop.ClassName(window, kClassBuffer);
+        std::string className = platform::CutToUtf16Units(m_desktop.ClassName(window, kClassBuffer), kMaxClass);
         // Every window has a class: none means the window closed since its title was read (or cannot be looked
         // at). It is no match; locking it would hold a dead handle and ask the window held now to close.
         if (className.empty())
             return;
-        if (className.size() > kMaxClass)
-            className.resize(kMaxClass);
         // Every program's standard dialogs share one class; they are told apart by their titles.
         m_state.AllowKey = className == kDialogClass ? title : std::move(className);
         if (m_allow.FindString(m_state.AllowKey) >= 0)

@@ -17,8 +17,8 @@
 namespace engine {
 
 constexpr const char* kLockedItemsKey = store::kLockedItemsKey;
-// The longest item text, in bytes of the ANSI code page, that a load gives back: the read takes the text and its
-// ",1" or ",0" into one buffer of the registry layer.
+// The longest item text, in characters (UTF-16 units, as the system counts them), that a load gives back: the read
+// takes the text and its ",1" or ",0" into one buffer of the registry layer.
 constexpr std::size_t kMaxItemText = store::Registry::kBufferSize - 2;
 constexpr const char* kRunningCaption = "Kestrel 2004";     // the first instance's main window
 constexpr const char* kStartingCaption = "*** Kestrel ***"; // every main window at creation

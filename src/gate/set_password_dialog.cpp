@@ -6,18 +6,6 @@ namespace gate {
 
 namespace {
 
-// Lower case of ANSI text for the confirmation: ASCII letters and the accented Latin letters of the Western
-// code page, so that a confirmation typed with Caps Lock on still matches.
-std::string Lowered(const std::string& text) {
-    std::string lowered(text);
-    for (char& c : lowered) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
-            c = static_cast<char>(u + 0x20);
-    }
-    return lowered;
-}
-
 // Wipes the copies of typed passwords when the handler leaves, whichever way it leaves.
 class Wiped {
 public:
@@ -33,8 +21,9 @@ private:
 
 } // namespace
 
-SetPasswordDialog::SetPasswordDialog(common::Password& password, std::function<void(bool)> setOwnerEnabled)
-    : m_password(password), m_modal(std::move(setOwnerEnabled)) {}
+SetPasswordDialog::SetPasswordDialog(common::Password& password, const platform::TextCase& textCase,
+                                     std::function<void(bool)> setOwnerEnabled)
+    : m_password(password), m_textCase(textCase), m_modal(std::move(setOwnerEnabled)) {}
 
 void SetPasswordDialog::Create(std::unique_ptr<SetPasswordView> view) {
     m_view = std::move(view);
@@ -52,9 +41,11 @@ void SetPasswordDialog::OKButton_Click() {
         return;
     const Wiped text1(m_view->Text1());
     const Wiped text2(m_view->Text2());
-    const Wiped lower1(Lowered(*text1));
-    const Wiped lower2(Lowered(*text2));
-    if (*lower1 != *lower2) {
+    // The confirmation ignores letter case by the system's rules, so that one typed with Caps Lock on still matches,
+    // in any script.
+    const Wiped folded1(m_textCase.Folded(*text1));
+    const Wiped folded2(m_textCase.Folded(*text2));
+    if (*folded1 != *folded2) {
         m_view->SetLabel1(kPasswordsDoNotMatch);
         m_view->ClearTexts();
         m_view->FocusText1();

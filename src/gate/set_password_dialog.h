@@ -5,6 +5,7 @@
 
 #include "common/modal_state.h"
 #include "common/password.h"
+#include "platform/text_case.h"
 
 namespace gate {
 
@@ -32,7 +33,8 @@ public:
 // window while it exists and enables it on every way it closes.
 class SetPasswordDialog {
 public:
-    SetPasswordDialog(common::Password& password, std::function<void(bool)> setOwnerEnabled);
+    SetPasswordDialog(common::Password& password, const platform::TextCase& textCase,
+                      std::function<void(bool)> setOwnerEnabled);
     SetPasswordDialog(const SetPasswordDialog&) = delete;
     SetPasswordDialog& operator=(const SetPasswordDialog&) = delete;
 
@@ -49,6 +51,7 @@ private:
     void CloseDialog();
 
     common::Password& m_password;
+    const platform::TextCase& m_textCase;
     std::unique_ptr<SetPasswordView> m_view;
     // After the view: a dialog destroyed while open gives the setup window back before its window goes.
     common::ModalState m_modal;

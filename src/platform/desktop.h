@@ -7,12 +7,13 @@
 
 namespace platform {
 
-// What the lock engine and the prompts need from the window manager. Text is in the ANSI code page.
+// What the lock engine and the prompts need from the window manager. Text is UTF-8; lengths count UTF-16 units, as
+// the system's do.
 class Desktop {
 public:
     virtual ~Desktop() = default;
     virtual WindowId ForegroundWindow() = 0;
-    // The title as GetWindowTextA gives it into a buffer of maxCount characters (NUL included):
+    // The title as GetWindowTextW gives it into a buffer of maxCount characters (NUL included):
     // at most maxCount - 1 characters, "" for no window or no title.
     virtual std::string WindowTitle(WindowId window, int maxCount) = 0;
     // The class name, at most maxCount - 1 characters; "" when it cannot be read.
@@ -25,7 +26,7 @@ public:
     virtual void ShowWindowNoActivate(WindowId window) = 0;
     // Posts WM_CLOSE (0, 0); lost without effect when the window is gone.
     virtual void PostClose(WindowId window) = 0;
-    // FindWindowA with a title only / a class only; 0 when none.
+    // FindWindowW with a title only / a class only; 0 when none.
     virtual WindowId FindWindowByTitle(const std::string& title) = 0;
     virtual WindowId FindWindowByClass(const std::string& className) = 0;
     // True for windows that belong to this process.

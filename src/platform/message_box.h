@@ -17,7 +17,7 @@ constexpr int kIdCancel = 2;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
 
-// MessageBoxA: blocks the caller's handler until answered (a nested message loop keeps other windows alive).
+// MessageBoxW: blocks the caller's handler until answered (a nested message loop keeps other windows alive).
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;

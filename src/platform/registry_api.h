@@ -26,7 +26,8 @@ constexpr std::uint32_t kRegDword = 4;
 
 using RegKey = std::uint64_t; // opaque open key, 0 = none
 
-// The raw registry calls, one to one with the system's ANSI functions.
+// The raw registry calls, one to one with the system's wide functions. Key paths and value names are UTF-8 here
+// (converted at the call); value data is the bytes as stored, strings in UTF-16 (least significant byte first).
 class RegistryApi {
 public:
     virtual ~RegistryApi() = default;

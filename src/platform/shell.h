@@ -7,7 +7,8 @@
 
 namespace platform {
 
-// The 88-byte, single-byte-character notification icon record, field for field.
+// The first version of the notification icon record, field for field (its 88 bytes on 32-bit Windows with one byte a
+// character; the tip is ASCII, and the Win32 layer widens it).
 struct TrayIconData {
     std::uint32_t cbSize = 0;
     WindowId hWnd = 0;
@@ -24,11 +25,11 @@ constexpr std::uint32_t kNimDelete = 2;
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Shell_NotifyIconA; the result is not looked at by the program.
+    // Shell_NotifyIconW; the result is not looked at by the program.
     virtual bool NotifyIcon(std::uint32_t message, const TrayIconData& data) = 0;
-    // ShellExecuteA(owner, "Open", address, null, "", SW_SHOWNORMAL).
+    // ShellExecuteW(owner, "Open", address, null, "", SW_SHOWNORMAL).
     virtual void OpenAddress(WindowId owner, const std::string& address) = 0;
-    // WinHelpA(owner, file, command, 0).
+    // WinHelpW(owner, file, command, 0).
     virtual void OpenHelp(WindowId owner, const std::string& file, unsigned command) = 0;
     // Whether a file (not a folder) of that path exists.
     virtual bool FileExists(const std::string& path) = 0;

@@ -2,7 +2,7 @@
 
 namespace platform {
 
-// The system-wide task-key lock (SystemParametersInfoA, SPI_SETSCREENSAVERRUNNING).
+// The system-wide task-key lock (SystemParametersInfoW, SPI_SETSCREENSAVERRUNNING).
 class TaskKeys {
 public:
     virtual ~TaskKeys() = default;

@@ -1,19 +1,22 @@
 #pragma once
-#include <cstddef>
+#include <string>
 
 namespace platform {
 
-// Letter case of text in the ANSI code page in use, by that code page's rules. A character is one byte, or two
-// where the code page has double-byte characters; their second byte may look like an ASCII letter, but is none.
+// Letter case by the system's Unicode rules. The system maps one UTF-16 code unit to one (so "ß" stays "ß" in upper
+// case and the length never changes); a character that has no other case stays as it is.
 class TextCase {
 public:
     virtual ~TextCase() = default;
-    // True when the byte starts a double-byte character: the byte after it belongs to the same character.
-    virtual bool IsLeadByte(char byte) const = 0;
-    // The character of size bytes (1 or 2) at character, in lower or upper case, in place. A character whose
-    // partner has no place in the code page stays as it is.
-    virtual void Lower(char* character, std::size_t size) const = 0;
-    virtual void Upper(char* character, std::size_t size) const = 0;
+    virtual void Lower(std::u16string& text) const = 0;
+    virtual void Upper(std::u16string& text) const = 0;
+
+    // The same over the program's UTF-8 text.
+    std::string Lowered(const std::string& utf8) const;
+    std::string Uppered(const std::string& utf8) const;
+    // The text with letter case taken out, for comparing: upper case, then lower, so that the letters whose cases
+    // do not map back one to one fold together (Greek final and plain sigma; dotted, dotless and plain i).
+    std::string Folded(const std::string& utf8) const;
 };
 
 } // namespace platform

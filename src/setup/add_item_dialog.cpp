@@ -4,6 +4,7 @@
 
 #include "common/scoped_flag.h"
 #include "engine/lock_engine.h"
+#include "platform/utf.h"
 #include "setup/title_case.h"
 #include "setup/vendor.h"
 
@@ -62,13 +63,9 @@ void AddItemDialog::cmdok_Click() {
     if (text.empty())
         return;
     // What the store cannot give back as typed is refused: a longer text reads back empty and goes at the next
-    // save, and "?" in place of a character would match titles that have nothing to do with it.
-    if (text.size() > engine::kMaxItemText) {
+    // save. The store counts characters as the system does, in UTF-16 units.
+    if (platform::Utf16Length(text) > engine::kMaxItemText) {
         m_view->SetInstruction(kAddItemTooLong);
-        return;
-    }
-    if (m_view->TextOutsideCodePage()) {
-        m_view->SetInstruction(kAddItemOutsideCodePage);
         return;
     }
     {
@@ -110,10 +107,6 @@ void AddItemDialog::Form_Unload() {
 
 void AddItemDialog::Convert() {
     const common::ScopedFlag converting(m_converting);
-    // The text comes and goes in the ANSI code page: written back, characters it has no place for would turn
-    // into "?" in the box. They stay as typed, unconverted, and OK refuses them.
-    if (m_view->TextOutsideCodePage())
-        return;
     const std::string text = m_view->Text();
     const std::string converted = ToTitleCase(text, m_textCase);
     // Converting converted text gives the same text, so writing it back only when it differs saves a

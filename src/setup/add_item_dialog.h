@@ -17,17 +17,13 @@ constexpr const char* kAddItemInstruction =
 constexpr const char* kAddItemRefusal = "Sorry, you cannot lock this, it's used by this program.";
 // And what it says to a text that the store could not give back as it was typed.
 constexpr const char* kAddItemTooLong = "Sorry, you cannot lock this, it's longer than 1022 characters.";
-constexpr const char* kAddItemOutsideCodePage = "Sorry, you cannot lock this, it has characters this computer "
-                                                "cannot store.";
 
 // The window of the add-item dialog `frmadd`, as its presenter sees it.
 class AddItemView {
 public:
     virtual ~AddItemView() = default;
-    virtual platform::WindowId Handle() const = 0; // owner of the dialog's message boxes
-    virtual std::string Text() const = 0;          // txtwindow, exactly as shown
-    // True when txtwindow holds characters that the ANSI code page has no place for (Text() has "?" for them).
-    virtual bool TextOutsideCodePage() const = 0;
+    virtual platform::WindowId Handle() const = 0;            // owner of the dialog's message boxes
+    virtual std::string Text() const = 0;                     // txtwindow, exactly as shown
     virtual void SetText(const std::string& text) = 0;        // raises txtwindow_Change like typing does
     virtual void SetCaretToEnd() = 0;                         // insertion point at the text's length, nothing selected
     virtual bool ConvertChecked() const = 0;                  // chkconvert

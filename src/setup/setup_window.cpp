@@ -97,7 +97,7 @@ void SetupWindow::cmdsetpassword_Click() {
     if (!m_view)
         return;
     m_setPassword.reset();
-    m_setPassword = std::make_unique<gate::SetPasswordDialog>(m_state.Password, OwnerEnabler());
+    m_setPassword = std::make_unique<gate::SetPasswordDialog>(m_state.Password, m_textCase, OwnerEnabler());
     m_setPassword->Create(m_view->CreateSetPasswordView(*m_setPassword));
     m_setPassword->Show();
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/utf.h"
+
 namespace store {
 
 using platform::kRegDword;
@@ -61,11 +63,29 @@ std::uint32_t LeadingNumber(const std::string& text) {
     return static_cast<std::uint32_t>(value);
 }
 
+// The text as the data of a string value: UTF-16, least significant byte first, without a terminating NUL.
 Status SetString(platform::RegistryApi& api, platform::RegKey key, const std::string& name, const std::string& text) {
-    if (text.size() > std::numeric_limits<std::uint32_t>::max())
+    const std::u16string units = platform::Utf16(text);
+    if (units.size() > std::numeric_limits<std::uint32_t>::max() / 2)
         return {platform::kRegMoreData};
-    return {api.SetValue(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
-                         static_cast<std::uint32_t>(text.size()))};
+    std::vector<std::uint8_t> data;
+    data.reserve(units.size() * 2);
+    for (char16_t unit : units) {
+        data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        data.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return {api.SetValue(key, name, kRegSz, data.data(), static_cast<std::uint32_t>(data.size()))};
+}
+
+// The text of string data; a trailing NUL (other programs store one, this one does not) is dropped, and an odd last
+// byte, which no UTF-16 text has, is ignored.
+std::string StringOf(const std::uint8_t* data, std::uint32_t size) {
+    std::u16string units(size / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+    if (!units.empty() && units.back() == u'\0')
+        units.pop_back();
+    return platform::Utf8(units);
 }
 
 } // namespace
@@ -85,21 +105,16 @@ std::string Registry::ReadValue(RegRoot root, const std::string& path, const std
     if (m_api.OpenKey(root, path, RegAccess::Read, key.Out()) != kRegOk)
         return "";
 
-    std::array<std::uint8_t, kBufferSize> buffer{};
-    std::uint32_t size = kBufferSize;
+    std::array<std::uint8_t, kBufferBytes> buffer{};
+    std::uint32_t size = kBufferBytes;
     std::uint32_t type = 0;
     if (m_api.QueryValue(key.Get(), name, &type, buffer.data(), &size) != kRegOk)
         return "";
-    if (size > kBufferSize)
+    if (size > kBufferBytes)
         return ""; // a misbehaving system layer; never read past the buffer
 
-    if (type == kRegSz) {
-        std::string text(reinterpret_cast<const char*>(buffer.data()), size);
-        // Other programs store strings with their terminating NUL, this one without: both read the same.
-        if (!text.empty() && text.back() == '\0')
-            text.pop_back();
-        return text;
-    }
+    if (type == kRegSz)
+        return StringOf(buffer.data(), size);
     if (type == kRegDword) {
         if (size == 0)
             return "";
@@ -119,8 +134,8 @@ Status Registry::WriteValue(RegRoot root, const std::string& path, const std::st
 
     // The value keeps the type it has. Data too large for the buffer cannot be looked at, so it is not
     // overwritten either.
-    std::array<std::uint8_t, kBufferSize> buffer{};
-    std::uint32_t size = kBufferSize;
+    std::array<std::uint8_t, kBufferBytes> buffer{};
+    std::uint32_t size = kBufferBytes;
     std::uint32_t type = 0;
     const long status = m_api.QueryValue(key.Get(), name, &type, buffer.data(), &size);
     if (status == kRegFileNotFound) {

@@ -20,11 +20,16 @@ struct Status {
 // The layer's own refusal to write text over a value whose type holds no text (neither a string nor a number).
 constexpr long kRegUnsupportedType = 1630; // ERROR_UNSUPPORTED_TYPE
 
-// The registry access layer: text in, text out. Reads give "" on any failure; creates, deletes and writes pass
+// The registry access layer: text in, text out. Text is the program's UTF-8; strings are stored in UTF-16, as the
+// system's wide calls keep them, so that every program (an earlier release reading them in its code page
+// included) reads the same characters. Reads give "" on any failure; creates, deletes and writes pass
 // the system's status up, which most callers may ignore but a save must not.
 class Registry {
 public:
+    // Value data is read through a buffer of this many characters (UTF-16 units, 2 bytes each); larger data
+    // cannot be read, nor overwritten by WriteValue.
     static constexpr std::size_t kBufferSize = 1024;
+    static constexpr std::size_t kBufferBytes = kBufferSize * 2;
 
     explicit Registry(platform::RegistryApi& api) : m_api(api) {}
 

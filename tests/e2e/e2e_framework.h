@@ -464,7 +464,7 @@ inline void DestroyTestWindows() {
 // GUI program's debug output goes to the Unix standard error it inherits from the program that started it: this
 // program's, which scripts/e2e.sh puts in build/e2e-artifacts/<program>.stderr and names in KESTREL_E2E_STDERR. A
 // Kestrel started with StartKestrelAndWait(trace) has the channels on; each report leaves its event ID there (advapi's
-// "fixme:...ReportEventA (source,type,category,id,..."), then one "trace:eventlog:ReportEventW L"<insert>"" line
+// "fixme:...ReportEventW (source,type,category,id,..."), then one "trace:eventlog:ReportEventW L"<insert>"" line
 // per insert. Events() reads what was written after the trace was made.
 class EventTrace {
 public:
@@ -501,7 +501,7 @@ public:
         DWORD got = 0;
         while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
             text.append(buffer, got);
-        const std::string idCall = "ReportEventA (";
+        const std::string idCall = "ReportEventW (";
         const std::string insertLine = "trace:eventlog:ReportEventW L\"";
         std::size_t start = 0;
         while (start < text.size()) {

@@ -140,7 +140,7 @@ inline HWND ItemList(HWND main) {
 }
 
 // The rows' texts, asked as a reading tool asks: in UTF-16 (Wine 8 hands the ANSI form of LB_GETTEXT to another
-// process as UTF-16 too), then in the ANSI code page the program works in.
+// process as UTF-16 too), then in UTF-8, as the tests write their texts.
 inline std::vector<std::string> ListTexts(HWND list) {
     std::vector<std::string> texts;
     const LRESULT count = Ask(list, LB_GETCOUNT);
@@ -151,9 +151,9 @@ inline std::vector<std::string> ListTexts(HWND list) {
         std::vector<wchar_t> wide(static_cast<std::size_t>(length) + 1, L'\0');
         const LRESULT copied = Ask(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide.data()));
         const int chars = static_cast<int>(std::clamp<LRESULT>(copied, 0, length));
-        std::string text(static_cast<std::size_t>(chars) * 2, '\0');
-        const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, text.data(), static_cast<int>(text.size()),
-                                              nullptr, nullptr);
+        std::string text(static_cast<std::size_t>(chars) * 3, '\0');
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), chars, text.data(),
+                                              static_cast<int>(text.size()), nullptr, nullptr);
         text.resize(static_cast<std::size_t>(std::max(bytes, 0)));
         texts.push_back(text);
     }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/fake/fake_message_box.h"
-#include "platform/fake/fake_text_case.h"
 #include "platform/fake/fake_timer.h"
+#include "platform/native/native_text_case.h"
 #include "setup/title_case.h"
 #include "setup_fake_views.h"
 
@@ -12,7 +12,7 @@ namespace {
 
 using setuptest::FakeAddItemView;
 
-TEST(TitleCase, LowersEverythingAndRaisesTheFirstLetterOfEachWord) {
+TEST(TitleCase, LowersEverythingAndRaisesTheFirstLetterOfEachWordInAnyScript) {
     const struct {
         std::string in;
         std::string out;
@@ -24,37 +24,16 @@ TEST(TitleCase, LowersEverythingAndRaisesTheFirstLetterOfEachWord) {
         {"tab\tlf\nvt\vff\fcr\rend", "Tab\tLf\nVt\vFf\fCr\rEnd"},
         {std::string("nul\0after", 9), std::string("Nul\0After", 9)},
         {"st.john (uk) 3rd_place", "St.john (uk) 3rd_place"}, // only the six blanks and NUL separate words
-        {"\xC9"
-         "COLE \xE9"
-         "t\xE9 \xD7x \xF7y",
-         "\xC9"
-         "cole \xC9"
-         "t\xE9 \xD7x \xF7y"}, // Western letters; signs stay
+        {"ÉCOLE été ×x ÷y", "École Été ×x ÷y"},               // accented letters; signs stay
+        {"ОНЛАЙН казино", "Онлайн Казино"},                   // Cyrillic
+        {"ΚΑΖΊΝΟ στοίχημα", "Καζίνο Στοίχημα"},               // Greek
+        {"straße ß", "Straße ß"},                             // one unit for one: ß has no capital of its own here
+        {"𐐨𐐨 x𐐨", "𐐀𐐨 X𐐨"},                                   // a character of two UTF-16 units is one character
     };
-    const platform::fake::FakeTextCase western;
+    const platform::native::NativeTextCase system;
     for (const auto& c : cases) {
-        EXPECT_EQ(setup::ToTitleCase(c.in, western), c.out) << c.in;
-        EXPECT_EQ(setup::ToTitleCase(c.out, western), c.out) << "converting converted text changes nothing";
-    }
-}
-
-TEST(TitleCase, SecondBytesOfDoubleByteCharactersAreNeitherLettersNorSeparators) {
-    // Shift-JIS-like lead bytes (\202 and \203 here): the second byte of a double-byte character can be an ASCII
-    // letter or a NUL.
-    platform::fake::FakeTextCase doubleByte;
-    doubleByte.SetLeadBytes(0x81, 0x9F);
-    const struct {
-        std::string in;
-        std::string out;
-    } cases[] = {
-        {"\202A mONEY \203a", "\202A Money \203a"},             // the "A" and "a" after a lead byte stay
-        {"ab\202Zcd", "Ab\202Zcd"},                             // ... and do not start a word
-        {std::string("\202\0x", 3), std::string("\202\0x", 3)}, // a second byte 0 separates nothing
-        {"xY\202", "Xy\202"},                                   // a lead byte cut off at the end stands alone
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(setup::ToTitleCase(c.in, doubleByte), c.out);
-        EXPECT_EQ(setup::ToTitleCase(c.out, doubleByte), c.out);
+        EXPECT_EQ(setup::ToTitleCase(c.in, system), c.out) << c.in;
+        EXPECT_EQ(setup::ToTitleCase(c.out, system), c.out) << "converting converted text changes nothing";
     }
 }
 
@@ -79,7 +58,7 @@ protected:
     std::unique_ptr<platform::Timer> timer = timers.MakeTimer(1000, [] {});
     platform::fake::FakeMessageBoxes messageBoxes;
     std::vector<bool> ownerEnabled; // every change of the setup window's state
-    platform::fake::FakeTextCase textCase;
+    platform::native::NativeTextCase textCase;
     setup::AddItemDialog dialog{items, *timer, messageBoxes, textCase, [this](bool e) { ownerEnabled.push_back(e); }};
     FakeAddItemView* fake = nullptr;
 };
@@ -117,41 +96,38 @@ TEST_F(AddItemDialogTest, TheProgramsOwnCaptionIsRefusedAndTheDialogStaysOpen) {
     EXPECT_EQ(ownerEnabled, (std::vector<bool>{false, true}));
 }
 
-TEST_F(AddItemDialogTest, TextTheStoreCannotGiveBackIsRefusedAndTheDialogStaysOpen) {
+TEST_F(AddItemDialogTest, TextInAnyScriptIsAddedUpToWhatTheStoreGivesBack) {
+    auto times = [](const std::string& character, std::size_t count) {
+        std::string text;
+        for (std::size_t i = 0; i < count; ++i)
+            text += character;
+        return text;
+    };
     const struct {
         std::string text;
-        bool outsideCodePage;
-        const char* refusal; // nullptr: added
+        bool added; // otherwise refused as too long
     } cases[] = {
-        {std::string(1022, 'x'), false, nullptr}, // with its ",1" it fills the read buffer exactly
-        {std::string(1023, 'x'), false, setup::kAddItemTooLong},
-        {"Crime ?", true, setup::kAddItemOutsideCodePage},
-        {"Crime ?", false, nullptr}, // a real question mark
+        {std::string(1022, 'x'), true}, // with its ",1" it fills the read buffer exactly
+        {std::string(1023, 'x'), false},
+        {times("Ж", 1022), true}, // counted in characters, not in the bytes of their UTF-8 form
+        {times("Ж", 1023), false},
+        {times("𐐀", 511), true}, // a character of two UTF-16 units counts twice, as the store counts it
+        {times("𐐀", 511) + "x", false},
+        {"Казино ?", true}, // a real question mark
     };
     for (const auto& c : cases) {
         items.Clear();
         Open();
         fake->Type(c.text);
-        fake->outsideCodePage = c.outsideCodePage;
         dialog.cmdok_Click();
-        EXPECT_EQ(fake->instruction, c.refusal ? c.refusal : setup::kAddItemInstruction) << c.text.size();
-        EXPECT_EQ(fake->closed, c.refusal == nullptr) << c.text.size();
-        EXPECT_EQ(items.Count(), c.refusal ? 0 : 1) << c.text.size();
-        if (c.refusal)
+        EXPECT_EQ(fake->instruction, c.added ? setup::kAddItemInstruction : setup::kAddItemTooLong) << c.text.size();
+        EXPECT_EQ(fake->closed, c.added) << c.text.size();
+        ASSERT_EQ(items.Count(), c.added ? 1 : 0) << c.text.size();
+        if (c.added)
+            EXPECT_EQ(items.Rows()[0].text, c.text);
+        else
             dialog.cmdexit_Click();
     }
-}
-
-TEST_F(AddItemDialogTest, TitleCaseLeavesCharactersOutsideTheCodePageAsTyped) {
-    Open();
-    fake->TickConvert(true);
-    fake->outsideCodePage = true;
-    const int writes = fake->setTextCalls;
-    fake->Type("crime ?"); // the view reads "?" for a character it cannot give in the code page
-    EXPECT_EQ(fake->setTextCalls, writes) << "writing \"Crime ?\" back would make the \"?\" real";
-    fake->outsideCodePage = false;
-    fake->Type("crime x");
-    EXPECT_EQ(fake->text, "Crime X");
 }
 
 TEST_F(AddItemDialogTest, EmptyTextIsIgnoredWithoutAWord) {
@@ -235,7 +211,7 @@ TEST(AddItemDialogLifetime, DestroyedWhileOpenStillEnablesTheSetupWindow) {
     platform::fake::FakeMessageBoxes messageBoxes;
     bool enabled = true;
     {
-        platform::fake::FakeTextCase textCase;
+        platform::native::NativeTextCase textCase;
         setup::AddItemDialog dialog(items, *timer, messageBoxes, textCase, [&](bool e) { enabled = e; });
         dialog.Create(std::make_unique<FakeAddItemView>(dialog));
         EXPECT_FALSE(enabled);

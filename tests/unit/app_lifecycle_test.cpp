@@ -181,7 +181,7 @@ TEST_P(Association, WritesExactlyTheFourDefaultValues) {
     auto value = api.GetValue(RegRoot::ClassesRoot, ".loc", "");
     ASSERT_TRUE(value);
     EXPECT_EQ(value->type, platform::kRegSz);
-    EXPECT_EQ(value->data.size(), std::string("ORV.Document").size()); // no terminating NUL
+    EXPECT_EQ(value->data.size(), 2 * std::string("ORV.Document").size()); // UTF-16, no terminating NUL
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/utf.h"
 #include "test_world.h"
 
 namespace {
@@ -63,19 +64,33 @@ TEST_F(Watcher, ReportsEachLockOnceWithTheItemThatMatched) {
     EXPECT_EQ(world.events.Events()[0].inserts, Strings({"Crime Stories - Browser", "Crime"}));
 }
 
-TEST_F(Watcher, SeesTitlesAsAtMost254Characters) {
-    world.LoadRules({"NEEDLE"});
-    const std::string early = std::string(248, 'a') + "NEEDLE" + std::string(46, 'b'); // ends at 254
-    const std::string late = std::string(249, 'a') + "NEEDLE" + std::string(45, 'b');  // ends at 255
-    const WindowId w1 = desktop.OpenForeground(early, "App");
-    world.Tick();
-    EXPECT_FALSE(desktop.IsVisible(w1));
-    EXPECT_EQ(state.PendingTitle, early.substr(0, 254));
-    EXPECT_EQ(engine.ForegroundTitle().size(), 254u);
+TEST_F(Watcher, SeesTitlesAsAtMost254CharactersOfAnyScript) {
+    world.LoadRules({"NEEDLE", "ИГЛА"});
+    auto times = [](const std::string& character, int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += character;
+        return text;
+    };
+    // Characters, not bytes: a Cyrillic letter is one, however long its UTF-8 form.
+    for (const std::string& filler : {std::string("a"), std::string("ж")}) {
+        for (const std::string& needle : {std::string("NEEDLE"), std::string("ИГЛА")}) {
+            const int before = 254 - static_cast<int>(platform::Utf16Length(needle));
+            const std::string early = times(filler, before) + needle + times("b", 40);    // ends at 254
+            const std::string late = times(filler, before + 1) + needle + times("b", 40); // ends at 255
+            const WindowId w1 = desktop.OpenForeground(early, "App");
+            world.Tick();
+            EXPECT_FALSE(desktop.IsVisible(w1)) << filler << needle;
+            EXPECT_EQ(state.PendingTitle, times(filler, before) + needle);
+            EXPECT_EQ(platform::Utf16Length(engine.ForegroundTitle()), 254u);
 
-    const WindowId w2 = desktop.OpenForeground(late, "App2");
-    world.Tick();
-    EXPECT_TRUE(desktop.IsVisible(w2));
+            const WindowId w2 = desktop.OpenForeground(late, "App2");
+            world.Tick();
+            EXPECT_TRUE(desktop.IsVisible(w2)) << filler << needle;
+            desktop.DestroyWindow(w1);
+            desktop.DestroyWindow(w2);
+        }
+    }
 }
 
 TEST_F(Watcher, AllowListPassesWindowsByClassAndStandardDialogsByTitle) {

@@ -265,7 +265,13 @@ TEST_F(LockedItems, AnInterruptedSaveLeavesEveryNameWithItsOldOrNewRow) {
             testworld::World w;
             for (const auto& value : c.before)
                 w.api.PutValue(RegRoot::LocalMachine, engine::kLockedItemsKey, value.name, value.type,
-                               std::vector<std::uint8_t>(value.data.begin(), value.data.end()));
+                               value.type == platform::kRegSz
+                                   ? platform::fake::FakeRegistry::StringData(value.data)
+                                   : std::vector<std::uint8_t>(value.data.begin(), value.data.end()));
+            // What each name gives before the save.
+            std::vector<std::optional<std::string>> before;
+            for (std::size_t i = 0; i < std::max(c.before.size(), c.rows.size()); ++i)
+                before.push_back(w.api.GetString(RegRoot::LocalMachine, engine::kLockedItemsKey, store::ItemName(i)));
             std::vector<engine::ItemRow> rows;
             for (const auto& row : c.rows)
                 rows.push_back({row.substr(0, row.size() - 2), row.back() == '1'});
@@ -276,10 +282,7 @@ TEST_F(LockedItems, AnInterruptedSaveLeavesEveryNameWithItsOldOrNewRow) {
             const std::string at = std::string(c.what) + ", cut after " + std::to_string(cut);
             for (std::size_t i = 0; i < std::max(c.before.size(), c.rows.size()); ++i) {
                 const auto now = w.api.GetString(RegRoot::LocalMachine, engine::kLockedItemsKey, store::ItemName(i));
-                std::optional<std::string> old;
-                for (const auto& value : c.before)
-                    if (value.name == store::ItemName(i))
-                        old = value.data;
+                const std::optional<std::string>& old = before[i];
                 const std::optional<std::string> fresh =
                     i < c.rows.size() ? std::optional<std::string>(c.rows[i]) : std::nullopt;
                 EXPECT_TRUE(now == old || now == fresh) << at << ": Item" << i << " holds " << now.value_or("nothing");

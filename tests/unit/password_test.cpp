@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/password.h"
+#include "platform/native/latin1_code_page.h"
 #include "platform/native/openssl_crypto.h"
 
 namespace {
@@ -90,6 +91,20 @@ TEST_F(PasswordTest, ComparisonIsExactAndCaseSensitive) {
     }
 }
 
+TEST_F(PasswordTest, AHashOfCodePageBytesFromAnEarlierReleaseStillMatchesAndIsHashedAgainInUtf8) {
+    const platform::native::Latin1CodePage latin1;
+    common::Password upgraded{crypto, kFewIterations, &latin1};
+    // An earlier release hashed the password's bytes in the ANSI code page.
+    upgraded.LoadStored(StoredHashOf("M\xFCller1")); // "Müller1" in Latin-1
+    EXPECT_TRUE(upgraded.Matches("Müller1"));
+    EXPECT_FALSE(upgraded.Matches("Muller1"));
+
+    const std::string stored = upgraded.StoredForm();
+    common::Password later{crypto, kFewIterations};
+    later.LoadStored(stored);
+    EXPECT_TRUE(later.Matches("Müller1")) << "the next save stores a hash of the UTF-8 text";
+}
+
 TEST_F(PasswordTest, LegacyPlainTextIsAcceptedAndWrittenBackAsHash) {
     password.LoadStored("letmein");
     EXPECT_TRUE(password.Matches("letmein"));
@@ -126,7 +141,7 @@ TEST_F(PasswordTest, IsDefaultFollowsEveryKindOfChange) {
 }
 
 TEST_F(PasswordTest, StoredFormRoundTripsThroughLoad) {
-    for (const std::string plain : {"PASSAGE", "Secret", "with space", "x", "\xe9t\xe9"}) {
+    for (const std::string plain : {"PASSAGE", "Secret", "with space", "x", "été", "Пароль"}) {
         password.Set(plain);
         common::Password reloaded(crypto, kFewIterations);
         reloaded.LoadStored(password.StoredForm());

@@ -16,6 +16,11 @@ using platform::fake::FakeRegistry;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr RegRoot kHklm = RegRoot::LocalMachine;
+
+// String data as stored: UTF-16, least significant byte first.
+Bytes Wide(const std::string& text) {
+    return FakeRegistry::StringData(text);
+}
 constexpr const char* kKey = "Software\\ORV\\Kestrel\\Settings";
 
 class RegistryTest : public ::testing::Test {
@@ -27,14 +32,24 @@ protected:
     store::Registry registry{api};
 };
 
-TEST_F(RegistryTest, NewValueIsAStringWithoutTerminatingNul) {
+TEST_F(RegistryTest, NewValueIsAUtf16StringWithoutTerminatingNulInAnyScript) {
     registry.CreateKey(kHklm, kKey);
-    ASSERT_TRUE(registry.WriteValue(kHklm, kKey, "LockKeys", "1"));
-    auto value = api.GetValue(kHklm, kKey, "LockKeys");
-    ASSERT_TRUE(value);
-    EXPECT_EQ(value->type, kRegSz);
-    EXPECT_EQ(value->data, Bytes{'1'});
-    EXPECT_EQ(registry.ReadValue(kHklm, kKey, "LockKeys"), "1");
+    const struct {
+        std::string text;
+        Bytes data;
+    } cases[] = {
+        {"1", {'1', 0}},
+        {"Казино", {0x1A, 0x04, 0x30, 0x04, 0x37, 0x04, 0x38, 0x04, 0x3D, 0x04, 0x3E, 0x04}},
+        {"𐐀", {0x01, 0xD8, 0x00, 0xDC}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(registry.WriteValue(kHklm, kKey, "Item0", c.text));
+        auto value = api.GetValue(kHklm, kKey, "Item0");
+        ASSERT_TRUE(value);
+        EXPECT_EQ(value->type, kRegSz);
+        EXPECT_EQ(value->data, c.data) << c.text;
+        EXPECT_EQ(registry.ReadValue(kHklm, kKey, "Item0"), c.text);
+    }
 }
 
 TEST_F(RegistryTest, StringDataReadsTheSameWithOrWithoutOneTrailingNul) {
@@ -42,8 +57,13 @@ TEST_F(RegistryTest, StringDataReadsTheSameWithOrWithoutOneTrailingNul) {
         Bytes data;
         std::string expected;
     } cases[] = {
-        {{'a', 'b', 'c', 0}, "abc"},          {{'a', 'b', 'c'}, "abc"}, {{0}, ""}, {{}, ""},
-        {{'a', 0, 0}, std::string("a\0", 2)},
+        {{'a', 0, 'b', 0, 'c', 0, 0, 0}, "abc"},
+        {{'a', 0, 'b', 0, 'c', 0}, "abc"},
+        {{0, 0}, ""},
+        {{}, ""},
+        {{'a', 0, 0, 0, 0, 0}, std::string("a\0", 2)},
+        {{'a', 0, 'b'}, "a"},              // an odd last byte is no character
+        {{0x00, 0xD8, 'x', 0}, "\uFFFDx"}, // a lone surrogate reads as the replacement character
     };
     for (const auto& c : cases) {
         api.PutValue(kHklm, kKey, "v", kRegSz, c.data);
@@ -79,13 +99,13 @@ TEST_F(RegistryTest, WritingToAnExistingDwordKeepsTheTypeAndStoresTheLeadingNumb
 }
 
 TEST_F(RegistryTest, DataOverTheBufferOrOfAnotherTypeReadsEmptyAndIsNotOverwritten) {
-    const Bytes big(1025, 'x');
+    const Bytes big = Wide(std::string(1025, 'x'));
     api.PutValue(kHklm, kKey, "big", kRegSz, big);
     EXPECT_EQ(registry.ReadValue(kHklm, kKey, "big"), "");
     EXPECT_FALSE(registry.WriteValue(kHklm, kKey, "big", "small"));
     EXPECT_EQ(api.GetValue(kHklm, kKey, "big")->data, big);
 
-    // Exactly the buffer's size still fits.
+    // Exactly the buffer's size, 1024 characters, still fits.
     api.PutString(kHklm, kKey, "full", std::string(1024, 'y'));
     EXPECT_EQ(registry.ReadValue(kHklm, kKey, "full"), std::string(1024, 'y'));
     EXPECT_TRUE(registry.WriteValue(kHklm, kKey, "full", "z"));
@@ -159,7 +179,7 @@ TEST_F(RegistryTest, WriteStringStoresAStringOverAValueOfAnyTypeOrSize) {
         EXPECT_TRUE(registry.WriteString(kHklm, kKey, "Auth1", hash));
         const auto value = api.GetValue(kHklm, kKey, "Auth1");
         EXPECT_EQ(value->type, kRegSz);
-        EXPECT_EQ(value->data, Bytes(hash.begin(), hash.end()));
+        EXPECT_EQ(value->data, Wide(hash));
     }
 }
 

@@ -20,7 +20,7 @@ Bytes BytesOf(const std::string& text) {
 store::SaveRequest FullRequest() {
     store::SaveRequest request;
     request.items =
-        std::vector<std::string>{"Crime,1", "100% Poker, Texas,0", std::string("a\nb\r\x01\x7f\xe9 c,1"), ",1"};
+        std::vector<std::string>{"Crime,1", "100% Poker, Texas,0", std::string("a\nb\r\x01\x7fé c,1"), ",1"};
     request.settings = std::vector<store::SettingValue>{
         {"Auth1", "pbkdf2-sha256$600000$00112233445566778899aabbccddeeff$" + std::string(64, 'e')},
         {"Version", "Premium"},

@@ -42,6 +42,30 @@ TEST_F(SetPasswordTest, ConfirmationIgnoresCaseAndTheFirstBoxCaseIsKept) {
     EXPECT_FALSE(world.state.Password.Matches("PASSAGE"));
 }
 
+TEST_F(SetPasswordTest, ConfirmationFoldsLetterCaseByTheSystemsRulesInAnyScript) {
+    const struct {
+        std::string first, second;
+        bool accepted;
+    } cases[] = {
+        {"Пароль", "ПАРОЛЬ", true},                                   // Cyrillic
+        {"Κωδικός", "ΚΩΔΙΚΌΣ", true},                                 // Greek, with its final sigma
+        {"Été", "éTÉ", true},         {"Istanbul", "İSTANBUL", true}, // dotted capital I folds with plain i
+        {"秘密", "秘蜜", false},                                      // no case: different characters stay different
+        {"Пароль", "Парол", false},   {"Straße", "STRASSE", false},   // one character for one: ß is not "SS"
+    };
+    for (const auto& c : cases) {
+        presenter.cmdsetpassword_Click();
+        fake = view.setPassword;
+        dialog = presenter.SetPassword();
+        Enter(c.first, c.second);
+        EXPECT_EQ(fake->closed, c.accepted) << c.first << " / " << c.second;
+        if (c.accepted)
+            EXPECT_TRUE(world.state.Password.Matches(c.first)) << c.first;
+        else
+            dialog->CancelButton_Click();
+    }
+}
+
 TEST_F(SetPasswordTest, MismatchEmptiesBothBoxesAndAsksAgain) {
     Enter("one", "two");
     EXPECT_EQ(fake->label1, "Passwords do not match!");

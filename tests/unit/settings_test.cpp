@@ -102,7 +102,7 @@ TEST_F(SettingsTest, SaveStoresStringsAHashedPasswordAndTheEdition) {
         auto value = world.api.GetValue(RegRoot::LocalMachine, store::kSettingsKey, name);
         ASSERT_TRUE(value) << name;
         EXPECT_EQ(value->type, platform::kRegSz) << name;
-        EXPECT_NE(value->data.back(), 0) << name;
+        EXPECT_EQ(value->data, platform::fake::FakeRegistry::StringData(*Stored(name))) << name << ": no NUL after it";
     }
     EXPECT_EQ(Stored("Version"), "Premium");
     EXPECT_EQ(Stored("Popup"), "0");
@@ -128,7 +128,7 @@ TEST_F(SettingsTest, APasswordStoredAsANumberIsSavedAsItsHashTextAndOddSwitchesD
     put("Auth1", platform::kRegDword, {0xD2, 0x04, 0, 0}); // 1234, as another program stored it
     put("LockKeys", platform::kRegDword, {1, 0, 0, 0});
     put("Popup", 3, {'1'});                                                 // binary: not text
-    put("Kestrel", platform::kRegSz, std::vector<std::uint8_t>(2000, '1')); // too large to read
+    put("Kestrel", platform::kRegSz, std::vector<std::uint8_t>(4000, '1')); // too large to read
     settings.GetSettings();
     ASSERT_TRUE(world.state.Password.Matches("1234"));
 

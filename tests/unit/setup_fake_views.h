@@ -12,7 +12,7 @@
 #include "platform/fake/fake_registry.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/fake/fake_task_keys.h"
-#include "platform/fake/fake_text_case.h"
+#include "platform/native/native_text_case.h"
 #include "setup/add_item_dialog.h"
 #include "setup/setup_window.h"
 #include "store/settings.h"
@@ -34,7 +34,6 @@ public:
             throw std::runtime_error(failure);
         return text;
     }
-    bool TextOutsideCodePage() const override { return outsideCodePage; }
     void SetText(const std::string& newText) override {
         text = newText;
         caret = 0; // a new text puts the caret at the start, as a text box does
@@ -66,7 +65,6 @@ public:
     std::string text;
     std::size_t caret = 0;
     bool convert = false;
-    bool outsideCodePage = false; // the box holds characters the code page has no place for
     std::string instruction = setup::kAddItemInstruction;
     bool shown = false;
     bool closed = false;
@@ -186,7 +184,7 @@ struct SetupWorld {
     platform::fake::FakeElevation elevation;
     tray::SysTrayModule tray{shell, kMainWindow, 0x1C0};
     store::Settings settings{world.registry, world.state, world.options, taskKeys, tray};
-    platform::fake::FakeTextCase textCase;
+    platform::native::NativeTextCase textCase;
     setup::SetupWindow presenter{
         world.engine,
         settings,

@@ -10,7 +10,6 @@
 #include "engine/lock_engine.h"
 #include "gate/prompt_service.h"
 #include "gate/win32/prompt_window.h"
-#include "platform/win32/win32_ansi_text.h"
 #include "platform/win32/win32_crypto.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_elevation.h"
@@ -19,6 +18,8 @@
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_task_keys.h"
+#include "platform/win32/win32_text.h"
+#include "platform/win32/win32_text_case.h"
 #include "platform/win32/win32_timer.h"
 #include "platform/win32/win32_trace.h"
 #include "setup/setup_window.h"
@@ -112,7 +113,8 @@ private:
     platform::win32::Win32Elevation m_elevation;
 
     store::Registry m_registry{m_rawRegistry};
-    common::SharedState m_state{m_crypto};
+    platform::win32::Win32AnsiCodePage m_ansiCodePage;
+    common::SharedState m_state{m_crypto, &m_ansiCodePage};
     store::Options m_options;
 
     UINT m_taskbarCreated = tray::win32::TaskbarCreatedMessage();
@@ -138,7 +140,7 @@ private:
 
 // The copy started with administrator rights to save what the setup window handed over: no window, no watcher,
 // no tray icon, no association, no instance check; only the store, and an exit code for the copy that waits.
-int SaveAsAdministrator(const char* commandLine) {
+int SaveAsAdministrator(const std::string& commandLine) {
     try {
         platform::win32::Win32Registry api;
         store::Registry registry{api};
@@ -153,8 +155,11 @@ int SaveAsAdministrator(const char* commandLine) {
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    if (commandLine && store::IsSaveCommand(commandLine))
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // The wide command line: the hand-over file lies in the user's temporary folder, whose path may hold any
+    // character of the user's name.
+    const std::string commandLine = platform::win32::CommandLineArguments();
+    if (store::IsSaveCommand(commandLine))
         return SaveAsAdministrator(commandLine);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
     if (!InitCommonControlsEx(&controls))

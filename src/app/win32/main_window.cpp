@@ -20,9 +20,9 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 // The program's icon at the given size (0: the system's default size); shared, never destroyed.
 HICON LoadProgramIcon(HINSTANCE instance, int size, UINT flags) {
     auto icon = static_cast<HICON>(
-        LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTREL), IMAGE_ICON, size, size, flags | LR_SHARED));
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_KESTREL), IMAGE_ICON, size, size, flags | LR_SHARED));
     if (!icon)
-        TraceLastError("LoadImageA");
+        TraceLastError("LoadImageW");
     return icon;
 }
 
@@ -50,8 +50,8 @@ MainWindow::MainWindow(HINSTANCE instance) {
 MainWindow::~MainWindow() = default;
 
 void MainWindow::SetCaption(const std::string& caption) {
-    if (Handle() && !SetWindowTextA(Handle(), caption.c_str()))
-        TraceLastError("SetWindowTextA");
+    if (Handle())
+        platform::win32::SetText(Handle(), caption);
 }
 
 void MainWindow::RemoveCloseFromSystemMenu() {
@@ -121,9 +121,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 bool PumpOneMessage(common::DeferredWork& later, int& exitCode) {
     MSG msg;
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == -1)
-        TraceLastError("GetMessageA");
+        TraceLastError("GetMessageW");
     if (got == 0 || got == -1) {
         exitCode = got == 0 ? static_cast<int>(msg.wParam) : 1;
         return false;
@@ -132,9 +132,9 @@ bool PumpOneMessage(common::DeferredWork& later, int& exitCode) {
         // Whatever this message's handler posts, or a loop it opens dispatches, waits until it is done.
         common::DeferredWork::Dispatch dispatching(later);
         HWND active = GetActiveWindow();
-        if (!active || !IsDialogMessageA(active, &msg)) {
+        if (!active || !IsDialogMessageW(active, &msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
     }
     try {

@@ -14,7 +14,7 @@ namespace app::win32 {
 // closes and how the program's loop runs; what the other messages mean is the derived program's.
 class MainWindow : public platform::win32::MessageWindow, public app::MainWindowView {
 public:
-    static constexpr const char* kClassName = "KestrelMainWindow";
+    static constexpr const wchar_t* kClassName = L"KestrelMainWindow";
 
     HICON Icon() const { return m_icon; }
     // The work that handlers post for the program's own loop.

@@ -23,18 +23,18 @@ constexpr int kIdTxtpassword = 102;
 constexpr const char* kPasswordTooltip = "Password's are case sensitive";
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT kTimer1Ms = 1000;
-constexpr const char* kOwnerClass = "KestrelPromptOwner";
+constexpr const wchar_t* kOwnerClass = L"KestrelPromptOwner";
 
 // The prompt's layout: pixels at 96 dpi, client area 402 x 74. Made in tab order (txtpassword, OKButton,
 // CancelButton); the picture and the label take no focus.
 constexpr DialogControl kControls[] = {
-    {kIdTxtpassword, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE, 48, 40, 185, 20,
+    {kIdTxtpassword, L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE, 48, 40, 185, 20,
      kPasswordTooltip},
-    {IDOK, "BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 312, 8, 81, 25},
-    {IDCANCEL, "BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0, 312, 38, 81, 25},
-    {kIdImage1, "STATIC", "", SS_ICON | SS_CENTERIMAGE, 0, 8, 16, 32, 32, nullptr, 0, ControlKind::Icon},
+    {IDOK, L"BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 312, 8, 81, 25},
+    {IDCANCEL, L"BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0, 312, 38, 81, 25},
+    {kIdImage1, L"STATIC", "", SS_ICON | SS_CENTERIMAGE, 0, 8, 16, 32, 32, nullptr, 0, ControlKind::Icon},
     // Titles are shown as they are: "&" is no mnemonic here. The label wraps over two lines.
-    {kIdLblwindow, "STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 48, 8, 257, 33},
+    {kIdLblwindow, L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 48, 8, 257, 33},
 };
 constexpr const DialogControl& kImage1 = kControls[3];
 static_assert(kImage1.id == kIdImage1);
@@ -51,7 +51,7 @@ constexpr DialogLayout kLayout{.caption = "",
 // Typing a password must not go through an input-method editor's composition window. imm32 is loaded with
 // user32 in every GUI process; where it is not, there is no editor to switch off.
 void SwitchImeOff(HWND edit) noexcept {
-    HMODULE imm = ::GetModuleHandleA("imm32.dll");
+    HMODULE imm = ::GetModuleHandleW(L"imm32.dll");
     if (!imm)
         return;
     using AssociateFn = HIMC(WINAPI*)(HWND, HIMC);
@@ -66,9 +66,9 @@ Win32PromptView::Win32PromptView(HINSTANCE instance, HWND owner, PromptViewEvent
     : ModelessDialog(kLayout), m_events(&events) {
     const int iconSize = LayoutScale(kLayout.unit, ScreenDpi()).ToPixels(kImage1.width);
     m_globe.reset(static_cast<HICON>(
-        ::LoadImageA(instance, MAKEINTRESOURCEA(IDI_GLOBE), IMAGE_ICON, iconSize, iconSize, LR_DEFAULTCOLOR)));
+        ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_GLOBE), IMAGE_ICON, iconSize, iconSize, LR_DEFAULTCOLOR)));
     if (!m_globe)
-        TraceLastError("LoadImageA");
+        TraceLastError("LoadImageW");
     // When creation fails every call on this view does nothing.
     Create(owner, instance);
 }
@@ -86,17 +86,17 @@ void Win32PromptView::OnCreated() {
     m_cancel = ::GetDlgItem(dialog, IDCANCEL);
 
     if (m_password) {
-        ::SendMessageA(m_password, EM_SETPASSWORDCHAR, '*', 0);
+        ::SendMessageW(m_password, EM_SETPASSWORDCHAR, '*', 0);
         SwitchImeOff(m_password);
     }
     if (m_image && m_globe) {
-        ::SendMessageA(m_image, STM_SETICON, reinterpret_cast<WPARAM>(m_globe.get()), 0);
+        ::SendMessageW(m_image, STM_SETICON, reinterpret_cast<WPARAM>(m_globe.get()), 0);
         // Setting an icon may resize the picture: put it back.
         const LayoutScale scale(kLayout.unit, ScreenDpi());
         ::SetWindowPos(m_image, nullptr, scale.ToPixels(kImage1.left), scale.ToPixels(kImage1.top),
                        scale.ToPixels(kImage1.width), scale.ToPixels(kImage1.height), SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    ::SendMessageA(dialog, DM_SETDEFID, IDOK, 0);
+    ::SendMessageW(dialog, DM_SETDEFID, IDOK, 0);
     platform::win32::CentreOnScreen(dialog);
 
     // Timer1 runs from the moment the prompt exists.
@@ -160,12 +160,12 @@ void Win32PromptView::MakeTopmost() {
 
 void Win32PromptView::SetCaption(const std::string& caption) {
     if (Created())
-        ::SetWindowTextA(Window(), caption.c_str());
+        platform::win32::SetText(Window(), caption);
 }
 
 void Win32PromptView::SetLabel(const std::string& text) {
     if (m_label)
-        ::SetWindowTextA(m_label, text.c_str());
+        platform::win32::SetText(m_label, text);
 }
 
 std::string Win32PromptView::PasswordText() {
@@ -185,8 +185,8 @@ void Win32PromptView::FocusControl(PromptControl control) {
     // The dialog manager selects a text box's text on the way in. The caret goes to its end instead: typing carries
     // on from what is there rather than replacing a half-typed password unseen.
     if (control == PromptControl::txtpassword) {
-        const WPARAM end = static_cast<WPARAM>(::GetWindowTextLengthA(h));
-        ::SendMessageA(h, EM_SETSEL, end, static_cast<LPARAM>(end));
+        const WPARAM end = static_cast<WPARAM>(::GetWindowTextLengthW(h));
+        ::SendMessageW(h, EM_SETSEL, end, static_cast<LPARAM>(end));
     }
 }
 
@@ -219,16 +219,16 @@ void Win32PromptView::WipePasswordBox() noexcept {
         return;
     // Overwrite the control's text in place (same length) before emptying it, so the typed password does not
     // stay behind in the control's freed buffer.
-    const int length = ::GetWindowTextLengthA(m_password);
+    const int length = ::GetWindowTextLengthW(m_password);
     if (length > 0) {
         try {
-            std::string filler(static_cast<std::size_t>(length), ' ');
-            ::SetWindowTextA(m_password, filler.c_str());
+            std::wstring filler(static_cast<std::size_t>(length), L' ');
+            ::SetWindowTextW(m_password, filler.c_str());
         } catch (...) {
             platform::win32::TraceException("Win32PromptView::WipePasswordBox");
         }
     }
-    ::SetWindowTextA(m_password, "");
+    ::SetWindowTextW(m_password, L"");
 }
 
 void Win32PromptView::Close() {
@@ -244,7 +244,7 @@ void Win32PromptView::Discard() noexcept {
     // A handler of this window may be running below us: the window goes from the message loop.
     DestroyLater();
     if (m_image)
-        ::SendMessageA(m_image, STM_SETICON, 0, 0); // the icon goes with this object
+        ::SendMessageW(m_image, STM_SETICON, 0, 0); // the icon goes with this object
     ForgetControls();
 }
 

@@ -16,12 +16,12 @@ constexpr int kIdText2 = 1004;
 // Creation order is the tab order: Text1, OKButton, CancelButton, Text2. A password box keeps the input-method
 // editor off by itself. Pixels at 96 dpi.
 constexpr DialogControl kControls[] = {
-    {kIdLabel1, "STATIC", kEnterNewPassword, SS_LEFT, 0, 24, 8, 209, 33},
-    {kIdText1, "EDIT", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 24, 40, 209, 20},
-    {IDOK, "BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 264, 8, 81, 25},
-    {IDCANCEL, "BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0, 264, 38, 81, 25},
-    {kIdLabel2, "STATIC", kConfirmNewPassword, SS_LEFT, 0, 24, 72, 209, 17},
-    {kIdText2, "EDIT", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 24, 104, 209, 20},
+    {kIdLabel1, L"STATIC", kEnterNewPassword, SS_LEFT, 0, 24, 8, 209, 33},
+    {kIdText1, L"EDIT", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 24, 40, 209, 20},
+    {IDOK, L"BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 264, 8, 81, 25},
+    {IDCANCEL, L"BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0, 264, 38, 81, 25},
+    {kIdLabel2, L"STATIC", kConfirmNewPassword, SS_LEFT, 0, 24, 72, 209, 17},
+    {kIdText2, L"EDIT", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 24, 104, 209, 20},
 };
 
 constexpr platform::win32::DialogLayout kLayout{kSetPasswordCaption, platform::win32::LayoutUnit::Pixels96, 354, 137,
@@ -44,7 +44,7 @@ void SetPasswordView::OnCreated() {
     m_text2 = ::GetDlgItem(Window(), kIdText2);
     for (HWND box : {m_text1, m_text2}) {
         if (box)
-            ::SendMessageA(box, EM_SETPASSWORDCHAR, '*', 0);
+            ::SendMessageW(box, EM_SETPASSWORDCHAR, '*', 0);
     }
 }
 
@@ -79,14 +79,14 @@ std::string SetPasswordView::Text2() const {
 
 void SetPasswordView::ClearTexts() {
     if (m_text1)
-        ::SetWindowTextA(m_text1, "");
+        ::SetWindowTextW(m_text1, L"");
     if (m_text2)
-        ::SetWindowTextA(m_text2, "");
+        ::SetWindowTextW(m_text2, L"");
 }
 
 void SetPasswordView::SetLabel1(const std::string& text) {
     if (m_label1)
-        ::SetWindowTextA(m_label1, text.c_str());
+        platform::win32::SetText(m_label1, text);
 }
 
 void SetPasswordView::FocusText1() {

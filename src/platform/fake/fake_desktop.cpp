@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ascii_case.h"
+#include "platform/utf.h"
 
 namespace platform::fake {
 
@@ -13,10 +14,11 @@ bool SameText(const std::string& a, const std::string& b) {
     return EqualIgnoringAsciiCase(a, b);
 }
 
+// What a read into a buffer of maxCount characters gives: at most maxCount - 1 UTF-16 units.
 std::string Truncated(const std::string& text, int maxCount) {
     if (maxCount <= 0)
         return "";
-    return text.substr(0, static_cast<std::size_t>(maxCount - 1));
+    return CutToUtf16Units(text, static_cast<std::size_t>(maxCount - 1));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/ascii_case.h"
+#include "platform/utf.h"
 
 namespace platform::fake {
 
@@ -243,8 +244,17 @@ void FakeRegistry::PutValue(RegRoot root, const std::string& path, const std::st
     Touch(k);
 }
 
+std::vector<std::uint8_t> FakeRegistry::StringData(const std::string& text) {
+    std::vector<std::uint8_t> data;
+    for (char16_t unit : Utf16(text)) {
+        data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        data.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return data;
+}
+
 void FakeRegistry::PutString(RegRoot root, const std::string& path, const std::string& name, const std::string& text) {
-    PutValue(root, path, name, kRegSz, std::vector<std::uint8_t>(text.begin(), text.end()));
+    PutValue(root, path, name, kRegSz, StringData(text));
 }
 
 bool FakeRegistry::KeyExists(RegRoot root, const std::string& path) const {
@@ -267,7 +277,10 @@ std::optional<std::string> FakeRegistry::GetString(RegRoot root, const std::stri
     auto value = GetValue(root, path, name);
     if (!value)
         return std::nullopt;
-    return std::string(value->data.begin(), value->data.end());
+    std::u16string units(value->data.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(value->data[2 * i] | (value->data[2 * i + 1] << 8));
+    return Utf8(units);
 }
 
 std::vector<std::string> FakeRegistry::ValueNames(RegRoot root, const std::string& path) const {

@@ -37,12 +37,15 @@ public:
     void PutKey(RegRoot root, const std::string& path);
     void PutValue(RegRoot root, const std::string& path, const std::string& name, std::uint32_t type,
                   std::vector<std::uint8_t> data);
+    // A string value as the wide calls store it: the text in UTF-16, without a terminating NUL.
     void PutString(RegRoot root, const std::string& path, const std::string& name, const std::string& text);
+    static std::vector<std::uint8_t> StringData(const std::string& text);
 
     // Looking at the world.
     bool KeyExists(RegRoot root, const std::string& path) const;
     std::optional<Value> GetValue(RegRoot root, const std::string& path, const std::string& name) const;
-    // The data of a value as text, bytes unchanged (a stored NUL stays); nullopt when the value is missing.
+    // The data of a string value as text, every UTF-16 unit kept (a stored NUL stays); nullopt when the value is
+    // missing.
     std::optional<std::string> GetString(RegRoot root, const std::string& path, const std::string& name) const;
     // Value names of a key in the order they were first written.
     std::vector<std::string> ValueNames(RegRoot root, const std::string& path) const;

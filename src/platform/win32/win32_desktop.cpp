@@ -3,23 +3,23 @@
 #include <map>
 #include <string>
 
+#include "platform/win32/win32_text.h"
 #include "platform/win32/win32_trace.h"
 
 namespace platform::win32 {
 
 namespace {
 
-// Reads text through one of the ...A calls that fill a caller's buffer of maxCount characters and return the
+// Reads text through one of the wide calls that fill a caller's buffer of maxCount characters and return the
 // length they wrote; anything odd reads as "".
 template <class Read> std::string ReadText(int maxCount, Read read) {
     if (maxCount <= 0)
         return "";
-    std::string buffer(static_cast<std::size_t>(maxCount), '\0');
+    std::wstring buffer(static_cast<std::size_t>(maxCount), L'\0');
     const int length = read(buffer.data(), maxCount);
     if (length <= 0)
         return "";
-    buffer.resize(static_cast<std::size_t>(length < maxCount ? length : maxCount - 1));
-    return buffer;
+    return Utf8Of(buffer.data(), static_cast<std::size_t>(length < maxCount ? length : maxCount - 1));
 }
 
 // Which desktop a hook belongs to: the hook procedure gets no pointer of ours. Events still queued for a hook
@@ -104,9 +104,9 @@ void CALLBACK Win32Desktop::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwn
         auto it = HookOwners().find(hook);
         if (it == HookOwners().end() || !it->second->m_eventWindow.Handle())
             return;
-        if (!::PostMessageA(it->second->m_eventWindow.Handle(), kWindowEventMessage, reinterpret_cast<WPARAM>(hwnd),
+        if (!::PostMessageW(it->second->m_eventWindow.Handle(), kWindowEventMessage, reinterpret_cast<WPARAM>(hwnd),
                             static_cast<LPARAM>(event)))
-            TraceLastError("PostMessageA");
+            TraceLastError("PostMessageW");
     } catch (...) {
         TraceException("the window event hook");
     }
@@ -139,14 +139,14 @@ std::string Win32Desktop::WindowTitle(WindowId window, int maxCount) {
     const HWND hwnd = ToHwnd(window);
     if (!hwnd || !::IsWindow(hwnd))
         return "";
-    return ReadText(maxCount, [&](char* buffer, int count) { return ::GetWindowTextA(hwnd, buffer, count); });
+    return ReadText(maxCount, [&](wchar_t* buffer, int count) { return ::GetWindowTextW(hwnd, buffer, count); });
 }
 
 std::string Win32Desktop::ClassName(WindowId window, int maxCount) {
     const HWND hwnd = ToHwnd(window);
     if (!hwnd || !::IsWindow(hwnd))
         return "";
-    return ReadText(maxCount, [&](char* buffer, int count) { return ::GetClassNameA(hwnd, buffer, count); });
+    return ReadText(maxCount, [&](wchar_t* buffer, int count) { return ::GetClassNameW(hwnd, buffer, count); });
 }
 
 void Win32Desktop::HideWindow(WindowId window) {
@@ -171,17 +171,17 @@ void Win32Desktop::ShowWindowNoActivate(WindowId window) {
 void Win32Desktop::PostClose(WindowId window) {
     const HWND hwnd = ToHwnd(window);
     if (hwnd)
-        ::PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
 }
 
 WindowId Win32Desktop::FindWindowByTitle(const std::string& title) {
-    return ToWindowId(::FindWindowA(nullptr, title.c_str()));
+    return ToWindowId(::FindWindowW(nullptr, Wide(title).c_str()));
 }
 
 WindowId Win32Desktop::FindWindowByClass(const std::string& className) {
     if (className.empty())
         return 0;
-    return ToWindowId(::FindWindowA(className.c_str(), nullptr));
+    return ToWindowId(::FindWindowW(Wide(className).c_str(), nullptr));
 }
 
 bool Win32Desktop::IsOwnWindow(WindowId window) {

@@ -9,7 +9,7 @@
 
 namespace platform::win32 {
 
-// The window manager through user32's ANSI functions. A WindowId is the HWND's value.
+// The window manager through user32's wide functions. A WindowId is the HWND's value.
 class Win32Desktop final : public Desktop {
 public:
     Win32Desktop() = default;
@@ -47,7 +47,7 @@ private:
     class EventWindow final : public MessageWindow {
     public:
         explicit EventWindow(Win32Desktop& desktop) : m_desktop(desktop) {}
-        bool Make() { return Handle() || CreateMessageOnly("KestrelWindowEvents"); }
+        bool Make() { return Handle() || CreateMessageOnly(L"KestrelWindowEvents"); }
 
     private:
         LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

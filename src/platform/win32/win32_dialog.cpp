@@ -30,7 +30,7 @@ HWND MakeControl(HWND parent, HINSTANCE instance, const DialogControl& c, const 
     int height = scale.ToPixels(c.height);
     if (c.width == 0) {
         // As wide as the text, so that only the text is clickable.
-        const SIZE size = TextSize(parent, font, c.text);
+        const SIZE size = TextSize(parent, font, Wide(c.text));
         width = size.cx + FromTwips(kFitSpareTwips, scale.Dpi());
         height = std::max<int>(height, size.cy);
     }
@@ -40,25 +40,26 @@ HWND MakeControl(HWND parent, HINSTANCE instance, const DialogControl& c, const 
 }
 
 HWND MakeTooltips(HWND owner, HINSTANCE instance) noexcept {
-    HWND tooltips = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+    HWND tooltips = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
                                       instance, nullptr);
     if (!tooltips)
-        TraceLastError("CreateWindowExA(tooltips)");
+        TraceLastError("CreateWindowExW(tooltips)");
     return tooltips;
 }
 
 void AddTooltip(HWND tooltips, HWND owner, HWND control, const char* text) noexcept {
     if (!tooltips || !control || !text)
         return;
-    TTTOOLINFOA tool{};
-    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    std::wstring wide = Wide(text); // the control keeps a copy of its own
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = owner;
     tool.uId = reinterpret_cast<UINT_PTR>(control);
-    tool.lpszText = const_cast<char*>(text);
-    if (!::SendMessageA(tooltips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
-        TraceFailure("TTM_ADDTOOLA", 0);
+    tool.lpszText = wide.data();
+    if (!::SendMessageW(tooltips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
+        TraceFailure("TTM_ADDTOOLW", 0);
 }
 
 bool TakeForeground(HWND window, int showCommand) noexcept {
@@ -100,25 +101,25 @@ void FlashUntilForeground(HWND window) noexcept {
     ::FlashWindowEx(&flash); // returns the state before the call, not a failure
 }
 
-UniqueHwnd MakeHiddenOwner(HINSTANCE instance, const char* className) noexcept {
-    WNDCLASSEXA wc{};
+UniqueHwnd MakeHiddenOwner(HINSTANCE instance, const wchar_t* className) noexcept {
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &::DefWindowProcA;
+    wc.lpfnWndProc = &::DefWindowProcW;
     wc.hInstance = instance;
     wc.lpszClassName = className;
-    if (!::RegisterClassExA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        TraceLastError("RegisterClassExA");
+    if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        TraceLastError("RegisterClassExW");
     // No title: nothing searches for this one.
     UniqueHwnd owner(
-        ::CreateWindowExA(WS_EX_TOOLWINDOW, className, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+        ::CreateWindowExW(WS_EX_TOOLWINDOW, className, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
     if (!owner)
-        TraceLastError("CreateWindowExA");
+        TraceLastError("CreateWindowExW");
     return owner;
 }
 
 ModelessDialog::~ModelessDialog() {
     if (m_window) {
-        ::SetWindowLongPtrA(m_window.get(), DWLP_USER, 0);
+        ::SetWindowLongPtrW(m_window.get(), DWLP_USER, 0);
         m_tooltips.reset();
         m_window.reset();
     }
@@ -128,9 +129,9 @@ void ModelessDialog::Create(HWND owner, HINSTANCE instance) noexcept {
     m_instance = instance;
     try {
         const std::vector<WORD> dialogTemplate = EmptyDialogTemplate(m_layout.style, m_layout.exStyle);
-        if (!::CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), owner,
+        if (!::CreateDialogIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate.data()), owner,
                                           &ModelessDialog::DialogProc, reinterpret_cast<LPARAM>(this)))
-            TraceLastError("CreateDialogIndirectParamA");
+            TraceLastError("CreateDialogIndirectParamW");
     } catch (...) {
         // No memory for the template: no window, as when the system refuses one.
         TraceException("ModelessDialog::Create");
@@ -140,12 +141,12 @@ void ModelessDialog::Create(HWND owner, HINSTANCE instance) noexcept {
 INT_PTR CALLBACK ModelessDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<ModelessDialog*>(lParam);
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+        ::SetWindowLongPtrW(window, DWLP_USER, lParam);
         self->m_window.reset(window);
         self->CreateControls();
         return FALSE; // the focus is placed when the dialog is shown
     }
-    auto* self = reinterpret_cast<ModelessDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+    auto* self = reinterpret_cast<ModelessDialog*>(::GetWindowLongPtrW(window, DWLP_USER));
     if (!self) {
         // Not made yet, or let go of: all that is left to do is to go when told. A click or the close box in
         // the moment before does nothing.
@@ -157,7 +158,7 @@ INT_PTR CALLBACK ModelessDialog::DialogProc(HWND window, UINT message, WPARAM wP
     }
     const INT_PTR handled = self->HandleMessage(message, wParam);
     if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(window, DWLP_USER, 0);
+        ::SetWindowLongPtrW(window, DWLP_USER, 0);
         (void)self->m_tooltips.release(); // destroyed before the window that owns it
         (void)self->m_window.release();
     }
@@ -167,7 +168,7 @@ INT_PTR CALLBACK ModelessDialog::DialogProc(HWND window, UINT message, WPARAM wP
 void ModelessDialog::CreateControls() noexcept {
     const LayoutScale scale(m_layout.unit, ScreenDpi());
     HWND window = Window();
-    auto font = reinterpret_cast<HFONT>(::SendMessageA(window, WM_GETFONT, 0, 0));
+    auto font = reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0));
     const bool anyTooltip = std::any_of(m_layout.controls.begin(), m_layout.controls.end(),
                                         [](const DialogControl& c) { return c.tooltip != nullptr; });
     if (anyTooltip)
@@ -177,7 +178,7 @@ void ModelessDialog::CreateControls() noexcept {
         if (c.tooltip)
             AddTooltip(m_tooltips.get(), window, control, c.tooltip);
     }
-    ::SetWindowTextA(window, m_layout.caption);
+    SetText(window, m_layout.caption);
     SetClientSize(window, scale.ToPixels(m_layout.clientWidth), scale.ToPixels(m_layout.clientHeight));
     try {
         OnCreated();
@@ -228,7 +229,7 @@ void ModelessDialog::ShowCentred(HWND focus) noexcept {
 
 void ModelessDialog::FocusControl(HWND control) noexcept {
     if (control && m_window)
-        ::SendMessageA(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+        ::SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
 void ModelessDialog::Destroy() noexcept {
@@ -241,11 +242,11 @@ void ModelessDialog::DestroyLater() noexcept {
     HWND window = m_window.get();
     if (!window)
         return;
-    ::SetWindowLongPtrA(window, DWLP_USER, 0);
+    ::SetWindowLongPtrW(window, DWLP_USER, 0);
     ::ShowWindow(window, SW_HIDE);
     m_tooltips.reset(); // a tip that is showing goes now, with the window's face
-    if (!::PostMessageA(window, kMsgDestroySelf, 0, 0))
-        TraceLastError("PostMessageA");
+    if (!::PostMessageW(window, kMsgDestroySelf, 0, 0))
+        TraceLastError("PostMessageW");
     (void)m_window.release();
 }
 

@@ -21,9 +21,9 @@ enum class ControlKind {
 // One control of a layout table. The table's order is the creation order, which is also the tab order.
 struct DialogControl {
     int id;
-    const char* className;
-    const char* text;
-    DWORD style; // WS_CHILD comes with every control, WS_VISIBLE with every one that is shown from the start
+    const wchar_t* className;
+    const char* text; // UTF-8, as the program keeps its texts
+    DWORD style;      // WS_CHILD comes with every control, WS_VISIBLE with every one that is shown from the start
     DWORD exStyle;
     int left, top, width, height; // in the layout's unit; a width of 0 fits the text (on one line)
     const char* tooltip = nullptr;
@@ -78,7 +78,7 @@ void FlashUntilForeground(HWND window) noexcept;
 
 // A window that is never shown, to own dialogs that have no window of the program above them: an owned window
 // stays out of the taskbar. Its class is registered on first use.
-UniqueHwnd MakeHiddenOwner(HINSTANCE instance, const char* className) noexcept;
+UniqueHwnd MakeHiddenOwner(HINSTANCE instance, const wchar_t* className) noexcept;
 
 // A modeless dialog of the program's one message loop (IsDialogMessage gives it Tab, Enter and Escape), made
 // from an empty in-memory template in the standard dialog font and a fixed frame with a close box; its controls

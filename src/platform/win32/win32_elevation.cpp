@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/win32/win32_shell.h"
+#include "platform/win32/win32_text.h"
 #include "platform/win32/win32_trace.h"
 
 namespace platform::win32 {
@@ -58,10 +59,10 @@ struct Win32Elevation::Job {
 Win32Elevation::~Win32Elevation() = default;
 
 std::string Win32Elevation::CreateHandOver(const std::vector<std::uint8_t>& data) {
-    char folder[MAX_PATH + 1] = {};
-    const DWORD length = ::GetTempPathA(sizeof folder, folder);
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
     if (length == 0 || length > MAX_PATH) {
-        TraceLastError("GetTempPathA");
+        TraceLastError("GetTempPathW");
         return "";
     }
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -70,13 +71,13 @@ std::string Win32Elevation::CreateHandOver(const std::vector<std::uint8_t>& data
             TraceFailure("BCryptGenRandom", 0);
             return "";
         }
-        const std::string path = std::string(folder, length) + kHandOverPrefix + unique + kHandOverSuffix;
-        UniqueHandle file(
-            ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        const std::string path = Utf8Of(folder, length) + kHandOverPrefix + unique + kHandOverSuffix;
+        UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_TEMPORARY, nullptr));
         if (file.get() == INVALID_HANDLE_VALUE) {
             if (::GetLastError() == ERROR_FILE_EXISTS)
                 continue;
-            TraceLastError("CreateFileA");
+            TraceLastError("CreateFileW");
             return "";
         }
         const bool written = WriteAll(file.get(), data);
@@ -90,8 +91,8 @@ std::string Win32Elevation::CreateHandOver(const std::vector<std::uint8_t>& data
 }
 
 void Win32Elevation::DeleteHandOver(const std::string& path) {
-    if (!::DeleteFileA(path.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
-        TraceLastError("DeleteFileA");
+    if (!::DeleteFileW(Wide(path).c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        TraceLastError("DeleteFileW");
 }
 
 bool Win32Elevation::TakeHandOver(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& data) {
@@ -99,7 +100,7 @@ bool Win32Elevation::TakeHandOver(const std::string& path, std::size_t maxBytes,
     // One open, shared with nobody while it is read, of the file itself (a link is not followed), deleted when
     // the handle closes whatever it held.
     UniqueHandle file(
-        ::CreateFileA(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+        ::CreateFileW(Wide(path).c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         TraceLastError("CreateFileA");
@@ -156,7 +157,7 @@ Subscription Win32Elevation::StartElevated(WindowId owner, const std::string& ar
     if (!thread) {
         TraceLastError("CreateThread");
         job->run = ElevatedRun{ElevatedRun::Outcome::NotStarted, ::GetLastError()};
-        if (::PostMessageA(m_window.Handle(), kDoneMessage, 0, reinterpret_cast<LPARAM>(job.get())))
+        if (::PostMessageW(m_window.Handle(), kDoneMessage, 0, reinterpret_cast<LPARAM>(job.get())))
             job.release();
         return token;
     }
@@ -170,19 +171,21 @@ DWORD WINAPI Win32Elevation::RunJob(void* param) noexcept {
     try {
         // The shell's verbs want COM on the calling thread.
         const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        SHELLEXECUTEINFOA info{};
+        const std::wstring program = Wide(job->program);
+        const std::wstring arguments = Wide(job->arguments);
+        SHELLEXECUTEINFOW info{};
         info.cbSize = sizeof(info);
         // No SEE_MASK_FLAG_NO_UI: nothing may keep the consent prompt from showing. The setup window as owner
         // puts the prompt in front rather than blinking in the taskbar.
         info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
         info.hwnd = job->owner;
-        info.lpVerb = "runas";
-        info.lpFile = job->program.c_str();
-        info.lpParameters = job->arguments.c_str();
+        info.lpVerb = L"runas";
+        info.lpFile = program.c_str();
+        info.lpParameters = arguments.c_str();
         info.nShow = SW_HIDE;
-        if (!::ShellExecuteExA(&info)) {
+        if (!::ShellExecuteExW(&info)) {
             const DWORD error = ::GetLastError();
-            TraceFailure("ShellExecuteExA", error);
+            TraceFailure("ShellExecuteExW", error);
             job->run = ElevatedRun{
                 error == kErrorCancelled ? ElevatedRun::Outcome::Declined : ElevatedRun::Outcome::NotStarted, error};
         } else if (!info.hProcess) {
@@ -202,10 +205,10 @@ DWORD WINAPI Win32Elevation::RunJob(void* param) noexcept {
     } catch (...) {
         TraceException("Win32Elevation::RunJob");
     }
-    if (::PostMessageA(job->notify, kDoneMessage, 0, reinterpret_cast<LPARAM>(job.get())))
+    if (::PostMessageW(job->notify, kDoneMessage, 0, reinterpret_cast<LPARAM>(job.get())))
         job.release();
     else
-        TraceLastError("PostMessageA");
+        TraceLastError("PostMessageW");
     return 0;
 }
 

@@ -35,7 +35,7 @@ private:
     class DoneWindow final : public MessageWindow {
     public:
         explicit DoneWindow(Win32Elevation& owner) : m_owner(owner) {}
-        bool Make() { return Handle() || CreateMessageOnly("KestrelElevationWindow"); }
+        bool Make() { return Handle() || CreateMessageOnly(L"KestrelElevationWindow"); }
 
     private:
         LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

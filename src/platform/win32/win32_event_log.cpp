@@ -3,13 +3,14 @@
 #include <windows.h>
 
 #include "kestrel_events.h"
+#include "platform/win32/win32_text.h"
 #include "platform/win32/win32_trace.h"
 
 namespace platform::win32 {
 
 namespace {
 
-constexpr const char* kSourceName = "Kestrel";
+constexpr const wchar_t* kSourceName = L"Kestrel";
 
 // The message table's full identifier of each kind: severity in the top bits, the event ID below.
 constexpr DWORD MessageIdOf(EventKind kind) {
@@ -51,21 +52,24 @@ static_assert(MessageTableMatchesKinds(), "res/kestrel_events.mc and platform/ev
 
 } // namespace
 
-Win32EventLog::Win32EventLog() : m_source(::RegisterEventSourceA(nullptr, kSourceName)) {
+Win32EventLog::Win32EventLog() : m_source(::RegisterEventSourceW(nullptr, kSourceName)) {
     if (!m_source)
-        TraceLastError("RegisterEventSourceA");
+        TraceLastError("RegisterEventSourceW");
 }
 
 void Win32EventLog::Write(EventKind kind, EventSeverity severity, const std::vector<std::string>& inserts) {
     if (!m_source)
         return;
-    std::vector<const char*> strings;
+    std::vector<std::wstring> wide;
     for (const std::string& insert : inserts)
+        wide.push_back(Wide(insert));
+    std::vector<const wchar_t*> strings;
+    for (const std::wstring& insert : wide)
         strings.push_back(insert.c_str());
     const WORD type = severity == EventSeverity::Warning ? EVENTLOG_WARNING_TYPE : EVENTLOG_INFORMATION_TYPE;
-    if (!::ReportEventA(m_source.get(), type, 0, MessageIdOf(kind), nullptr, static_cast<WORD>(strings.size()), 0,
+    if (!::ReportEventW(m_source.get(), type, 0, MessageIdOf(kind), nullptr, static_cast<WORD>(strings.size()), 0,
                         strings.empty() ? nullptr : strings.data(), nullptr))
-        TraceLastError("ReportEventA");
+        TraceLastError("ReportEventW");
 }
 
 } // namespace platform::win32

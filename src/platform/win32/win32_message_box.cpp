@@ -3,11 +3,12 @@
 #include <windows.h>
 
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
 
 namespace platform::win32 {
 
 int Win32MessageBoxes::Show(WindowId owner, const std::string& text, const std::string& caption, unsigned style) {
-    return ::MessageBoxA(ToHwnd(owner), text.c_str(), caption.c_str(), style);
+    return ::MessageBoxW(ToHwnd(owner), Wide(text).c_str(), Wide(caption).c_str(), style);
 }
 
 } // namespace platform::win32

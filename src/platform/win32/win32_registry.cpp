@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/win32/win32_text.h"
 #include "platform/win32/win32_trace.h"
 
 namespace platform::win32 {
@@ -34,12 +35,11 @@ REGSAM Sam(RegRoot root, RegAccess access) {
 
 long Win32Registry::CreateKey(RegRoot root, const std::string& path, RegKey* key) {
     *key = 0;
-    char noClass[1] = ""; // the parameter is not const in the ANSI declaration
     HKEY created = nullptr;
     DWORD disposition = 0;
-    const LONG status =
-        Traced("RegCreateKeyExA", ::RegCreateKeyExA(RootKey(root), path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE,
-                                                    Sam(root, RegAccess::All), nullptr, &created, &disposition));
+    const LONG status = Traced("RegCreateKeyExW",
+                               ::RegCreateKeyExW(RootKey(root), Wide(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                                 Sam(root, RegAccess::All), nullptr, &created, &disposition));
     if (status == ERROR_SUCCESS)
         *key = FromHkey(created);
     return status;
@@ -49,23 +49,23 @@ long Win32Registry::OpenKey(RegRoot root, const std::string& path, RegAccess acc
     *key = 0;
     HKEY opened = nullptr;
     const LONG status =
-        Traced("RegOpenKeyExA", ::RegOpenKeyExA(RootKey(root), path.c_str(), 0, Sam(root, access), &opened));
+        Traced("RegOpenKeyExW", ::RegOpenKeyExW(RootKey(root), Wide(path).c_str(), 0, Sam(root, access), &opened));
     if (status == ERROR_SUCCESS)
         *key = FromHkey(opened);
     return status;
 }
 
 long Win32Registry::DeleteKey(RegRoot root, const std::string& path) {
-    // RegDeleteKeyA would look in the native view only.
-    return Traced("RegDeleteKeyExA", ::RegDeleteKeyExA(RootKey(root), path.c_str(), View(root), 0));
+    // RegDeleteKeyW would look in the native view only.
+    return Traced("RegDeleteKeyExW", ::RegDeleteKeyExW(RootKey(root), Wide(path).c_str(), View(root), 0));
 }
 
 long Win32Registry::QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                                std::uint32_t* size) {
     DWORD valueType = 0;
     DWORD valueSize = size ? *size : 0;
-    const LONG status = Traced("RegQueryValueExA", ::RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, &valueType,
-                                                                      data, size ? &valueSize : nullptr));
+    const LONG status = Traced("RegQueryValueExW", ::RegQueryValueExW(ToHkey(key), Wide(name).c_str(), nullptr,
+                                                                      &valueType, data, size ? &valueSize : nullptr));
     if (type)
         *type = valueType;
     if (size)
@@ -75,45 +75,46 @@ long Win32Registry::QueryValue(RegKey key, const std::string& name, std::uint32_
 
 long Win32Registry::SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                              std::uint32_t size) {
-    // For string types the system counts one more byte when the byte after the data is a NUL ("the caller forgot
-    // the terminator"). Our strings are to be stored without one, so the data goes in a copy followed by a byte
-    // that is not NUL.
+    // For string types the system counts one more character when the character after the data is a NUL ("the
+    // caller forgot the terminator"). Our strings are to be stored without one, so the data goes in a copy followed
+    // by a character that is not NUL.
     const bool stringType = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-    if (stringType && size > 0 && data[size - 1] != 0) {
+    const std::wstring wideName = Wide(name);
+    if (stringType && size >= 2 && (data[size - 1] != 0 || data[size - 2] != 0)) {
         std::vector<std::uint8_t> guarded(data, data + size);
-        guarded.push_back(0xFF);
-        return Traced("RegSetValueExA", ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, guarded.data(), size));
+        guarded.insert(guarded.end(), {0xFF, 0xFF});
+        return Traced("RegSetValueExW", ::RegSetValueExW(ToHkey(key), wideName.c_str(), 0, type, guarded.data(), size));
     }
-    return Traced("RegSetValueExA", ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data, size));
+    return Traced("RegSetValueExW", ::RegSetValueExW(ToHkey(key), wideName.c_str(), 0, type, data, size));
 }
 
 long Win32Registry::DeleteValue(RegKey key, const std::string& name) {
-    const LONG status = ::RegDeleteValueA(ToHkey(key), name.c_str());
+    const LONG status = ::RegDeleteValueW(ToHkey(key), Wide(name).c_str());
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-        TraceFailure("RegDeleteValueA", static_cast<unsigned long>(status));
+        TraceFailure("RegDeleteValueW", static_cast<unsigned long>(status));
     return status;
 }
 
 long Win32Registry::EnumValueName(RegKey key, std::uint32_t index, std::string* name) {
     // A value name has at most 16383 characters.
-    std::vector<char> buffer(16384);
+    std::vector<wchar_t> buffer(16384);
     DWORD length = static_cast<DWORD>(buffer.size());
-    const LONG status = ::RegEnumValueA(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    const LONG status = ::RegEnumValueW(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
     if (status == ERROR_SUCCESS) {
         if (name)
-            name->assign(buffer.data(), length);
+            *name = Utf8Of(buffer.data(), length);
     } else if (status != ERROR_NO_MORE_ITEMS) {
-        TraceFailure("RegEnumValueA", static_cast<unsigned long>(status));
+        TraceFailure("RegEnumValueW", static_cast<unsigned long>(status));
     }
     return status;
 }
 
 long Win32Registry::QueryLastWriteTime(RegKey key, std::uint64_t* time) {
     FILETIME written{};
-    const LONG status = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    const LONG status = ::RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                            nullptr, nullptr, nullptr, &written);
     if (status != ERROR_SUCCESS)
-        TraceFailure("RegQueryInfoKeyA", static_cast<unsigned long>(status));
+        TraceFailure("RegQueryInfoKeyW", static_cast<unsigned long>(status));
     else if (time)
         *time = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
     return status;

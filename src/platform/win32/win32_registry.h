@@ -5,7 +5,7 @@
 
 namespace platform::win32 {
 
-// The registry calls over advapi32's ANSI functions. A RegKey is the HKEY's value; the caller owns it
+// The registry calls over advapi32's wide functions. A RegKey is the HKEY's value; the caller owns it
 // (platform::ScopedRegKey closes it).
 class Win32Registry final : public RegistryApi {
 public:

@@ -15,9 +15,9 @@ namespace platform::win32 {
 // The shell, the help viewer and process start. Results are returned, never shown.
 class Win32Shell final : public Shell {
 public:
-    // The record of the first, single-byte version of the notification icon data: on this 64-bit build its
-    // pointers are 8 bytes wide, so the system's size for it is larger than the 88 bytes of 32-bit Windows.
-    static constexpr DWORD kIconDataSize = NOTIFYICONDATAA_V1_SIZE;
+    // The record of the first version of the notification icon data, in its wide form: on this 64-bit build its
+    // pointers are 8 bytes wide and its characters 2, so the system's size for it is larger than 88 bytes.
+    static constexpr DWORD kIconDataSize = NOTIFYICONDATAW_V1_SIZE;
 
     bool NotifyIcon(std::uint32_t message, const TrayIconData& data) override;
     void OpenAddress(WindowId owner, const std::string& address) override;
@@ -37,5 +37,8 @@ private:
 
 // The path of the running program file, as the system reports it; "" when it cannot be had.
 std::string ProgramPath();
+
+// The process's command line without the program's own name (and the blanks after it), as the program was started.
+std::string CommandLineArguments();
 
 } // namespace platform::win32

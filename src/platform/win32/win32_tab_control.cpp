@@ -9,24 +9,25 @@ namespace platform::win32 {
 
 void TabControl::Create(HWND parent, HINSTANCE instance, int id, RECT place, HFONT font,
                         std::span<const char* const> tabs) {
-    m_tab.reset(MakeChild(parent, instance, WC_TABCONTROLA, "", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 0, id,
+    m_tab.reset(MakeChild(parent, instance, WC_TABCONTROLW, "", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 0, id,
                           place.left, place.top, place.right - place.left, place.bottom - place.top, font));
     if (!m_tab)
         return;
     int index = 0;
     for (const char* caption : tabs) {
-        TCITEMA item{};
+        std::wstring text = Wide(caption);
+        TCITEMW item{};
         item.mask = TCIF_TEXT;
-        item.pszText = const_cast<char*>(caption);
-        if (::SendMessageA(m_tab.get(), TCM_INSERTITEMA, static_cast<WPARAM>(index++),
+        item.pszText = text.data();
+        if (::SendMessageW(m_tab.get(), TCM_INSERTITEMW, static_cast<WPARAM>(index++),
                            reinterpret_cast<LPARAM>(&item)) < 0)
-            TraceFailure("TCM_INSERTITEMA", 0);
+            TraceFailure("TCM_INSERTITEMW", 0);
     }
     TakeBodyColour();
 }
 
 int TabControl::Selected() const {
-    return m_tab ? static_cast<int>(::SendMessageA(m_tab.get(), TCM_GETCURSEL, 0, 0)) : -1;
+    return m_tab ? static_cast<int>(::SendMessageW(m_tab.get(), TCM_GETCURSEL, 0, 0)) : -1;
 }
 
 void TabControl::TakeBodyColour() {
@@ -44,9 +45,9 @@ void TabControl::TakeBodyColour() {
         } else {
             const SelectedObject selected(memory.get(), bitmap.get());
             ::FillRect(memory.get(), &client, ::GetSysColorBrush(COLOR_BTNFACE));
-            ::SendMessageA(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT | PRF_ERASEBKGND);
+            ::SendMessageW(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT | PRF_ERASEBKGND);
             RECT body = client;
-            ::SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
+            ::SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
             const COLORREF sampled =
                 ::GetPixel(memory.get(), (body.left + body.right) / 2, (body.top + body.bottom) / 2);
             if (sampled != CLR_INVALID)
@@ -65,9 +66,9 @@ bool TabControl::Contains(POINT screenPoint) const {
 }
 
 FocusKeeper::FocusKeeper(HWND window) : m_window(window) {
-    m_restoreMessage = ::RegisterWindowMessageA("Kestrel.FocusKeeper.Restore");
+    m_restoreMessage = ::RegisterWindowMessageW(L"Kestrel.FocusKeeper.Restore");
     if (m_restoreMessage == 0)
-        TraceLastError("RegisterWindowMessageA");
+        TraceLastError("RegisterWindowMessageW");
 }
 
 bool FocusKeeper::Handle(UINT message, WPARAM wParam, LRESULT& result) {
@@ -78,7 +79,7 @@ bool FocusKeeper::Handle(UINT message, WPARAM wParam, LRESULT& result) {
                 m_lastFocus = focus;
         } else if (m_lastFocus) {
             // After the default activation, which focuses the window itself.
-            ::PostMessageA(m_window, m_restoreMessage, 0, 0);
+            ::PostMessageW(m_window, m_restoreMessage, 0, 0);
         }
         return false; // only watched
     }
@@ -99,9 +100,9 @@ void DefaultButton::FocusChanged(HWND parent, int buttonId, bool focused) {
         HWND button = ::GetDlgItem(parent, id);
         if (!button)
             continue;
-        const auto style = static_cast<DWORD>(::GetWindowLongPtrA(button, GWL_STYLE));
+        const auto style = static_cast<DWORD>(::GetWindowLongPtrW(button, GWL_STYLE));
         const DWORD type = id == wanted ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-        ::SendMessageA(button, BM_SETSTYLE, (style & ~static_cast<DWORD>(BS_TYPEMASK)) | type, TRUE);
+        ::SendMessageW(button, BM_SETSTYLE, (style & ~static_cast<DWORD>(BS_TYPEMASK)) | type, TRUE);
     }
     m_currentId = wanted;
 }

@@ -30,8 +30,8 @@ Win32TaskKeys::~Win32TaskKeys() {
 
 void Win32TaskKeys::SetLocked(bool locked) {
     // "true" is passed with all 32 bits set.
-    if (!::SystemParametersInfoA(kSetScreenSaverRunning, locked ? static_cast<UINT>(-1) : 0u, nullptr, 0))
-        TraceLastError("SystemParametersInfoA");
+    if (!::SystemParametersInfoW(kSetScreenSaverRunning, locked ? static_cast<UINT>(-1) : 0u, nullptr, 0))
+        TraceLastError("SystemParametersInfoW");
     if (locked)
         StartHook();
     else
@@ -41,9 +41,9 @@ void Win32TaskKeys::SetLocked(bool locked) {
 void Win32TaskKeys::StartHook() {
     if (m_thread)
         return;
-    m_ready.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    m_ready.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!m_ready) {
-        TraceLastError("CreateEventA");
+        TraceLastError("CreateEventW");
         return;
     }
     m_thread.reset(::CreateThread(nullptr, 0, &Win32TaskKeys::HookThread, m_ready.get(), 0, &m_threadId));
@@ -59,8 +59,8 @@ void Win32TaskKeys::StartHook() {
 void Win32TaskKeys::StopHook() {
     if (!m_thread)
         return;
-    if (!::PostThreadMessageA(m_threadId, WM_QUIT, 0, 0))
-        TraceLastError("PostThreadMessageA");
+    if (!::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0))
+        TraceLastError("PostThreadMessageW");
     else if (::WaitForSingleObject(m_thread.get(), kThreadWaitMs) != WAIT_OBJECT_0)
         TraceFailure("WaitForSingleObject (keyboard hook thread end)", ::GetLastError());
     m_thread.reset();
@@ -70,21 +70,21 @@ void Win32TaskKeys::StopHook() {
 
 DWORD WINAPI Win32TaskKeys::HookThread(void* param) noexcept {
     MSG msg;
-    ::PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // makes this thread's message queue
+    ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // makes this thread's message queue
     TaskKeyFilter filter;
     g_filter = &filter;
     {
         UniqueHook hook(
-            ::SetWindowsHookExA(WH_KEYBOARD_LL, &Win32TaskKeys::KeyboardProc, ::GetModuleHandleA(nullptr), 0));
+            ::SetWindowsHookExW(WH_KEYBOARD_LL, &Win32TaskKeys::KeyboardProc, ::GetModuleHandleW(nullptr), 0));
         if (!hook)
-            TraceLastError("SetWindowsHookExA");
+            TraceLastError("SetWindowsHookExW");
         ::SetEvent(static_cast<HANDLE>(param));
         // The system calls the hook from this loop's message retrieval; WM_QUIT ends it.
         BOOL got;
-        while ((got = ::GetMessageA(&msg, nullptr, 0, 0)) > 0)
-            ::DispatchMessageA(&msg);
+        while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) > 0)
+            ::DispatchMessageW(&msg);
         if (got == -1)
-            TraceLastError("GetMessageA");
+            TraceLastError("GetMessageW");
     }
     g_filter = nullptr;
     return 0;

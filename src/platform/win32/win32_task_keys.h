@@ -6,7 +6,7 @@
 
 namespace platform::win32 {
 
-// The task-key lock. SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING) blocks Ctrl+Alt+Del and the task-switching
+// The task-key lock. SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING) blocks Ctrl+Alt+Del and the task-switching
 // keys on the older Windows family only; on the NT family it blocks nothing. So while the lock is on, a
 // low-level keyboard hook also keeps Alt+Tab, Alt+Esc, Ctrl+Esc and the Windows keys from the system
 // (TaskKeyFilter). Ctrl+Alt+Del itself no program can block. The hook runs on a thread of its own with its own

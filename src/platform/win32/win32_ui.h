@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
 #include "platform/win32/win32_trace.h"
 
 namespace platform::win32 {
@@ -30,35 +31,23 @@ inline int FromPixels96(int pixels, int dpi) noexcept {
     return ::MulDiv(pixels, dpi, 96);
 }
 
-// The text of a window; "" when it has none. Read straight into the string that is handed out, so that a
-// password read this way leaves no other copy to wipe.
-inline std::string WindowText(HWND window) {
-    const int length = ::GetWindowTextLengthA(window);
-    if (length <= 0)
-        return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = ::GetWindowTextA(window, text.data(), length + 1);
-    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
-}
-
 // A font of the given face and size in hundredths of a point (8.25 pt = 825), for this resolution.
-inline UniqueFont MakeFont(const char* face, int hundredthsOfPoint, int dpi, bool underline = false) noexcept {
-    LOGFONTA font{};
+inline UniqueFont MakeFont(const wchar_t* face, int hundredthsOfPoint, int dpi, bool underline = false) noexcept {
+    LOGFONTW font{};
     font.lfHeight = -::MulDiv(hundredthsOfPoint, dpi, 7200);
     font.lfWeight = FW_NORMAL;
     font.lfUnderline = underline ? TRUE : FALSE;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfQuality = DEFAULT_QUALITY;
-    lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
-    UniqueFont made(::CreateFontIndirectA(&font));
+    lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+    UniqueFont made(::CreateFontIndirectW(&font));
     if (!made)
-        TraceLastError("CreateFontIndirectA");
+        TraceLastError("CreateFontIndirectW");
     return made;
 }
 
 // Width and height of a one-line text in a font.
-inline SIZE TextSize(HWND window, HFONT font, const char* text) noexcept {
+inline SIZE TextSize(HWND window, HFONT font, const std::wstring& text) noexcept {
     SIZE size{0, 0};
     const WindowDc dc(window);
     if (!dc) {
@@ -66,15 +55,15 @@ inline SIZE TextSize(HWND window, HFONT font, const char* text) noexcept {
         return size;
     }
     const SelectedObject selected(dc.get(), font);
-    ::GetTextExtentPoint32A(dc.get(), text, lstrlenA(text), &size);
+    ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
     return size;
 }
 
 // Gives a window the outer size that makes its client area width x height pixels.
 inline void SetClientSize(HWND window, int width, int height) noexcept {
     RECT rect{0, 0, width, height};
-    const auto style = static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_STYLE));
-    const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_EXSTYLE));
+    const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE));
     ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     ::SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -104,7 +93,7 @@ inline std::vector<WORD> EmptyDialogTemplate(DWORD style, DWORD exStyle = 0) {
     words.insert(words.end(), {0, 0, 0, 100, 40}); // no items; position and size are set once created
     words.push_back(0);                            // no menu
     words.push_back(0);                            // the standard dialog class
-    words.push_back(0);                            // caption set later, in the ANSI code page
+    words.push_back(0);                            // caption set later
     words.push_back(8);                            // point size
     for (const char* face = "MS Shell Dlg"; *face; ++face)
         words.push_back(static_cast<WORD>(*face));
@@ -113,16 +102,22 @@ inline std::vector<WORD> EmptyDialogTemplate(DWORD style, DWORD exStyle = 0) {
 }
 
 // Creates a child control with the parent's font; nullptr (and a trace) when the system makes none.
-inline HWND MakeChild(HWND parent, HINSTANCE instance, const char* className, const char* text, DWORD style,
+inline HWND MakeChild(HWND parent, HINSTANCE instance, const wchar_t* className, const std::string& text, DWORD style,
                       DWORD exStyle, int id, int x, int y, int width, int height, HFONT font) noexcept {
-    HWND child = ::CreateWindowExA(exStyle, className, text, WS_CHILD | style, x, y, width, height, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    HWND child = nullptr;
+    try {
+        child = ::CreateWindowExW(exStyle, className, Wide(text).c_str(), WS_CHILD | style, x, y, width, height, parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    } catch (...) {
+        TraceException("MakeChild");
+        return nullptr;
+    }
     if (!child) {
-        TraceLastError("CreateWindowExA");
+        TraceLastError("CreateWindowExW");
         return nullptr;
     }
     if (font)
-        ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return child;
 }
 

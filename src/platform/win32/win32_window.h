@@ -19,7 +19,7 @@ public:
 
     // What a window is made as.
     struct Shape {
-        const char* title = "";
+        const char* title = ""; // UTF-8
         DWORD style = 0;
         DWORD exStyle = 0;
         int x = 0, y = 0, width = 0, height = 0;
@@ -34,9 +34,9 @@ protected:
     virtual ~MessageWindow();
 
     // Registers the class (once per process) and makes the window; false (and a trace) when the system makes none.
-    bool Create(HINSTANCE instance, const char* className, const Shape& shape) noexcept;
+    bool Create(HINSTANCE instance, const wchar_t* className, const Shape& shape) noexcept;
     // A message-only window: it receives posted and sent messages and nothing else.
-    bool CreateMessageOnly(const char* className) noexcept;
+    bool CreateMessageOnly(const wchar_t* className) noexcept;
 
     // A message of the window. Return the window procedure's result; Default() for what the class does not take.
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;

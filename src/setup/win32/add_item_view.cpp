@@ -1,6 +1,5 @@
 #include "setup/win32/add_item_view.h"
 
-#include "platform/win32/win32_ansi_text.h"
 #include "platform/win32/win32_ui.h"
 
 namespace setup::win32 {
@@ -15,11 +14,11 @@ constexpr int kIdChkconvert = 1003;
 
 // In creation order, which is also the tab order: txtwindow, cmdok, cmdexit, chkconvert. Twips.
 constexpr DialogControl kControls[] = {
-    {kIdLabel2, "STATIC", kAddItemInstruction, SS_LEFT, 0, 240, 120, 4215, 495},
-    {kIdTxtwindow, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, 240, 600, 4215, 295},
-    {IDOK, "BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 4680, 120, 1215, 375},
-    {IDCANCEL, "BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0, 4680, 570, 1215, 375},
-    {kIdChkconvert, "BUTTON", "Convert text to Title Case", WS_TABSTOP | BS_AUTOCHECKBOX, 0, 240, 960, 4215, 255},
+    {kIdLabel2, L"STATIC", kAddItemInstruction, SS_LEFT, 0, 240, 120, 4215, 495},
+    {kIdTxtwindow, L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, 240, 600, 4215, 295},
+    {IDOK, L"BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 4680, 120, 1215, 375},
+    {IDCANCEL, L"BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0, 4680, 570, 1215, 375},
+    {kIdChkconvert, L"BUTTON", "Convert text to Title Case", WS_TABSTOP | BS_AUTOCHECKBOX, 0, 240, 960, 4215, 255},
 };
 
 constexpr platform::win32::DialogLayout kLayout{"Add an Item", platform::win32::LayoutUnit::Twips, 6015, 1305,
@@ -69,30 +68,26 @@ std::string AddItemView::Text() const {
     return m_txtwindow ? platform::win32::WindowText(m_txtwindow) : std::string();
 }
 
-bool AddItemView::TextOutsideCodePage() const {
-    return m_txtwindow && !platform::win32::WindowTextFitsAnsiCodePage(m_txtwindow);
-}
-
 void AddItemView::SetText(const std::string& text) {
     if (m_txtwindow)
-        ::SetWindowTextA(m_txtwindow, text.c_str());
+        platform::win32::SetText(m_txtwindow, text);
 }
 
 void AddItemView::SetCaretToEnd() {
     if (!m_txtwindow)
         return;
-    const int length = ::GetWindowTextLengthA(m_txtwindow);
-    ::SendMessageA(m_txtwindow, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
-    ::SendMessageA(m_txtwindow, EM_SCROLLCARET, 0, 0);
+    const int length = ::GetWindowTextLengthW(m_txtwindow);
+    ::SendMessageW(m_txtwindow, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+    ::SendMessageW(m_txtwindow, EM_SCROLLCARET, 0, 0);
 }
 
 bool AddItemView::ConvertChecked() const {
-    return m_chkconvert && ::SendMessageA(m_chkconvert, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return m_chkconvert && ::SendMessageW(m_chkconvert, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void AddItemView::SetInstruction(const std::string& text) {
     if (m_label2)
-        ::SetWindowTextA(m_label2, text.c_str());
+        platform::win32::SetText(m_label2, text);
 }
 
 void AddItemView::Show() {

@@ -13,7 +13,6 @@ public:
 
     platform::WindowId Handle() const override;
     std::string Text() const override;
-    bool TextOutsideCodePage() const override;
     void SetText(const std::string& text) override;
     void SetCaretToEnd() override;
     bool ConvertChecked() const override;

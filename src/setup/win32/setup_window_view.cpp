@@ -62,47 +62,47 @@ constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
 // Row for row in Control order. Twips: from the tab control's corner on a tab, else (kCommandRow) from the
 // client area's. After the position: the tooltip, the tab and the kind.
 constexpr DialogControl kLayout[] = {
-    {IdOf(View::Image2), "STATIC", "", SS_ICON, 0, 240, 540, 480, 480, nullptr, 0, Kind::Icon},
-    {IdOf(View::Label1), "STATIC",
+    {IdOf(View::Image2), L"STATIC", "", SS_ICON, 0, 240, 540, 480, 480, nullptr, 0, Kind::Icon},
+    {IdOf(View::Label1), L"STATIC",
      "Your password protected web pages are shown here. To add your own select 'Add an Item'.", kLabel, 0, 840, 540,
      4890, 435},
-    {IdOf(View::listwindows), "LISTBOX", "", kTickListStyle, WS_EX_CLIENTEDGE, 240, 1140, 5535, 1890},
-    {IdOf(View::cmdadd), "STATIC", "Add an Item", kLink, 0, 240, 3180, 0, 195,
+    {IdOf(View::listwindows), L"LISTBOX", "", kTickListStyle, WS_EX_CLIENTEDGE, 240, 1140, 5535, 1890},
+    {IdOf(View::cmdadd), L"STATIC", "Add an Item", kLink, 0, 240, 3180, 0, 195,
      "Click to add a new program for password protection", 0, Kind::LinkLabel},
-    {IdOf(View::cmdremove), "STATIC", "Remove Item", kLink, 0, 1320, 3180, 0, 195,
+    {IdOf(View::cmdremove), L"STATIC", "Remove Item", kLink, 0, 1320, 3180, 0, 195,
      "Click to remove a program from the list", 0, Kind::LinkLabel},
-    {IdOf(View::cmdchange), "STATIC", "Change Item", kLink, 0, 2520, 3180, 0, 195,
+    {IdOf(View::cmdchange), L"STATIC", "Change Item", kLink, 0, 2520, 3180, 0, 195,
      "Click to change a program in the list", 0, Kind::LinkLabel},
 
-    {IdOf(View::cmdsetpassword), "BUTTON", "Set Password...", kButton, 0, 240, 720, 1695, 375, nullptr, 1},
-    {IdOf(View::Label2), "STATIC", "This password is used on your password protected web pages and this setup tool.",
+    {IdOf(View::cmdsetpassword), L"BUTTON", "Set Password...", kButton, 0, 240, 720, 1695, 375, nullptr, 1},
+    {IdOf(View::Label2), L"STATIC", "This password is used on your password protected web pages and this setup tool.",
      kLabel, 0, 2040, 720, 3735, 495, nullptr, 1},
 
-    {IdOf(View::chklockinstall), "BUTTON", "Lock Software Installations", kCheckBox, 0, 360, 720, 3615, 255,
+    {IdOf(View::chklockinstall), L"BUTTON", "Lock Software Installations", kCheckBox, 0, 360, 720, 3615, 255,
      "Locks all software install programs", 2},
-    {IdOf(View::chkkestrel), "BUTTON", "Lock Internet Explorer", kCheckBox, 0, 360, 1080, 3615, 255,
+    {IdOf(View::chkkestrel), L"BUTTON", "Lock Internet Explorer", kCheckBox, 0, 360, 1080, 3615, 255,
      "Locks Internet Explorer", 2},
-    {IdOf(View::chklockkeys), "BUTTON", "Lock Task Keys", kCheckBox, 0, 360, 1440, 3615, 255,
+    {IdOf(View::chklockkeys), L"BUTTON", "Lock Task Keys", kCheckBox, 0, 360, 1440, 3615, 255,
      "Locks CTRL_ALT+DEL on Win9x and on WinXP Locks Task Manager", 2},
-    {IdOf(View::chkpopup), "BUTTON", "Stop Popup Ad's", kCheckBox, 0, 360, 1800, 3615, 255, nullptr, 2},
+    {IdOf(View::chkpopup), L"BUTTON", "Stop Popup Ad's", kCheckBox, 0, 360, 1800, 3615, 255, nullptr, 2},
 
-    {IdOf(View::Image1), "STATIC", "", SS_ICON, 0, 360, 540, 480, 480, nullptr, 3, Kind::Icon},
-    {IdOf(View::lblprogramname), "STATIC", "ProgramName", kLabel, 0, 1200, 540, 4575, 255, nullptr, 3},
-    {IdOf(View::lblversion), "STATIC", "Version", kLabel, 0, 1200, 780, 4575, 255, nullptr, 3},
-    {IdOf(View::Label10), "STATIC", "Description:", kLabel, 0, 1200, 1140, 4575, 255, nullptr, 3},
-    {IdOf(View::Label5), "STATIC", "Password protect your web content. Even stop popup ad's with the optional addon.",
+    {IdOf(View::Image1), L"STATIC", "", SS_ICON, 0, 360, 540, 480, 480, nullptr, 3, Kind::Icon},
+    {IdOf(View::lblprogramname), L"STATIC", "ProgramName", kLabel, 0, 1200, 540, 4575, 255, nullptr, 3},
+    {IdOf(View::lblversion), L"STATIC", "Version", kLabel, 0, 1200, 780, 4575, 255, nullptr, 3},
+    {IdOf(View::Label10), L"STATIC", "Description:", kLabel, 0, 1200, 1140, 4575, 255, nullptr, 3},
+    {IdOf(View::Label5), L"STATIC", "Password protect your web content. Even stop popup ad's with the optional addon.",
      kLabel, 0, 1200, 1380, 4575, 615, nullptr, 3},
-    {IdOf(View::Label7), "STATIC", kVendorWebsite, kLink, 0, 1200, 2340, 0, 195, "Click to visit our website", 3,
+    {IdOf(View::Label7), L"STATIC", kVendorWebsite, kLink, 0, 1200, 2340, 0, 195, "Click to visit our website", 3,
      Kind::Hyperlink},
-    {IdOf(View::Label8), "STATIC", kSupportAddress, kLink, 0, 1200, 2610, 0, 195, "Click to email us", 3,
+    {IdOf(View::Label8), L"STATIC", kSupportAddress, kLink, 0, 1200, 2610, 0, 195, "Click to email us", 3,
      Kind::Hyperlink},
-    {IdOf(View::cmdupdate), "STATIC", "Update Check", kLink, 0, 240, 3060, 0, 195, "Click to check for an update", 3,
+    {IdOf(View::cmdupdate), L"STATIC", "Update Check", kLink, 0, 240, 3060, 0, 195, "Click to check for an update", 3,
      Kind::LinkLabel},
 
-    {IdOf(View::cmdapply), "BUTTON", "OK", kButton | BS_DEFPUSHBUTTON, 0, 1440, 3840, 1095, 375, nullptr, kCommandRow},
-    {IdOf(View::cmdcancel), "BUTTON", "Cancel", kButton, 0, 2640, 3840, 1095, 375, nullptr, kCommandRow},
-    {IdOf(View::cmdapply2), "BUTTON", "Apply", kButton, 0, 3840, 3840, 1095, 375, nullptr, kCommandRow},
-    {IdOf(View::cmdhelp), "BUTTON", "Help", kButton, 0, 5040, 3840, 1095, 375, nullptr, kCommandRow},
+    {IdOf(View::cmdapply), L"BUTTON", "OK", kButton | BS_DEFPUSHBUTTON, 0, 1440, 3840, 1095, 375, nullptr, kCommandRow},
+    {IdOf(View::cmdcancel), L"BUTTON", "Cancel", kButton, 0, 2640, 3840, 1095, 375, nullptr, kCommandRow},
+    {IdOf(View::cmdapply2), L"BUTTON", "Apply", kButton, 0, 3840, 3840, 1095, 375, nullptr, kCommandRow},
+    {IdOf(View::cmdhelp), L"BUTTON", "Help", kButton, 0, 5040, 3840, 1095, 375, nullptr, kCommandRow},
 };
 static_assert(std::size(kLayout) == View::kControlCount);
 
@@ -180,16 +180,16 @@ constexpr CommandRoute kCommandRoutes[] = {
 
 SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindow& presenter)
     : m_main(mainWindow), m_instance(instance), m_presenter(presenter), m_dpi(ScreenDpi()),
-      m_font(MakeFont("MS Shell Dlg", 800, m_dpi)), m_linkFont(MakeFont("MS Sans Serif", 825, m_dpi, true)),
+      m_font(MakeFont(L"MS Shell Dlg", 800, m_dpi)), m_linkFont(MakeFont(L"MS Sans Serif", 825, m_dpi, true)),
       m_listwindows(presenter.Items(), mainWindow, IdOf(listwindows), m_dpi, m_font.get()), m_focus(mainWindow) {
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     if (!::InitCommonControlsEx(&classes))
         TraceLastError("InitCommonControlsEx");
     const int logoSize = FromTwips(480, m_dpi);
     m_logo.reset(static_cast<HICON>(
-        ::LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTREL), IMAGE_ICON, logoSize, logoSize, LR_DEFAULTCOLOR)));
+        ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_KESTREL), IMAGE_ICON, logoSize, logoSize, LR_DEFAULTCOLOR)));
     if (!m_logo)
-        TraceLastError("LoadImageA");
+        TraceLastError("LoadImageW");
     CreateControls();
 
     m_optionBoxes = m_presenter.Options().Subscribe([this](store::Option) { SyncOptions(); });
@@ -222,7 +222,7 @@ void SetupWindowView::CreateControls() {
         if (!control)
             continue;
         if (c.kind == Kind::Icon && m_logo)
-            ::SendMessageA(control, STM_SETICON, reinterpret_cast<WPARAM>(m_logo.get()), 0);
+            ::SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(m_logo.get()), 0);
         if (c.tooltip)
             platform::win32::AddTooltip(m_tooltip.get(), m_main, control, c.tooltip);
     }
@@ -343,7 +343,7 @@ void SetupWindowView::OnCommand(int control, int code) {
     for (const OptionBox& box : kOptionBoxes) {
         if (box.control != control)
             continue;
-        const bool checked = ::SendMessageA(m_controls[control].get(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        const bool checked = ::SendMessageW(m_controls[control].get(), BM_GETCHECK, 0, 0) == BST_CHECKED;
         m_presenter.CheckBox_Click(box.option, checked);
         return;
     }
@@ -396,7 +396,7 @@ void SetupWindowView::SyncOptions() {
     const store::Options& options = m_presenter.Options();
     for (const OptionBox& box : kOptionBoxes) {
         if (HWND window = m_controls[box.control].get())
-            ::SendMessageA(window, BM_SETCHECK, options.Get(box.option) ? BST_CHECKED : BST_UNCHECKED, 0);
+            ::SendMessageW(window, BM_SETCHECK, options.Get(box.option) ? BST_CHECKED : BST_UNCHECKED, 0);
     }
 }
 
@@ -427,9 +427,9 @@ void SetupWindowView::SetEnabled(bool enabled) {
 
 void SetupWindowView::SetAboutTexts(const std::string& programName, const std::string& version) {
     if (HWND label = m_controls[lblprogramname].get())
-        ::SetWindowTextA(label, programName.c_str());
+        platform::win32::SetText(label, programName);
     if (HWND label = m_controls[lblversion].get())
-        ::SetWindowTextA(label, version.c_str());
+        platform::win32::SetText(label, version);
 }
 
 void SetupWindowView::SetLinkHighlighted(LinkLabel label, bool highlighted) {

@@ -48,7 +48,7 @@ void TickList::Attach(HWND list) {
         return;
     // The list box asked its owner for the row height while it was being made, before this list took the
     // owner's messages; an owner-drawn list box keeps that height through WM_SETFONT, so set it now.
-    ::SendMessageA(list, LB_SETITEMHEIGHT, 0, MAKELPARAM(RowHeight(), 0));
+    ::SendMessageW(list, LB_SETITEMHEIGHT, 0, MAKELPARAM(RowHeight(), 0));
     // Ticking by mouse and keyboard happens in the list box itself.
     if (!::SetWindowSubclass(list, &ListProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(this)))
         TraceLastError("SetWindowSubclass");
@@ -104,39 +104,39 @@ void TickList::Sync() {
     const bool reshaping = head + tail < shown || head + tail < wanted;
     const bool holdDrawing = reshaping && ::IsWindowVisible(list);
     if (holdDrawing)
-        ::SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     if (wanted == 0) {
-        ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
+        ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
     } else {
         for (std::size_t i = shown - tail; i > head; --i)
-            ::SendMessageA(list, LB_DELETESTRING, i - 1, 0);
+            ::SendMessageW(list, LB_DELETESTRING, i - 1, 0);
         for (std::size_t i = head; i < wanted - tail; ++i) {
-            const auto index = static_cast<LRESULT>(
-                ::SendMessageA(list, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(rows[i].text.c_str())));
+            const auto index = static_cast<LRESULT>(::SendMessageW(
+                list, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(platform::win32::Wide(rows[i].text).c_str())));
             if (index >= 0)
-                ::SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(index), rows[i].checked ? 1 : 0);
+                ::SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index), rows[i].checked ? 1 : 0);
         }
     }
     for (std::size_t i = 0; i < wanted; ++i) {
         const bool kept = i < head || i >= wanted - tail;
         if (!kept || m_shownRows[i < head ? i : i + shown - wanted].checked == rows[i].checked)
             continue;
-        ::SendMessageA(list, LB_SETITEMDATA, i, rows[i].checked ? 1 : 0);
+        ::SendMessageW(list, LB_SETITEMDATA, i, rows[i].checked ? 1 : 0);
         RECT row{};
-        if (!reshaping && ::SendMessageA(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&row)) != LB_ERR)
+        if (!reshaping && ::SendMessageW(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&row)) != LB_ERR)
             ::InvalidateRect(list, &row, TRUE);
     }
     m_shownRows = rows;
 
     const int selected = m_items.Selected();
-    const auto current = static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0));
+    const auto current = static_cast<int>(::SendMessageW(list, LB_GETCURSEL, 0, 0));
     if (selected != current) {
         // -1 takes the selection away; LB_SETCURSEL also scrolls the row into view.
         const bool inRange = selected >= 0 && selected < static_cast<int>(wanted);
-        ::SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(inRange ? selected : -1), 0);
+        ::SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(inRange ? selected : -1), 0);
     }
     if (holdDrawing) {
-        ::SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
         ::InvalidateRect(list, nullptr, TRUE);
     }
 }
@@ -144,7 +144,7 @@ void TickList::Sync() {
 void TickList::TakeSelection() {
     if (!m_list || m_syncing)
         return;
-    const auto current = static_cast<int>(::SendMessageA(m_list, LB_GETCURSEL, 0, 0));
+    const auto current = static_cast<int>(::SendMessageW(m_list, LB_GETCURSEL, 0, 0));
     m_items.Select(current >= 0 ? current : -1);
 }
 
@@ -162,11 +162,11 @@ int TickList::RowAt(LPARAM point, bool onTickBoxOnly) const noexcept {
     if (!m_list)
         return -1;
     const POINT at{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
-    const auto found = ::SendMessageA(m_list, LB_ITEMFROMPOINT, 0, point);
+    const auto found = ::SendMessageW(m_list, LB_ITEMFROMPOINT, 0, point);
     const int row = LOWORD(found);
     // The list box names the nearest row even for a point below the last one: only a point on the row counts.
     RECT rect{};
-    if (HIWORD(found) != 0 || ::SendMessageA(m_list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect)) == LB_ERR ||
+    if (HIWORD(found) != 0 || ::SendMessageW(m_list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect)) == LB_ERR ||
         !::PtInRect(&rect, at))
         return -1;
     if (onTickBoxOnly) {
@@ -186,8 +186,8 @@ int TickList::RowHeight() const {
     int textHeight = 0;
     if (const WindowDc dc(m_list ? m_list : m_owner); dc) {
         const SelectedObject font(dc.get(), m_font);
-        TEXTMETRICA metrics{};
-        if (::GetTextMetricsA(dc.get(), &metrics))
+        TEXTMETRICW metrics{};
+        if (::GetTextMetricsW(dc.get(), &metrics))
             textHeight = metrics.tmHeight;
     } else {
         TraceLastError("GetDC");
@@ -241,12 +241,12 @@ void TickList::DrawRow(const DRAWITEMSTRUCT& item) const {
     label.left = box.right + FromPixels96(kTextGap, m_dpi);
     if (selected)
         ::FillRect(dc, &label, ::GetSysColorBrush(COLOR_HIGHLIGHT));
-    std::string text;
+    std::wstring text;
     HWND list = item.hwndItem;
-    const auto length = ::SendMessageA(list, LB_GETTEXTLEN, item.itemID, 0);
+    const auto length = ::SendMessageW(list, LB_GETTEXTLEN, item.itemID, 0);
     if (length > 0) {
         text.resize(static_cast<std::size_t>(length) + 1);
-        const auto copied = ::SendMessageA(list, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
+        const auto copied = ::SendMessageW(list, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
         text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
     }
     {
@@ -256,7 +256,7 @@ void TickList::DrawRow(const DRAWITEMSTRUCT& item) const {
             dc, ::GetSysColor(disabled ? COLOR_GRAYTEXT : (selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT)));
         RECT textRect = label;
         textRect.left += FromPixels96(kTextIndent, m_dpi);
-        ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
                     DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         ::SetTextColor(dc, oldColour);
         ::SetBkMode(dc, oldMode);
@@ -304,7 +304,7 @@ LRESULT CALLBACK TickList::ListProc(HWND list, UINT message, WPARAM wParam, LPAR
         // Space ticks or unticks the selected row; held down, it does so once.
         if (wParam == VK_SPACE) {
             if (!(lParam & (1 << 30)))
-                toggle(static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0)));
+                toggle(static_cast<int>(::SendMessageW(list, LB_GETCURSEL, 0, 0)));
             return 0;
         }
         break;

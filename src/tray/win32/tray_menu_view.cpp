@@ -1,5 +1,6 @@
 #include "tray/win32/tray_menu_view.h"
 
+#include "platform/win32/win32_text.h"
 #include "platform/win32/win32_trace.h"
 
 namespace tray::win32 {
@@ -26,9 +27,9 @@ unsigned CommandOf(TrayMenuItem item) noexcept {
 } // namespace
 
 UINT TaskbarCreatedMessage() noexcept {
-    const UINT message = ::RegisterWindowMessageA("TaskbarCreated");
+    const UINT message = ::RegisterWindowMessageW(L"TaskbarCreated");
     if (message == 0)
-        TraceLastError("RegisterWindowMessageA");
+        TraceLastError("RegisterWindowMessageW");
     return message;
 }
 
@@ -41,9 +42,9 @@ TrayMenuView::TrayMenuView(HWND owner) : m_owner(owner), m_menu(::CreatePopupMen
         UINT flags = info.separator ? MF_SEPARATOR : MF_STRING;
         if (!info.enabled)
             flags |= MF_GRAYED;
-        if (!::AppendMenuA(m_menu.get(), flags, info.separator ? 0 : CommandOf(info.item),
-                           info.separator ? nullptr : info.caption))
-            TraceLastError("AppendMenuA");
+        if (!::AppendMenuW(m_menu.get(), flags, info.separator ? 0 : CommandOf(info.item),
+                           info.separator ? nullptr : platform::win32::Wide(info.caption).c_str()))
+            TraceLastError("AppendMenuW");
         if (info.isDefault && !::SetMenuDefaultItem(m_menu.get(), CommandOf(info.item), FALSE))
             TraceLastError("SetMenuDefaultItem");
     }
@@ -63,7 +64,7 @@ void TrayMenuView::PopUpAtCursor() {
     // Without TPM_RETURNCMD a dismissed menu counts as success too: zero is a failure.
     if (!::TrackPopupMenu(m_menu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_owner, nullptr))
         TraceLastError("TrackPopupMenu");
-    ::PostMessageA(m_owner, WM_NULL, 0, 0);
+    ::PostMessageW(m_owner, WM_NULL, 0, 0);
 }
 
 bool TrayMenuView::HandleCommand(unsigned id) noexcept {
