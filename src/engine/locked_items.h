@@ -41,7 +41,7 @@ public:
         return m_changed.Subscribe(std::move(listener));
     }
 
-    // The list's order: case-insensitive comparison of the ANSI text.
+    // The list's order: the UTF-8 text compared by code point, the ASCII letters without regard to case.
     static bool SortsBefore(const std::string& a, const std::string& b);
 
 private:
