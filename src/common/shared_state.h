@@ -19,7 +19,7 @@ struct SharedState {
     std::string PendingTitle;
     // What the right password releases.
     common::PendingAction PendingAction = common::PendingAction::None;
-    // Class name (or, for standard dialogs, the title) of the window that last matched a rule.
+    // Class name (or, for standard dialogs, the title) of the held window, recorded when it was hidden.
     std::string AllowKey;
     // The password in force.
     common::Password Password;

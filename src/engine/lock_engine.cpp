@@ -191,8 +191,8 @@ void LockEngine::WalkRules(platform::WindowId window, std::string title) {
         if (className.empty())
             return;
         // Every program's standard dialogs share one class; they are told apart by their titles.
-        m_state.AllowKey = className == kDialogClass ? title : std::move(className);
-        if (m_allow.FindString(m_state.AllowKey) >= 0)
+        std::string allowKey = className == kDialogClass ? title : std::move(className);
+        if (m_allow.FindString(allowKey) >= 0)
             continue;
 
         // At most one window waits for the password: the one waiting before is asked to close.
@@ -200,6 +200,9 @@ void LockEngine::WalkRules(platform::WindowId window, std::string title) {
             m_desktop.PostClose(m_state.LastHiddenWindow);
         }
         m_state.LastHiddenWindow = window;
+        // What the password lets pass is the held window's key, recorded with it: a window that passes meanwhile
+        // because its own key is allowed must not take its place.
+        m_state.AllowKey = std::move(allowKey);
         m_desktop.HideWindow(window);
         m_state.PendingTitle = title;
         m_state.PendingAction = common::PendingAction::None;
