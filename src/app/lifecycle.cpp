@@ -22,6 +22,8 @@ bool Lifecycle::Form_Load() {
         m_engine.timerorv().SetEnabled(true);
         m_settings.GetSettings();
         m_engine.GetWindows();
+        // A window in front already raises no event: it is looked at now, not a period later.
+        m_engine.TimerorvTick();
         return true;
     }
 

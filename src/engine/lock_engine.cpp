@@ -76,6 +76,10 @@ void LockEngine::GetWindows() {
     m_listwindows.Assign(std::move(rows));
 }
 
+void LockEngine::ReloadFromStore() {
+    Reload(ReadStoredRows(), store::ReadStoredOptions(m_registry));
+}
+
 void LockEngine::Reload(const std::vector<ItemRow>& rows, const store::OptionSet& options) {
     m_lockedItems.clear();
     for (const ItemRow& row : rows)

@@ -13,6 +13,7 @@
 #include "store/item_rows.h"
 #include "store/options.h"
 #include "store/registry.h"
+#include "store/settings.h"
 
 namespace engine {
 
@@ -60,6 +61,9 @@ public:
     // Builds the rule list afresh: the text of every ticked row, then the built-in rules of the options that are
     // on. Neither the visible list nor the allow list changes.
     void Reload(const std::vector<ItemRow>& rows, const store::OptionSet& options);
+    // Builds the rules from what the store holds now: its ticked rows and its options, whatever the setup window
+    // shows. The lock after a save that stopped half-way, after Remove, and while the window keeps edits of its own.
+    void ReloadFromStore();
     // The password gave back a window: windows with this allow key pass from now on.
     void Allow(const std::string& allowKey) { m_allow.Add(allowKey); }
 

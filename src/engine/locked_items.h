@@ -11,6 +11,7 @@ namespace engine {
 struct ItemRow {
     std::string text;
     bool checked = false;
+    bool operator==(const ItemRow&) const = default;
 };
 
 // The visible locked-item list `listwindows`. It keeps its rows sorted alphabetically without regard

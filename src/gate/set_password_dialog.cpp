@@ -22,8 +22,9 @@ private:
 } // namespace
 
 SetPasswordDialog::SetPasswordDialog(common::Password& password, const platform::TextCase& textCase,
-                                     std::function<void(bool)> setOwnerEnabled)
-    : m_password(password), m_textCase(textCase), m_modal(std::move(setOwnerEnabled)) {}
+                                     std::function<void(bool)> setOwnerEnabled, std::function<void()> passwordSet)
+    : m_password(password), m_textCase(textCase), m_passwordSet(std::move(passwordSet)),
+      m_modal(std::move(setOwnerEnabled)) {}
 
 void SetPasswordDialog::Create(std::unique_ptr<SetPasswordView> view) {
     m_view = std::move(view);
@@ -55,6 +56,8 @@ void SetPasswordDialog::OKButton_Click() {
     if ((*text1).empty())
         return;
     m_password.Set(*text1); // the first box's letter case is the password
+    if (m_passwordSet)
+        m_passwordSet();
     CloseDialog();
 }
 

@@ -33,8 +33,9 @@ public:
 // window while it exists and enables it on every way it closes.
 class SetPasswordDialog {
 public:
+    // passwordSet: told when OK has put a new password in force.
     SetPasswordDialog(common::Password& password, const platform::TextCase& textCase,
-                      std::function<void(bool)> setOwnerEnabled);
+                      std::function<void(bool)> setOwnerEnabled, std::function<void()> passwordSet = nullptr);
     SetPasswordDialog(const SetPasswordDialog&) = delete;
     SetPasswordDialog& operator=(const SetPasswordDialog&) = delete;
 
@@ -52,6 +53,7 @@ private:
 
     common::Password& m_password;
     const platform::TextCase& m_textCase;
+    std::function<void()> m_passwordSet;
     std::unique_ptr<SetPasswordView> m_view;
     // After the view: a dialog destroyed while open gives the setup window back before its window goes.
     common::ModalState m_modal;

@@ -1,6 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
+
+#include "platform/subscription.h"
 
 namespace platform {
 
@@ -47,6 +50,12 @@ public:
     // When the key or one of its values last changed, in the system's units (only compared, never shown).
     virtual long QueryLastWriteTime(RegKey key, std::uint64_t* time) = 0;
     virtual void CloseKey(RegKey key) = 0;
+    // Calls changed, from a message of this thread's loop, soon after the key, a value of it or anything below it
+    // changes, created and deleted included (the key need not exist yet), for as long as the token lives; one
+    // call may stand for several changes. The program's own writes are changes too. Systems that cannot tell
+    // give no calls.
+    [[nodiscard]] virtual Subscription WatchTree(RegRoot root, const std::string& path,
+                                                 std::function<void()> changed) = 0;
 };
 
 // Owns one open key of a RegistryApi and closes it when it goes.

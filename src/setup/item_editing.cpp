@@ -51,8 +51,8 @@ void SetupWindow::cmdremove_Click() {
     SkipOnFailure([&] { m_stamps = ReadStoreStamps(); });
     if (saved) {
         SkipOnFailure([&] { m_events.Report(platform::EventKind::SettingsSaved); });
-        // The save empties the rule list; loading straight away keeps locking going while the window is open.
-        SkipOnFailure([&] { m_engine.GetWindows(); });
+        // The save empties the rule list; building it again straight away keeps locking going.
+        SkipOnFailure([&] { ReloadAfterRemove(); });
         return; // the watcher runs again when the pause ends, whichever steps failed
     }
     // Not stored: the row stays out of the list, nothing is loaded over it, and the watcher runs again before

@@ -53,9 +53,24 @@ void SetupWindow::Reload(bool settingsToo) {
     if (settingsToo)
         m_settings.GetSettings();
     m_engine.GetWindows();
+    TakeSnapshot();
+    if (settingsToo)
+        m_passwordEdited = false;
+    m_changedElsewhere = false;
+}
+
+void SetupWindow::TakeSnapshot() {
+    m_stored = Snapshot{Items().Rows(), m_options.Values()};
+}
+
+bool SetupWindow::HasUnsavedEdits() const {
+    return m_passwordEdited || m_engine.listwindows().Rows() != m_stored.rows || m_options.Values() != m_stored.options;
 }
 
 void SetupWindow::ReportFailure(SaveKind kind, const SaveFailure& failure) {
+    // A save that stopped half-way left the store partly new (the items stored, the settings not, or some rows):
+    // the lock works from what it holds now, never from nothing.
+    m_engine.ReloadFromStore();
     if (!m_view)
         return;
     // OK hid the window: it comes back with every edit as it was, and nothing is loaded over them.
@@ -114,13 +129,18 @@ void SetupWindow::AdministratorDone(SaveKind kind, const std::string& handOver, 
     using Outcome = platform::ElevatedRun::Outcome;
     if (run.outcome == Outcome::Exited && run.code == store::kSaved) {
         m_events.Report(platform::EventKind::SettingsSaved);
-        Reload(kind != SaveKind::Remove);
+        if (kind == SaveKind::Remove)
+            ReloadAfterRemove();
+        else
+            Reload(true);
         Tell(kChangesSaved, platform::kMbOk | platform::kMbIconInformation);
         if (kind == SaveKind::Ok && m_view)
             m_view->HideWindow();
         return;
     }
     m_stamps = ReadStoreStamps();
+    // The copy may have stopped half-way.
+    m_engine.ReloadFromStore();
     std::string why;
     if (run.outcome == Outcome::Declined) {
         why = "Saving as an administrator was cancelled, so your changes are not saved.";
@@ -140,7 +160,11 @@ void SetupWindow::Tell(const std::string& text, unsigned style) {
 }
 
 void SetupWindow::WatchStore() {
-    m_storeWatch->SetEnabled(true);
+    TakeSnapshot();
+    m_storeWatch =
+        m_registry.WatchTree(platform::RegRoot::LocalMachine, store::kStoreKey, [this] { OnStoreChanged(); });
+    // A change that landed while start-up loaded the store.
+    OnStoreChanged();
 }
 
 SetupWindow::StoreStamps SetupWindow::ReadStoreStamps() {
@@ -148,13 +172,42 @@ SetupWindow::StoreStamps SetupWindow::ReadStoreStamps() {
             m_registry.LastWriteTime(platform::RegRoot::LocalMachine, store::kSettingsKey)};
 }
 
-void SetupWindow::StoreWatchTick() {
-    if (m_saving || IsVisible())
+void SetupWindow::OnStoreChanged() {
+    // The administrator's copy that saves for us is waited for; what it stored is loaded when it ends.
+    if (m_saving)
         return;
-    if (ReadStoreStamps() == m_stamps)
+    // Our own saves change the store too; they are no change made elsewhere.
+    const StoreStamps now = ReadStoreStamps();
+    if (now == m_stamps)
         return;
-    // Settings first, then the items, as OK loads them.
-    Reload(true);
+    if (!IsVisible() && !HasUnsavedEdits()) {
+        // Settings first, then the items, as OK loads them.
+        Reload(true);
+        return;
+    }
+    m_stamps = now;
+    ApplyStoreToLock();
+    m_changedElsewhere = true;
+    if (IsVisible())
+        TellChangedElsewhere();
+}
+
+void SetupWindow::ApplyStoreToLock() {
+    m_settings.ApplyStored(!m_passwordEdited);
+    m_engine.ReloadFromStore();
+}
+
+void SetupWindow::TellChangedElsewhere() {
+    m_changedElsewhere = false;
+    Tell(kChangedElsewhere, platform::kMbOk | platform::kMbIconInformation);
+}
+
+void SetupWindow::ReloadAfterRemove() {
+    // Remove stores the rows alone: the rules follow the stored rows and the stored options (not boxes ticked but
+    // not saved), and the allow list stays, so that a window given back stays given back.
+    m_stamps = ReadStoreStamps();
+    m_engine.ReloadFromStore();
+    m_stored.rows = Items().Rows();
 }
 
 } // namespace setup

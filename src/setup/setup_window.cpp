@@ -17,9 +17,9 @@ SetupWindow::SetupWindow(engine::LockEngine& engine, store::Settings& settings, 
                          common::SharedState& state, store::Registry& registry, const SetupServices& services)
     : m_engine(engine), m_settings(settings), m_options(options), m_state(state), m_registry(registry),
       m_shell(services.shell), m_messageBoxes(services.messageBoxes), m_textCase(services.textCase),
-      m_crypto(services.crypto), m_elevation(services.elevation), m_events(services.events),
-      m_storeWatch(services.timers.MakeTimer(kStoreWatchMs, [this] { StoreWatchTick(); })) {
-    // Taken before start-up loads the store: a change that lands while it loads is loaded again at the first tick.
+      m_crypto(services.crypto), m_elevation(services.elevation), m_events(services.events) {
+    // Taken before start-up loads the store: a change that lands while it loads is loaded again when the watch
+    // starts.
     m_stamps = ReadStoreStamps();
     // The add-on offer follows the box however it changes: a click, the settings load, or our own untick.
     m_popupBox = m_options.Subscribe([this](store::Option option) {
@@ -31,6 +31,7 @@ SetupWindow::SetupWindow(engine::LockEngine& engine, store::Settings& settings, 
 SetupWindow::~SetupWindow() {
     m_popupBox.Reset();
     m_elevatedRun.Reset();
+    m_storeWatch.Reset();
     // The view may be gone already: dialogs still open have no window to give back as they go.
     m_view = nullptr;
     m_addItem.reset();
@@ -42,6 +43,8 @@ void SetupWindow::Show() {
         return;
     m_view->ShowWindow(!m_shownBefore);
     m_shownBefore = true;
+    if (m_changedElsewhere)
+        TellChangedElsewhere();
 }
 
 bool SetupWindow::IsVisible() const {
@@ -97,7 +100,8 @@ void SetupWindow::cmdsetpassword_Click() {
     if (!m_view)
         return;
     m_setPassword.reset();
-    m_setPassword = std::make_unique<gate::SetPasswordDialog>(m_state.Password, m_textCase, OwnerEnabler());
+    m_setPassword = std::make_unique<gate::SetPasswordDialog>(m_state.Password, m_textCase, OwnerEnabler(),
+                                                              [this] { m_passwordEdited = true; });
     m_setPassword->Create(m_view->CreateSetPasswordView(*m_setPassword));
     m_setPassword->Show();
 }

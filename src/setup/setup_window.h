@@ -44,8 +44,9 @@ constexpr unsigned kAdministratorQuestionStyle =
 constexpr const char* kChangesKept =
     "They are kept in the setup window until Kestrel ends, so that you can try again with OK or Apply.";
 constexpr const char* kChangesSaved = "Your changes are saved.";
-// How often a change of the store made elsewhere is looked for.
-constexpr unsigned kStoreWatchMs = 1000;
+// Shown with the setup window when the store changed elsewhere while it kept edits of its own.
+constexpr const char* kChangedElsewhere =
+    "Kestrel's stored settings were changed elsewhere meanwhile; OK stores what this window shows.";
 
 // "Kestrel 2004 - Premium Edition" and "Version 2.0.2", the About tab's two lines.
 std::string AboutProgramName(const std::string& edition);
@@ -136,11 +137,13 @@ public:
     AddItemDialog* AddItem() { return m_addItem.get(); }
     gate::SetPasswordDialog* SetPassword() { return m_setPassword.get(); }
 
-    // From the first instance's start-up on: the store is looked at once a second, and a change made elsewhere
-    // (the administrator's copy, Kestrel in another user's session, an administrator's tools) is loaded while the
-    // window is hidden. An open window keeps its edits, and its next save writes what it shows.
+    // From the first instance's start-up on: a change of the store made elsewhere (the administrator's copy, Kestrel
+    // in another user's session, an administrator's tools), which the system reports, is in force at once. The
+    // window takes it too while it is hidden without edits of its own; otherwise it keeps what it shows, says so the
+    // next time it is shown, and its next save writes what it shows.
     void WatchStore();
-    platform::Timer& StoreWatchTimer() { return *m_storeWatch; }
+    // True when the window shows something that is not stored: rows, ticks, boxes, or a new password.
+    bool HasUnsavedEdits() const;
     // True while a copy with administrator rights saves; the window takes no input meanwhile.
     bool Saving() const { return m_saving; }
 
@@ -167,7 +170,14 @@ private:
     void AdministratorDone(SaveKind kind, const std::string& handOver, const platform::ElevatedRun& run);
     void Tell(const std::string& text, unsigned style);
     StoreStamps ReadStoreStamps();
-    void StoreWatchTick();
+    void OnStoreChanged();
+    // The lock follows the store as it is now, while the window keeps its edits: the rules, the task-key lock and
+    // the password (unless a new one waits in the window).
+    void ApplyStoreToLock();
+    void TellChangedElsewhere();
+    void ReloadAfterRemove();
+    // What the window showed when it last matched the store.
+    void TakeSnapshot();
     // changedRow: the row that Change opens it on, -1 to add a row.
     void OpenAddItemDialog(const std::string& text, int changedRow, bool skipFailures);
     std::function<void(bool)> OwnerEnabler();
@@ -184,8 +194,15 @@ private:
     platform::Crypto& m_crypto;
     platform::Elevation& m_elevation;
     platform::EventLog& m_events;
-    std::unique_ptr<platform::Timer> m_storeWatch;
+    platform::Subscription m_storeWatch;
     StoreStamps m_stamps;
+    struct Snapshot {
+        std::vector<engine::ItemRow> rows;
+        store::OptionSet options;
+    };
+    Snapshot m_stored;
+    bool m_passwordEdited = false;   // a password set in the window and not stored yet
+    bool m_changedElsewhere = false; // to be told when the window is next shown
     bool m_saving = false;
     SetupWindowView* m_view = nullptr;
     bool m_shownBefore = false;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +10,9 @@
 namespace store {
 
 using platform::RegRoot;
+
+// The key under HKEY_LOCAL_MACHINE that holds everything the program stores (its Settings and Locked Items).
+constexpr const char* kStoreKey = "Software\\ORV\\Kestrel";
 
 // What became of a create, delete or write: the system's status (platform::kRegOk, 0, when it worked).
 // True when it worked, so that callers that only care may test it like a flag.
@@ -45,6 +49,11 @@ public:
     Status ValueNames(RegRoot root, const std::string& path, std::vector<std::string>& names);
     // When the key last changed, a value of it included; nullopt when the key is missing or cannot be read.
     std::optional<std::uint64_t> LastWriteTime(RegRoot root, const std::string& path);
+    // Calls changed soon after anything at or below the key changes (platform::RegistryApi::WatchTree).
+    [[nodiscard]] platform::Subscription WatchTree(RegRoot root, const std::string& path,
+                                                   std::function<void()> changed) {
+        return m_api.WatchTree(root, path, std::move(changed));
+    }
 
 private:
     platform::RegistryApi& m_api;

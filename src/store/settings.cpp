@@ -46,6 +46,12 @@ void Settings::GetSettings() {
     }
 }
 
+void Settings::ApplyStored(bool password) {
+    if (password)
+        m_state.Password.LoadStored(m_registry.ReadValue(RegRoot::LocalMachine, kSettingsKey, kPasswordValue));
+    m_taskKeys.SetLocked(ReadStoredOptions(m_registry).Get(Option::LockKeys));
+}
+
 Status Settings::SaveSettings() {
     return SaveSettingsValues(m_registry, StoredValues());
 }

@@ -36,6 +36,9 @@ public:
              common::TrayIcon& trayIcon);
     void GetSettings();
     Status SaveSettings();
+    // What a load applies to the lock, without touching the check boxes: the task-key lock and, when asked, the
+    // password as stored.
+    void ApplyStored(bool password);
     // What SaveSettings writes, in its order: Auth1 (the password's stored form), Version and the options' switches.
     std::vector<SettingValue> StoredValues();
 

@@ -61,8 +61,10 @@ struct LifecycleWorld : testworld::World {
 TEST(Lifecycle, FirstInstanceRenamesItselfStartsTheWatcherAndLoadsSettingsAndItems) {
     LifecycleWorld world;
     world.StoreItem(0, "Crime,1");
+    const platform::WindowId inFront = world.desktop.OpenForeground("Crime Stories", "Browser");
 
     EXPECT_TRUE(world.lifecycle.Form_Load());
+    EXPECT_FALSE(world.desktop.IsVisible(inFront)) << "the window in front is checked at once, before any tick";
 
     EXPECT_TRUE(world.window.closeRemoved);
     EXPECT_EQ(world.window.captions, std::vector<std::string>{"Kestrel 2004"});

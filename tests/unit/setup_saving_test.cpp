@@ -221,45 +221,129 @@ TEST(SetupSaving, DeclinedConsentOrAFailedCopyKeepsTheEditsAndDeletesTheHandOver
     }
 }
 
-class SetupSavingTest : public ::testing::Test, public EditedSetup {};
+// The parent's store loaded at start-up, the store watched from then on.
+struct WatchedSetup : setuptest::SetupWorld {
+    WatchedSetup() {
+        world.StoreItem(0, "Crime,1");
+        world.StoreItem(1, "Dice,0");
+        settings.GetSettings();
+        world.engine.GetWindows();
+        presenter.WatchStore();
+    }
+    // An administrator's tools add a ticked item and switch the installer lock on.
+    void ChangeElsewhere() {
+        world.StoreItem(2, "Casino,1");
+        world.api.PutString(RegRoot::LocalMachine, store::kSettingsKey, "LockInstall", "1");
+        world.api.DeliverChanges();
+    }
+    // The parent's edits, left in the window with Cancel: a ticked row, a ticked box and a new password.
+    void EditAndCancel() {
+        presenter.Show();
+        Items().SetChecked(Items().Add("Poker"), true);
+        presenter.CheckBox_Click(Option::LockKeys, true);
+        presenter.cmdsetpassword_Click();
+        view.setPassword->text1 = view.setPassword->text2 = "Kite9";
+        presenter.SetPassword()->OKButton_Click();
+        presenter.cmdcancel_Click();
+    }
+    std::size_t Told() const {
+        std::size_t told = 0;
+        for (const auto& asked : messageBoxes.Asked())
+            told += asked.text == setup::kChangedElsewhere ? 1 : 0;
+        return told;
+    }
+};
 
-TEST_F(SetupSavingTest, ChangesMadeElsewhereAreLoadedOnlyWhileTheWindowIsHidden) {
-    auto& watch = static_cast<platform::fake::FakeTimer&>(presenter.StoreWatchTimer());
-    presenter.cmdcancel_Click();
-    EXPECT_FALSE(watch.Fire()); // off until start-up has loaded the store
-    presenter.WatchStore();
-    EXPECT_EQ(watch.Interval(), 1000u);
+TEST(StoreChangedElsewhere, IsLoadedIntoAHiddenWindowWithoutEditsAndOurOwnSavesAreNoChange) {
+    WatchedSetup s;
+    EXPECT_EQ(s.world.api.DeliverChanges(), 0) << "nothing changed since start-up";
+    s.ChangeElsewhere();
+    EXPECT_TRUE(s.LocksWindowTitled("Casino Royale"));
+    EXPECT_TRUE(s.LocksWindowTitled("Setup - Foo"));
+    EXPECT_EQ(s.world.RowTexts(), (Strings{"Casino", "Crime", "Dice"}));
+    EXPECT_TRUE(s.world.options.Get(Option::LockInstall));
+    EXPECT_FALSE(s.presenter.HasUnsavedEdits());
+    EXPECT_EQ(s.Told(), 0u);
 
-    // The store was written after the window was made, as it may be while start-up loads it: the first tick loads
-    // it again. After that, nothing changed: no load.
-    const auto startUp = taskKeys.Calls().size();
-    watch.Fire();
-    EXPECT_EQ(taskKeys.Calls().size(), startUp + 1);
-    watch.Fire();
-    EXPECT_EQ(taskKeys.Calls().size(), startUp + 1);
-
-    // Hidden: an item added by an administrator's tools locks at the next tick.
-    world.StoreItem(2, "Casino,1");
-    world.api.PutString(RegRoot::LocalMachine, store::kSettingsKey, "LockInstall", "1");
-    watch.Fire();
-    EXPECT_TRUE(LocksWindowTitled("Casino Royale"));
-    EXPECT_TRUE(world.options.Get(store::Option::LockInstall));
-    // The store's list and options, not the cancelled edits.
-    EXPECT_EQ(world.RowTexts(), (Strings{"Casino", "Crime", "Dice"}));
-    EXPECT_FALSE(world.options.Get(store::Option::LockKeys));
-
-    // Open: its edits stay, and its save writes what it shows.
-    presenter.Show();
-    Items().Add("Roulette");
-    world.StoreItem(3, "Bingo,1");
-    watch.Fire();
-    EXPECT_EQ(world.RowTexts(), (Strings{"Casino", "Crime", "Dice", "Roulette"}));
-    presenter.cmdapply_Click();
-    EXPECT_EQ(StoredItems(), (Strings{"Casino,1", "Crime,1", "Dice,0", "Roulette,0"}));
     // Our own save is no change made elsewhere.
-    const auto afterSave = taskKeys.Calls().size();
-    watch.Fire();
-    EXPECT_EQ(taskKeys.Calls().size(), afterSave);
+    s.presenter.Show();
+    s.presenter.cmdapply_Click();
+    const auto loads = s.taskKeys.Calls().size();
+    s.world.api.DeliverChanges();
+    EXPECT_EQ(s.taskKeys.Calls().size(), loads);
+    EXPECT_EQ(s.Told(), 0u);
+}
+
+TEST(StoreChangedElsewhere, TheLockObeysAtOnceAndTheWindowKeepsEditsLeftWithCancel) {
+    WatchedSetup s;
+    s.EditAndCancel();
+    ASSERT_TRUE(s.presenter.HasUnsavedEdits());
+    s.ChangeElsewhere();
+
+    // The lock: the store as it is now.
+    EXPECT_TRUE(s.LocksWindowTitled("Casino Royale"));
+    EXPECT_TRUE(s.LocksWindowTitled("Setup - Foo"));
+    EXPECT_FALSE(s.LocksWindowTitled("Texas Poker")) << "an edit not saved takes no effect";
+    EXPECT_FALSE(s.taskKeys.Locked()) << "nor does a box ticked but not saved";
+    // The window: every edit as it was left, and the new password still in force.
+    EXPECT_EQ(s.world.RowTexts(), (Strings{"Crime", "Dice", "Poker"}));
+    EXPECT_TRUE(s.world.options.Get(Option::LockKeys));
+    EXPECT_FALSE(s.world.options.Get(Option::LockInstall));
+    EXPECT_TRUE(s.world.state.Password.Matches("Kite9"));
+    EXPECT_EQ(s.Told(), 0u) << "said when the window is next shown";
+
+    s.presenter.Show();
+    EXPECT_EQ(s.Told(), 1u);
+    EXPECT_EQ(s.messageBoxes.Asked().back().owner, kMainWindow);
+    s.presenter.cmdcancel_Click();
+    s.presenter.Show();
+    EXPECT_EQ(s.Told(), 1u) << "said once";
+
+    // OK stores what the window shows.
+    s.presenter.cmdapply_Click();
+    EXPECT_EQ(s.StoredItem(2), "Poker,1");
+    EXPECT_FALSE(s.StoredItem(3));
+    EXPECT_TRUE(s.LocksWindowTitled("Texas Poker"));
+    EXPECT_TRUE(s.world.state.Password.Matches("Kite9"));
+}
+
+TEST(StoreChangedElsewhere, AnOpenWindowSaysSoAtOnce) {
+    WatchedSetup s;
+    s.presenter.Show();
+    s.ChangeElsewhere();
+    EXPECT_TRUE(s.LocksWindowTitled("Casino Royale"));
+    EXPECT_EQ(s.world.RowTexts(), (Strings{"Crime", "Dice"}));
+    EXPECT_EQ(s.Told(), 1u);
+}
+
+TEST(SetupSaving, APartialSaveLeavesTheLockWorkingFromWhatTheStoreHolds) {
+    // Items stored, settings refused (or the reverse): the rules come from the store as it now is, never none.
+    for (bool itemsFirst : {true, false}) {
+        SCOPED_TRACE(itemsFirst);
+        EditedSetup s;
+        s.world.api.PutString(RegRoot::LocalMachine, store::kSettingsKey, "LockInstall", "1");
+        s.settings.GetSettings();
+        s.world.engine.GetWindows();
+        s.Items().SetChecked(s.Items().Add("Poker"), true);
+        s.world.api.StopWritingAfter(itemsFirst ? s.Items().Count() : 1);
+        s.presenter.cmdapply_Click();
+        EXPECT_TRUE(s.LocksWindowTitled("Crime Stories"));
+        EXPECT_TRUE(s.LocksWindowTitled("Setup - Foo")) << "the built-in rules of the stored options";
+        EXPECT_EQ(s.LocksWindowTitled("Texas Poker"), itemsFirst) << "the rows as stored";
+    }
+}
+
+TEST(SetupSaving, RemoveTakesAwayOnlyTheRowAndKeepsTheAllowListAndTheStoredOptions) {
+    EditedSetup s; // LockKeys ticked, not saved
+    s.world.engine.Allow("IEFrame");
+    s.Items().Select(s.IndexOf("Crime"));
+    s.presenter.cmdremove_Click();
+    EXPECT_EQ(s.StoredItems(), (Strings{"Dice,0", "Poker,1"}));
+    EXPECT_EQ(s.world.engine.ListAllow().Entries(), Strings{"IEFrame"}) << "a window given back stays given back";
+    EXPECT_FALSE(s.LocksWindowTitled("Crime Stories"));
+    EXPECT_TRUE(s.LocksWindowTitled("Texas Poker"));
+    EXPECT_FALSE(s.LocksWindowTitled("Task Manager")) << "a box ticked but not saved takes no effect";
+    EXPECT_TRUE(s.world.options.Get(Option::LockKeys)) << "and stays ticked in the window";
 }
 
 } // namespace

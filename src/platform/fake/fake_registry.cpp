@@ -48,10 +48,10 @@ bool FakeRegistry::Refused(RegAccess access) const {
 void FakeRegistry::CreatePath(const std::string& keyId) {
     for (std::size_t pos = keyId.find('\\'); pos != std::string::npos; pos = keyId.find('\\', pos + 1)) {
         if (m_keys.try_emplace(keyId.substr(0, pos)).second)
-            Touch(m_keys[keyId.substr(0, pos)]);
+            Touch(keyId.substr(0, pos), m_keys[keyId.substr(0, pos)]);
     }
     if (m_keys.try_emplace(keyId).second)
-        Touch(m_keys[keyId]);
+        Touch(keyId, m_keys[keyId]);
 }
 
 bool FakeRegistry::MayChange() {
@@ -124,6 +124,7 @@ long FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
     if (!MayChange())
         return kWritesStopped;
     m_keys.erase(id);
+    Changed(id);
     return kRegOk;
 }
 
@@ -180,7 +181,7 @@ long FakeRegistry::SetValue(RegKey key, const std::string& name, std::uint32_t t
     if (!k->values.count(folded))
         k->order.push_back(name);
     k->values[folded] = Value{type, std::vector<std::uint8_t>(data, data + size)};
-    Touch(*k);
+    Touch(m_handles.at(key).keyId, *k);
     return kRegOk;
 }
 
@@ -196,7 +197,7 @@ long FakeRegistry::DeleteValue(RegKey key, const std::string& name) {
     k->values.erase(folded);
     k->order.erase(
         std::find_if(k->order.begin(), k->order.end(), [&](const std::string& n) { return Fold(n) == folded; }));
-    Touch(*k);
+    Touch(m_handles.at(key).keyId, *k);
     return kRegOk;
 }
 
@@ -241,7 +242,7 @@ void FakeRegistry::PutValue(RegRoot root, const std::string& path, const std::st
     if (!k.values.count(folded))
         k.order.push_back(name);
     k.values[folded] = Value{type, std::move(data)};
-    Touch(k);
+    Touch(id, k);
 }
 
 std::vector<std::uint8_t> FakeRegistry::StringData(const std::string& text) {
@@ -286,6 +287,35 @@ std::optional<std::string> FakeRegistry::GetString(RegRoot root, const std::stri
 std::vector<std::string> FakeRegistry::ValueNames(RegRoot root, const std::string& path) const {
     const Key* k = FindKey(KeyId(root, path));
     return k ? k->order : std::vector<std::string>{};
+}
+
+void FakeRegistry::Changed(const std::string& keyId) {
+    for (const auto& watch : m_watches) {
+        const std::string& root = watch->keyId;
+        if (keyId == root ||
+            (keyId.size() > root.size() && keyId.compare(0, root.size(), root) == 0 && keyId[root.size()] == '\\'))
+            watch->pending = true;
+    }
+}
+
+Subscription FakeRegistry::WatchTree(RegRoot root, const std::string& path, std::function<void()> changed) {
+    auto watch = std::make_shared<Watch>(Watch{KeyId(root, path), std::move(changed), false});
+    m_watches.push_back(watch);
+    return Subscription([this, watch] { std::erase(m_watches, watch); });
+}
+
+int FakeRegistry::DeliverChanges() {
+    int called = 0;
+    const auto watches = m_watches; // a call may end a watch or start one
+    for (const auto& watch : watches) {
+        if (!watch->pending || std::find(m_watches.begin(), m_watches.end(), watch) == m_watches.end())
+            continue;
+        watch->pending = false;
+        ++called;
+        if (watch->changed)
+            watch->changed();
+    }
+    return called;
 }
 
 } // namespace platform::fake

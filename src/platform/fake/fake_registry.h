@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,11 @@ public:
     long EnumValueName(RegKey key, std::uint32_t index, std::string* name) override;
     long QueryLastWriteTime(RegKey key, std::uint64_t* time) override;
     void CloseKey(RegKey key) override;
+    Subscription WatchTree(RegRoot root, const std::string& path, std::function<void()> changed) override;
+
+    // The watches' calls, as the system's notifications arrive: once for every watch whose tree changed since the
+    // last delivery. Returns how many were called.
+    int DeliverChanges();
 
     // Setting up the world (no access checks). PutValue creates the key and its parents.
     void PutKey(RegRoot root, const std::string& path);
@@ -83,7 +89,17 @@ private:
     RegKey NewHandle(const std::string& keyId, RegAccess access);
     // Counts one change against StopWritingAfter; false when no more may happen.
     bool MayChange();
-    void Touch(Key& key) { key.lastWrite = ++m_clock; }
+    void Touch(const std::string& keyId, Key& key) {
+        key.lastWrite = ++m_clock;
+        Changed(keyId);
+    }
+    // A change at keyId: the watches of it and of its parents have something to tell.
+    void Changed(const std::string& keyId);
+    struct Watch {
+        std::string keyId;
+        std::function<void()> changed;
+        bool pending = false;
+    };
     const Key* KeyOf(RegKey handle) const;
     // The key behind a handle opened for changes; otherwise the status the system would give.
     long KeyToChange(RegKey handle, Key*& key);
@@ -95,6 +111,7 @@ private:
     bool m_standardUser = false;
     int m_changesLeft = -1;
     std::uint64_t m_clock = 0;
+    std::vector<std::shared_ptr<Watch>> m_watches;
 };
 
 } // namespace platform::fake

@@ -31,7 +31,129 @@ REGSAM Sam(RegRoot root, RegAccess access) {
     return (access == RegAccess::Read ? KEY_READ : KEY_ALL_ACCESS) | View(root);
 }
 
+constexpr UINT kChangedMessage = WM_APP + 0x52; // wParam: the watch's id
+
+// What the thread pool's wait hands back: where to post, and for which watch.
+struct WaitContext {
+    HWND window;
+    int id;
+};
+
+void CALLBACK OnKeyChanged(void* parameter, BOOLEAN) noexcept {
+    const auto* context = static_cast<const WaitContext*>(parameter);
+    if (!::PostMessageW(context->window, kChangedMessage, static_cast<WPARAM>(context->id), 0))
+        TraceLastError("PostMessageW");
+}
+
 } // namespace
+
+struct Win32Registry::Watch {
+    RegRoot root;
+    std::wstring path;
+    std::function<void()> changed;
+    UniqueHkey key;
+    UniqueHandle event;
+    HANDLE wait = nullptr;
+    WaitContext context{};
+
+    // Lets go of the pool's wait, waiting for a callback under way when told to (the context must outlive it).
+    void StopWaiting(bool waitForCallback) {
+        if (wait && !::UnregisterWaitEx(wait, waitForCallback ? INVALID_HANDLE_VALUE : nullptr) &&
+            ::GetLastError() != ERROR_IO_PENDING)
+            TraceLastError("UnregisterWaitEx");
+        wait = nullptr;
+    }
+};
+
+Win32Registry::Win32Registry() = default;
+
+Win32Registry::~Win32Registry() {
+    for (auto& [id, watch] : m_watches)
+        watch->StopWaiting(true);
+}
+
+Subscription Win32Registry::WatchTree(RegRoot root, const std::string& path, std::function<void()> changed) {
+    if (!m_window.Make())
+        return {};
+    auto watch = std::make_unique<Watch>();
+    watch->root = root;
+    watch->path = Wide(path);
+    watch->changed = std::move(changed);
+    watch->event.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!watch->event) {
+        TraceLastError("CreateEventW");
+        return {};
+    }
+    const int id = m_nextWatch++;
+    watch->context = WaitContext{m_window.Handle(), id};
+    Arm(*watch);
+    m_watches.emplace(id, std::move(watch));
+    return Subscription([this, id] {
+        auto it = m_watches.find(id);
+        if (it == m_watches.end())
+            return;
+        it->second->StopWaiting(true);
+        m_watches.erase(it);
+    });
+}
+
+void Win32Registry::Arm(Watch& watch) {
+    watch.StopWaiting(false);
+    watch.key.reset();
+    ::ResetEvent(watch.event.get());
+    // The key itself with everything below it; while it is missing, the nearest key above it for the subkey that
+    // leads to it (a change of names only, no subtree: the rest of the registry stays quiet).
+    std::wstring path = watch.path;
+    bool target = true;
+    for (;;) {
+        HKEY opened = nullptr;
+        const LONG status =
+            ::RegOpenKeyExW(RootKey(watch.root), path.c_str(), 0, KEY_NOTIFY | View(watch.root), &opened);
+        if (status == ERROR_SUCCESS) {
+            watch.key.reset(opened);
+            break;
+        }
+        const std::size_t slash = path.find_last_of(L'\\');
+        if (path.empty() || slash == std::wstring::npos) {
+            if (path.empty())
+                return; // not even the root: nothing to watch
+            path.clear();
+        } else {
+            path.resize(slash);
+        }
+        target = false;
+    }
+    const DWORD filter = target ? REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET : REG_NOTIFY_CHANGE_NAME;
+    const LONG status =
+        ::RegNotifyChangeKeyValue(watch.key.get(), target ? TRUE : FALSE, filter, watch.event.get(), TRUE);
+    if (status != ERROR_SUCCESS) {
+        TraceFailure("RegNotifyChangeKeyValue", static_cast<unsigned long>(status));
+        return;
+    }
+    if (!::RegisterWaitForSingleObject(&watch.wait, watch.event.get(), &OnKeyChanged, &watch.context, INFINITE,
+                                       WT_EXECUTEONLYONCE)) {
+        TraceLastError("RegisterWaitForSingleObject");
+        watch.wait = nullptr;
+    }
+}
+
+void Win32Registry::Fired(int id) {
+    auto it = m_watches.find(id);
+    if (it == m_watches.end())
+        return; // ended meanwhile
+    // Asked for again before the call: a change made by the call itself, or right after it, is not missed.
+    Arm(*it->second);
+    const std::function<void()> changed = it->second->changed; // the call may end the watch
+    if (changed)
+        changed();
+}
+
+LRESULT Win32Registry::NotifyWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kChangedMessage)
+        return Default(message, wParam, lParam);
+    m_owner.Fired(static_cast<int>(wParam));
+    return 0;
+}
 
 long Win32Registry::CreateKey(RegRoot root, const std::string& path, RegKey* key) {
     *key = 0;
