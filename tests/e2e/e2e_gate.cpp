@@ -128,6 +128,25 @@ E2E_TEST(WrongPasswordSaysSoUntilTheNextTick) {
               "event log:" + Describe(reported));
 }
 
+// A window of a class allowed before passes while another waits for the password: the password still gives back
+// and allows the window it was asked for, which then stays given back.
+E2E_TEST(ThePasswordGivesBackTheWindowThatWasHeld) {
+    DWORD pid = Start({{"Item0", "Crime,1"}});
+    HWND first = LockWindow("Crime Stories - Browser", "E2EAllowedBrowser");
+    Answer(WaitForPrompt(pid), "PASSAGE");
+    E2E_REQUIRE(e2e::WaitUntil([&] { return IsWindowVisible(first) != FALSE; }), "the first window was not given back");
+    HWND held = LockWindow("Crime Scene - Viewer", "E2EHeldViewer");
+    HWND prompt = WaitForPrompt(pid);
+    E2E_REQUIRE(prompt, "no prompt for the held window");
+    HWND passing = e2e::CreateTestWindow("Crime Fiction - Browser", "E2EAllowedBrowser");
+    E2E_CHECK(e2e::StaysTrue([&] { return IsWindowVisible(passing) != FALSE; }, 2500), "the allowed class was locked");
+    Answer(prompt, "PASSAGE");
+    E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(held) != FALSE; }), "the held window was not given back");
+    E2E_REQUIRE(e2e::BringToForeground(held), "could not bring the given-back window to the front");
+    E2E_CHECK(e2e::StaysTrue([&] { return IsWindowVisible(held) != FALSE; }, 3000),
+              "the window given back was locked again: another class was allowed in its place");
+}
+
 E2E_TEST(RightPasswordGivesTheWindowBackAndLetsItsClassPass) {
     const e2e::EventTrace events;
     DWORD pid = Start({{"Item0", "Crime,1"}}, &events);

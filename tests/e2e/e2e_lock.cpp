@@ -124,6 +124,25 @@ E2E_TEST(CommaInItemTextIsPartOfTheRule) {
     IsLocked("Poker, Texas hold'em");
 }
 
+// A window already in front when Kestrel starts announces nothing: start-up looks at it itself. While Kestrel's
+// queue never runs dry its timers cannot fire (the system makes a timer's message only when no posted message
+// waits), so a window hidden meanwhile was hidden by start-up, not by the watcher's first tick.
+E2E_TEST(AWindowInFrontAtStartIsCheckedByStartUpNotByTheFirstTick) {
+    E2E_REQUIRE(e2e::SetLockedItems({{"Item0", "Crime,1"}}), "could not store the item");
+    HWND window = OpenWindow("Crime Stories - Browser");
+    const drive::KestrelProcess kestrel = drive::StartKestrelProcess();
+    E2E_REQUIRE(kestrel.pid != 0, "kestrel.exe did not start");
+    g_kestrel = kestrel.pid;
+    bool hidden = false;
+    for (const double until = drive::NowMs() + 8000; !hidden && drive::NowMs() < until;) {
+        for (int i = 0; i < 300; ++i)
+            PostThreadMessageA(kestrel.thread, WM_NULL, 0, 0); // refused until the thread has its queue
+        e2e::Pause(0);                                         // the hide comes to this window's thread as a message
+        hidden = IsHidden(window);
+    }
+    E2E_CHECK(hidden, "the window in front was not hidden before a tick could have come");
+}
+
 } // namespace
 
 E2E_MAIN()

@@ -25,8 +25,8 @@ constexpr DWORD kSaveWaitMs = 30000;
 // the store.
 class StoreRefused {
 public:
-    StoreRefused() {
-        for (const char* key : {kLockedItemsKey, kSettingsKey})
+    explicit StoreRefused(std::vector<const char*> keys = {kLockedItemsKey, kSettingsKey}) : m_keys(std::move(keys)) {
+        for (const char* key : m_keys)
             E2E_REQUIRE(e2e::CreateKey(HKEY_LOCAL_MACHINE, key) &&
                             SetAccess(key, "D:P(D;OICI;0x10006;;;WD)(A;OICI;KA;;;WD)"),
                         std::string("could not refuse ") + key);
@@ -40,7 +40,7 @@ public:
         if (!m_refused)
             return;
         m_refused = false;
-        for (const char* key : {kLockedItemsKey, kSettingsKey})
+        for (const char* key : m_keys)
             SetAccess(key, "D:P(A;OICI;KA;;;WD)");
     }
 
@@ -59,6 +59,7 @@ private:
         return status == ERROR_SUCCESS;
     }
 
+    std::vector<const char*> m_keys;
     bool m_refused = false;
 };
 
@@ -199,6 +200,23 @@ E2E_TEST(ARefusedSaveKeepsTheEditsAndTheAdministratorCopySavesThem) {
     E2E_REQUIRE(AnswerMessage(saved, IDOK), "no OK on the message");
     E2E_CHECK(e2e::WaitUntil([&] { return !IsWindowVisible(k.main); }), "OK did not hide the setup window at last");
     ExpectPassword(k, "PASSAGE", "Kite9");
+}
+
+// The items are stored, the settings refused: the lock goes on with what the store holds, the built-in rules of its
+// options included, never with nothing.
+E2E_TEST(ASaveRefusedHalfWayKeepsTheLockGoing) {
+    E2E_REQUIRE(e2e::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "LockInstall", "1"), "could not store the option");
+    Kestrel k = Start({{"Item0", "Crime,1"}});
+    OpenSetup(k);
+    AddItemThroughDialog(k, "Poker");
+    StoreRefused refused({kSettingsKey});
+    Press(k.main, "Button", "OK");
+    HWND question = WaitForMessage(k.pid, setup::kAdministratorQuestion);
+    E2E_REQUIRE(question, "the refusal was not reported");
+    E2E_REQUIRE(AnswerMessage(question, IDNO), "could not answer the question");
+    E2E_CHECK(StoredItems() == (std::vector<std::string>{"Crime,1", "Poker,0"}), "stored: " + Joined(StoredItems()));
+    E2E_CHECK(Locks("Crime Stories - Browser"), "the stored item no longer locks");
+    E2E_CHECK(Locks("Setup - Foo"), "the stored installer lock no longer locks");
 }
 
 E2E_TEST(AnItemAddedWithRegWhileKestrelRunsLocksSoon) {

@@ -198,10 +198,20 @@ inline std::string Joined(const std::vector<std::string>& texts) {
     return "[" + joined + "]";
 }
 
-// Opens a test window with this title and tells whether the lock hides it.
+// Opens a test window with this title and tells whether the lock hides it. The prompt that comes for it takes the
+// front a moment later: that is waited for, so that the next window of the test opens in front.
 inline bool Locks(const std::string& title) {
     HWND window = e2e::CreateTestWindow(title);
-    return window && e2e::WaitUntil([&] { return !IsWindowVisible(window); }, kLockWaitMs);
+    if (!window || !e2e::WaitUntil([&] { return !IsWindowVisible(window); }, kLockWaitMs))
+        return false;
+    e2e::WaitUntil(
+        [] {
+            HWND front = GetForegroundWindow();
+            return front && e2e::WindowText(front) == e2e::kRunningCaption;
+        },
+        2000);
+    e2e::Pause(300);
+    return true;
 }
 
 } // namespace setup_driver

@@ -250,6 +250,7 @@ inline void KillKestrel() {
 struct KestrelProcess {
     platform::win32::UniqueHandle process;
     DWORD pid = 0;
+    DWORD thread = 0; // its main thread, the one with the windows
 };
 
 // Starts the kestrel.exe beside this program in the background, in its folder; an empty process on failure.
@@ -272,7 +273,7 @@ inline KestrelProcess StartKestrelProcess(const char* wineDebug = nullptr) {
     if (!started)
         return {};
     const platform::win32::UniqueHandle thread(info.hThread);
-    return {platform::win32::UniqueHandle(info.hProcess), info.dwProcessId};
+    return {platform::win32::UniqueHandle(info.hProcess), info.dwProcessId, info.dwThreadId};
 }
 
 } // namespace drive
