@@ -10,6 +10,20 @@ namespace {
 constexpr UINT kSetScreenSaverRunning = 97; // SPI_SETSCREENSAVERRUNNING
 // How long a start or a stop waits for the hook's thread.
 constexpr DWORD kThreadWaitMs = 5000;
+// Windows removes a low-level hook, without a word, whose procedure once keeps it waiting longer than
+// LowLevelHooksTimeout (at most a second since Windows 10 1709): when the process is paged out or suspended, say.
+// No call tells that it happened, so the hook is put in place again this often while the lock is on.
+constexpr UINT kRehookMs = 3000;
+
+// Puts a new hook in place before the old one goes, so that no key slips through between them.
+void Rehook(UniqueHook& hook, HOOKPROC proc) {
+    UniqueHook fresh(::SetWindowsHookExW(WH_KEYBOARD_LL, proc, ::GetModuleHandleW(nullptr), 0));
+    if (!fresh) {
+        TraceLastError("SetWindowsHookExW");
+        return; // the old one, if the system kept it, goes on
+    }
+    hook = std::move(fresh);
+}
 
 static_assert(keys::kWmKeyDown == WM_KEYDOWN && keys::kWmKeyUp == WM_KEYUP && keys::kWmSysKeyDown == WM_SYSKEYDOWN &&
               keys::kWmSysKeyUp == WM_SYSKEYUP);
@@ -71,20 +85,30 @@ void Win32TaskKeys::StopHook() {
 DWORD WINAPI Win32TaskKeys::HookThread(void* param) noexcept {
     MSG msg;
     ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // makes this thread's message queue
+    // The system waits for this thread at every key: it must get the processor before the programs it serves.
+    if (!::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL))
+        TraceLastError("SetThreadPriority");
     TaskKeyFilter filter;
     g_filter = &filter;
     {
-        UniqueHook hook(
-            ::SetWindowsHookExW(WH_KEYBOARD_LL, &Win32TaskKeys::KeyboardProc, ::GetModuleHandleW(nullptr), 0));
-        if (!hook)
-            TraceLastError("SetWindowsHookExW");
+        UniqueHook hook;
+        Rehook(hook, &Win32TaskKeys::KeyboardProc);
+        const UINT_PTR rehook = ::SetTimer(nullptr, 0, kRehookMs, nullptr);
+        if (!rehook)
+            TraceLastError("SetTimer");
         ::SetEvent(static_cast<HANDLE>(param));
         // The system calls the hook from this loop's message retrieval; WM_QUIT ends it.
         BOOL got;
-        while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) > 0)
-            ::DispatchMessageW(&msg);
+        while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) > 0) {
+            if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == rehook)
+                Rehook(hook, &Win32TaskKeys::KeyboardProc);
+            else
+                ::DispatchMessageW(&msg);
+        }
         if (got == -1)
             TraceLastError("GetMessageW");
+        if (rehook)
+            ::KillTimer(nullptr, rehook);
     }
     g_filter = nullptr;
     return 0;
