@@ -102,12 +102,11 @@ E2E_TEST(TitleChangedToALockedWordWithTheEventIsHiddenBeforeAnyTick) {
               "the window was not hidden before the next tick could have seen its new title");
 }
 
-// helper_storm.exe, for as long as the test needs it.
-class Storm {
+// One of the helper programs beside this one, for as long as the test needs it.
+class Helper {
 public:
-    Storm(int perSecond, int seconds) {
-        std::string line =
-            "\"" + e2e::ExeDir() + "helper_storm.exe\" " + std::to_string(perSecond) + " " + std::to_string(seconds);
+    Helper(const std::string& program, const std::string& arguments) {
+        std::string line = "\"" + e2e::ExeDir() + program + "\" " + arguments;
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
@@ -116,7 +115,7 @@ public:
             m_process.reset(info.hProcess);
         }
     }
-    ~Storm() {
+    ~Helper() {
         if (m_process)
             TerminateProcess(m_process.get(), 1);
     }
@@ -129,7 +128,7 @@ private:
 E2E_TEST(TitleStormInTheBackgroundLeavesKestrelResponsive) {
     StartWith({{"Item0", "Crime,1"}});
     Front(MakeWindow("Notes"));
-    Storm storm(1000, 20);
+    Helper storm("helper_storm.exe", "1000 20");
     E2E_REQUIRE(storm.Running(), "helper_storm.exe did not start");
     e2e::Pause(1500);
     HWND browser = MakeWindow("Crime Stories - Browser");
@@ -227,6 +226,19 @@ E2E_TEST(LockTaskKeysKeepsTaskSwitchingKeysFromTheFocusedWindowUntilSwitchedOff)
 
     TypeTaskKeys(keys, "off");
     E2E_CHECK(Seen(VK_TAB) && Seen(VK_ESCAPE) && Seen(VK_LWIN), "with Lock Task Keys off the window missed keys");
+}
+
+// A program that does not answer: the request for the foreground would wait for it, so the prompt comes without it
+// (and flashes) while the program's window is still on the screen, its hide waiting for the program to answer.
+E2E_TEST(ThePromptComesWhileTheLockedProgramDoesNotAnswer) {
+    StartWith({{"Item0", "Crime,1"}});
+    Helper hung("helper_hung.exe", "\"Crime Stories - Hung\" 20");
+    HWND window = nullptr;
+    E2E_REQUIRE(e2e::WaitUntil([&] { return (window = FindWindowA(nullptr, "Crime Stories - Hung")) != nullptr; }),
+                "helper_hung.exe showed no window");
+    HWND prompt = e2e::WaitForPrompt(g_kestrel);
+    E2E_CHECK(prompt != nullptr, "no prompt while the program did not answer");
+    E2E_CHECK(IsWindowVisible(window) && hung.Running(), "the program answered before the prompt came");
 }
 
 // ---------------------------------------------------------------------------------------------------------

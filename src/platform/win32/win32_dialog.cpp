@@ -62,10 +62,33 @@ void AddTooltip(HWND tooltips, HWND owner, HWND control, const char* text) noexc
         TraceFailure("TTM_ADDTOOLW", 0);
 }
 
+namespace {
+
+// How long the thread of the window in front has to answer before it is taken for hung.
+constexpr UINT kAnswerMs = 200;
+
+// Whether the thread of another program's window answers: asking for the foreground, or sharing its input state,
+// waits for that thread, and a hung program would keep the prompt from coming at all.
+bool Answers(HWND window) noexcept {
+    if (::IsHungAppWindow(window))
+        return false;
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kAnswerMs, &result) != 0;
+}
+
+} // namespace
+
 bool TakeForeground(HWND window, int showCommand) noexcept {
     HWND foreground = ::GetForegroundWindow();
     const DWORD self = ::GetCurrentThreadId();
     const DWORD other = foreground ? ::GetWindowThreadProcessId(foreground, nullptr) : 0;
+    const bool wasVisible = ::IsWindowVisible(window) != FALSE;
+    if (other != 0 && other != self && !Answers(foreground)) {
+        // The program in front cannot give the foreground up now: shown without it, and the caller flashes it.
+        if (!wasVisible)
+            ::ShowWindow(window, SW_SHOWNA);
+        return false;
+    }
     // With no foreground window, or the foreground in this thread, the request is allowed as it is.
     bool attached = false;
     if (other != 0 && other != self) {
@@ -77,7 +100,7 @@ bool TakeForeground(HWND window, int showCommand) noexcept {
         TraceFailure("SetForegroundWindow", 0);
     // Shown once it is in front, and still sharing the foreground's input state: whoever starts typing the moment it
     // appears types into it, not into the window that was in front.
-    if (!::IsWindowVisible(window))
+    if (!wasVisible)
         ::ShowWindow(window, showCommand);
     if (!::BringWindowToTop(window))
         TraceLastError("BringWindowToTop");

@@ -70,7 +70,9 @@ void AddTooltip(HWND tooltips, HWND owner, HWND control, const char* text) noexc
 // Brings a window of this process to the foreground from the background, as far as Windows lets it, and shows it
 // with `showCommand` (e.g. SW_SHOWNORMAL) unless it is visible already. The foreground goes only to the foreground
 // process or to one that received the last input, so this thread shares the foreground thread's input state for
-// the moment of the request. True when the window is the foreground window afterwards.
+// the moment of the request. When the window in front belongs to a program that does not answer, the request
+// would wait for it: the window is then shown without the foreground. True when the window is the foreground
+// window afterwards.
 bool TakeForeground(HWND window, int showCommand) noexcept;
 
 // Flashes a window's caption (and taskbar button) until it comes to the foreground.
