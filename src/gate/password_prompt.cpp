@@ -51,6 +51,11 @@ void PasswordPrompt::Show() {
     // Whoever starts typing as soon as they see the prompt types into its box. Windows may refuse the foreground
     // to a program in the background: the keys then still go to the program in front, and a flashing prompt
     // tells the user to click it first.
+    // Where the user looks: on the monitor of the window it holds, the first time it shows.
+    if (!m_placed) {
+        m_placed = true;
+        m_view->CentreOn(m_state.LastHiddenWindow);
+    }
     const bool inFront = m_view->Show();
     FocusPasswordBox();
     if (!inFront)

@@ -61,6 +61,7 @@ private:
     std::unique_ptr<PromptView> m_view;
     bool m_closed = false;
     bool m_loadingNotice = false; // the box is hidden
+    bool m_placed = false;        // centred once, when first shown
     int m_handlerDepth = 0;
 };
 

@@ -2,6 +2,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/types.h"
+
 namespace gate {
 
 // The controls of the password prompt that the presenter shows or hides.
@@ -38,6 +40,8 @@ public:
     virtual bool Show() = 0;
     // Flashes the window until the user brings it to the front.
     virtual void Flash() = 0;
+    // Centres the window on the monitor of this window (0: the primary monitor).
+    virtual void CentreOn(platform::WindowId window) = 0;
     // Starts Timer1's period afresh, so that what the label shows now stays for a whole period.
     virtual void RestartRefreshTimer() = 0;
     // Discards the window (its typed text wiped). No event arrives afterwards. Safe to call from inside an event.

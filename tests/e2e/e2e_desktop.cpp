@@ -253,6 +253,10 @@ E2E_TEST(HiddenMainWindowTakesNoSetupCommandFromOtherPrograms) {
     e2e::PostCommand(main, static_cast<WORD>(GetDlgCtrlID(setPassword)), BN_CLICKED, setPassword);
     e2e::Click(setPassword);
     e2e::PostCommand(main, IDOK); // the setup window's OK would store the settings
+    // A resolution change that does not come from the system, its pointer meaningless in Kestrel, changes nothing.
+    PostMessageA(main, WM_DPICHANGED, MAKEWPARAM(144, 144), 0x1234);
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(main, WM_DPICHANGED, MAKEWPARAM(144, 144), 0x1234, SMTO_NORMAL, 5000, &answer);
     E2E_CHECK(e2e::StaysTrue([] { return e2e::TopWindowsOf(g_kestrel, true).empty(); }, 2000),
               "kestrel.exe showed a window for a command posted by another program");
     E2E_CHECK(!e2e::KeyExists(HKEY_LOCAL_MACHINE, e2e::kSettingsKey), "a posted OK stored the settings");

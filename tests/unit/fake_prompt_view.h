@@ -20,8 +20,9 @@ struct PromptWindowRecord {
     int showCalls = 0;
     int timerRestarts = 0;
     int flashCalls = 0;
-    bool foregroundRefused = false;           // what Windows answers when the window asks for the foreground
-    std::vector<gate::PromptControl> focused; // every focus request, in order
+    std::vector<platform::WindowId> centredOn; // the windows whose monitor it was centred on (0: the primary)
+    bool foregroundRefused = false;            // what Windows answers when the window asks for the foreground
+    std::vector<gate::PromptControl> focused;  // every focus request, in order
     bool closed = false;
     bool destroyed = false;
     gate::PromptViewEvents* events = nullptr;
@@ -43,6 +44,7 @@ public:
         return !m_record.foregroundRefused;
     }
     void Flash() override { ++m_record.flashCalls; }
+    void CentreOn(platform::WindowId window) override { m_record.centredOn.push_back(window); }
     void RestartRefreshTimer() override { ++m_record.timerRestarts; }
     void Close() override {
         m_record.closed = true;

@@ -68,6 +68,7 @@ TEST_F(PromptTest, OpeningFromTheTrayShowsPasswordAndTheNote) {
     EXPECT_EQ(state.PendingTitle, "Password");
     EXPECT_EQ(window.label, "Password" + kOpeningNote);
     EXPECT_TRUE(window.hidden.empty());
+    EXPECT_EQ(window.centredOn, std::vector<platform::WindowId>{0}) << "no window held: the primary monitor";
 }
 
 TEST_F(PromptTest, LabelShowsTheHeldTitleAndNoNoteOnceAnotherPasswordIsInForce) {
@@ -141,6 +142,7 @@ TEST_F(PromptTest, ReportsWhatThePasswordDidToTheEventLogButNeverWhatWasTyped) {
 
 TEST_F(PromptTest, RightPasswordGivesTheHeldWindowBackAndAllowsItsClass) {
     const platform::WindowId w = WatcherHides("Poker Night", "PokerWnd");
+    EXPECT_EQ(views.Last().centredOn, std::vector<platform::WindowId>{w}) << "on the monitor of the window it holds";
     views.Type("PASSAGE");
     views.PressOk();
     EXPECT_TRUE(desktop.IsVisible(w));

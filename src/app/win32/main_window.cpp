@@ -128,6 +128,10 @@ bool PumpOneMessage(common::DeferredWork& later, int& exitCode) {
         exitCode = got == 0 ? static_cast<int>(msg.wParam) : 1;
         return false;
     }
+    // The system sends WM_DPICHANGED, never posts it: a posted one comes from another program, with a pointer that
+    // means nothing here.
+    if (msg.message == WM_DPICHANGED)
+        return true;
     {
         // Whatever this message's handler posts, or a loop it opens dispatches, waits until it is done.
         common::DeferredWork::Dispatch dispatching(later);

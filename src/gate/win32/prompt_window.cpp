@@ -63,14 +63,36 @@ void SwitchImeOff(HWND edit) noexcept {
 } // namespace
 
 Win32PromptView::Win32PromptView(HINSTANCE instance, HWND owner, PromptViewEvents& events)
-    : ModelessDialog(kLayout), m_events(&events) {
-    const int iconSize = LayoutScale(kLayout.unit, ScreenDpi()).ToPixels(kImage1.width);
-    m_globe.reset(static_cast<HICON>(
-        ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_GLOBE), IMAGE_ICON, iconSize, iconSize, LR_DEFAULTCOLOR)));
-    if (!m_globe)
-        TraceLastError("LoadImageW");
+    : ModelessDialog(kLayout), m_instance(instance), m_events(&events) {
     // When creation fails every call on this view does nothing.
     Create(owner, instance);
+}
+
+void Win32PromptView::ShowGlobe() {
+    if (!m_image)
+        return;
+    const LayoutScale scale(kLayout.unit, Dpi());
+    const int iconSize = scale.ToPixels(kImage1.width);
+    platform::win32::UniqueIcon globe(static_cast<HICON>(
+        ::LoadImageW(m_instance, MAKEINTRESOURCEW(IDI_GLOBE), IMAGE_ICON, iconSize, iconSize, LR_DEFAULTCOLOR)));
+    if (!globe) {
+        TraceLastError("LoadImageW");
+        return;
+    }
+    ::SendMessageW(m_image, STM_SETICON, reinterpret_cast<WPARAM>(globe.get()), 0);
+    m_globe = std::move(globe); // the picture shows the new one before the old one goes
+    // Setting an icon may resize the picture: put it back.
+    ::SetWindowPos(m_image, nullptr, scale.ToPixels(kImage1.left), scale.ToPixels(kImage1.top), iconSize,
+                   scale.ToPixels(kImage1.height), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32PromptView::OnDpiChanged(int) {
+    ShowGlobe();
+}
+
+void Win32PromptView::CentreOn(platform::WindowId window) {
+    if (Created())
+        platform::win32::CentreOnMonitorOf(Window(), platform::win32::ToHwnd(window));
 }
 
 Win32PromptView::~Win32PromptView() {
@@ -89,15 +111,9 @@ void Win32PromptView::OnCreated() {
         ::SendMessageW(m_password, EM_SETPASSWORDCHAR, '*', 0);
         SwitchImeOff(m_password);
     }
-    if (m_image && m_globe) {
-        ::SendMessageW(m_image, STM_SETICON, reinterpret_cast<WPARAM>(m_globe.get()), 0);
-        // Setting an icon may resize the picture: put it back.
-        const LayoutScale scale(kLayout.unit, ScreenDpi());
-        ::SetWindowPos(m_image, nullptr, scale.ToPixels(kImage1.left), scale.ToPixels(kImage1.top),
-                       scale.ToPixels(kImage1.width), scale.ToPixels(kImage1.height), SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    ShowGlobe();
     ::SendMessageW(dialog, DM_SETDEFID, IDOK, 0);
-    platform::win32::CentreOnScreen(dialog);
+    platform::win32::CentreOnMonitorOf(dialog, nullptr);
 
     // Timer1 runs from the moment the prompt exists.
     if (!::SetTimer(dialog, kTimer1, kTimer1Ms, nullptr))

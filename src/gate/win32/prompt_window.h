@@ -25,6 +25,7 @@ public:
     void HideControl(PromptControl control) override;
     void FocusControl(PromptControl control) override;
     bool Show() override;
+    void CentreOn(platform::WindowId window) override;
     void Flash() override;
     void RestartRefreshTimer() override;
     void Close() override;
@@ -36,12 +37,16 @@ private:
     bool OnTimer(UINT_PTR id) override;
     bool OnActivated() override;
     void OnDestroy() override;
+    void OnDpiChanged(int dpi) override;
+    // The globe at the window's resolution, in its place.
+    void ShowGlobe();
     void WipePasswordBox() noexcept;
     // Wipes the box and lets go of the window, which goes from the message loop.
     void Discard() noexcept;
     void ForgetControls() noexcept;
     HWND Control(PromptControl control) const noexcept;
 
+    HINSTANCE m_instance;
     PromptViewEvents* m_events; // nullptr once closed: no event goes out after Close()
     // Taken off the picture before the window is let go of: it may go with this object while the window stays a
     // moment longer.

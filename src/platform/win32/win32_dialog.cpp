@@ -39,6 +39,23 @@ HWND MakeControl(HWND parent, HINSTANCE instance, const DialogControl& c, const 
                      origin.x + scale.ToPixels(c.left), origin.y + scale.ToPixels(c.top), width, height, font);
 }
 
+void PlaceControl(HWND control, const DialogControl& c, const LayoutScale& scale, POINT origin, HFONT font) noexcept {
+    if (!control)
+        return;
+    if (font)
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    int width = scale.ToPixels(c.width);
+    int height = scale.ToPixels(c.height);
+    if (c.width == 0) {
+        const SIZE size = TextSize(control, font, Wide(c.text));
+        width = size.cx + FromTwips(kFitSpareTwips, scale.Dpi());
+        height = std::max<int>(height, size.cy);
+    }
+    ::SetWindowPos(control, nullptr, origin.x + scale.ToPixels(c.left), origin.y + scale.ToPixels(c.top), width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(control, nullptr, TRUE);
+}
+
 HWND MakeTooltips(HWND owner, HINSTANCE instance) noexcept {
     HWND tooltips = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
@@ -166,6 +183,7 @@ INT_PTR CALLBACK ModelessDialog::DialogProc(HWND window, UINT message, WPARAM wP
         auto* self = reinterpret_cast<ModelessDialog*>(lParam);
         ::SetWindowLongPtrW(window, DWLP_USER, lParam);
         self->m_window.reset(window);
+        TakeOverDialogScaling(window);
         self->CreateControls();
         return FALSE; // the focus is placed when the dialog is shown
     }
@@ -179,7 +197,7 @@ INT_PTR CALLBACK ModelessDialog::DialogProc(HWND window, UINT message, WPARAM wP
         }
         return message == WM_CLOSE || message == WM_COMMAND ? TRUE : FALSE;
     }
-    const INT_PTR handled = self->HandleMessage(message, wParam);
+    const INT_PTR handled = self->HandleMessage(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(window, DWLP_USER, 0);
         (void)self->m_tooltips.release(); // destroyed before the window that owns it
@@ -189,8 +207,9 @@ INT_PTR CALLBACK ModelessDialog::DialogProc(HWND window, UINT message, WPARAM wP
 }
 
 void ModelessDialog::CreateControls() noexcept {
-    const LayoutScale scale(m_layout.unit, ScreenDpi());
     HWND window = Window();
+    m_dpi = WindowDpi(window);
+    const LayoutScale scale(m_layout.unit, m_dpi);
     auto font = reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0));
     const bool anyTooltip = std::any_of(m_layout.controls.begin(), m_layout.controls.end(),
                                         [](const DialogControl& c) { return c.tooltip != nullptr; });
@@ -210,9 +229,32 @@ void ModelessDialog::CreateControls() noexcept {
     }
 }
 
-INT_PTR ModelessDialog::HandleMessage(UINT message, WPARAM wParam) noexcept {
+void ModelessDialog::ChangeDpi(int dpi, const RECT& suggested) noexcept {
+    HWND window = Window();
+    m_dpi = dpi;
+    // The dialog font ("MS Shell Dlg", 8 points) at the new resolution.
+    m_font = MakeFont(L"MS Shell Dlg", 800, dpi);
+    ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
+    const LayoutScale scale(m_layout.unit, dpi);
+    for (const DialogControl& c : m_layout.controls)
+        PlaceControl(::GetDlgItem(window, c.id), c, scale, POINT{0, 0}, m_font.get());
+    ::SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetClientSize(window, scale.ToPixels(m_layout.clientWidth), scale.ToPixels(m_layout.clientHeight));
+    try {
+        OnDpiChanged(dpi);
+    } catch (...) {
+        TraceException("ModelessDialog::OnDpiChanged");
+    }
+}
+
+INT_PTR ModelessDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     try {
         switch (message) {
+        case WM_DPICHANGED:
+            if (const RECT* suggested = DpiChangeFromTheSystem(lParam))
+                ChangeDpi(HIWORD(wParam), *suggested);
+            return TRUE;
         case WM_COMMAND:
             return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
         case WM_CLOSE:

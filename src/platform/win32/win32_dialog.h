@@ -60,6 +60,10 @@ private:
 // parent's client area), with the font given; nullptr (and a trace) when the system makes none.
 HWND MakeControl(HWND parent, HINSTANCE instance, const DialogControl& control, const LayoutScale& scale, POINT origin,
                  bool visible, HFONT font) noexcept;
+// Gives a control made from a layout table the place and font of another scale (the window moved to a monitor of
+// another resolution).
+void PlaceControl(HWND control, const DialogControl& layout, const LayoutScale& scale, POINT origin,
+                  HFONT font) noexcept;
 
 // A tooltip window for the controls of `owner`; it belongs to the owner and goes with it. nullptr (and a
 // trace) when the system makes none.
@@ -130,16 +134,24 @@ protected:
     // The window has become the active window, whichever way. True when the view has put the focus on a control
     // (it stays there); otherwise the dialog manager puts back the focus of the last deactivation.
     virtual bool OnActivated() { return false; }
+    // The window now stands at this resolution, its controls laid out again from the table (the system's scaling of
+    // dialogs is switched off): what the view sized itself follows here.
+    virtual void OnDpiChanged(int dpi) { (void)dpi; }
+    int Dpi() const noexcept { return m_dpi; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    INT_PTR HandleMessage(UINT message, WPARAM wParam) noexcept;
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void CreateControls() noexcept;
+    // WM_DPICHANGED: the layout at the new resolution, in the place the system suggests.
+    void ChangeDpi(int dpi, const RECT& suggested) noexcept;
 
     const DialogLayout& m_layout;
     HINSTANCE m_instance = nullptr;
     UniqueHwnd m_window;   // let go of, not destroyed, at WM_NCDESTROY: the system has destroyed it then
     UniqueHwnd m_tooltips; // owned by the window: let go of with it
+    UniqueFont m_font;     // the dialog font at a resolution other than the one it was made at
+    int m_dpi = 96;
 };
 
 } // namespace platform::win32

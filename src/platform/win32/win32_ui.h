@@ -22,6 +22,66 @@ inline int ScreenDpi() noexcept {
     return dpi > 0 ? dpi : 96;
 }
 
+// The resolution of the monitor a window stands on (per-monitor awareness: monitors may differ), where the system
+// can tell (Windows 10 1607 and later); the screen's otherwise.
+inline int WindowDpi(HWND window) noexcept {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = [] {
+        HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+        FARPROC proc = user32 ? ::GetProcAddress(user32, "GetDpiForWindow") : nullptr;
+        return reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(proc));
+    }();
+    if (window && getDpiForWindow) {
+        const UINT dpi = getDpiForWindow(window);
+        if (dpi > 0)
+            return static_cast<int>(dpi);
+    }
+    return ScreenDpi();
+}
+
+// Keeps the system from scaling a dialog by itself when it moves to a monitor of another resolution (Windows 10
+// 1703 and later): its view lays it out again from its table instead (WM_DPICHANGED).
+inline void TakeOverDialogScaling(HWND dialog) noexcept {
+    using SetBehaviorFn = BOOL(WINAPI*)(HWND, int, int);
+    static const auto setBehavior = [] {
+        HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+        FARPROC proc = user32 ? ::GetProcAddress(user32, "SetDialogDpiChangeBehavior") : nullptr;
+        return reinterpret_cast<SetBehaviorFn>(reinterpret_cast<void*>(proc));
+    }();
+    constexpr int kDisableAll = 1; // DDC_DISABLE_ALL
+    if (setBehavior && !setBehavior(dialog, kDisableAll, kDisableAll))
+        TraceLastError("SetDialogDpiChangeBehavior");
+}
+
+// Centres a window on the work area of the monitor that holds `anchor` (the primary monitor when there is none).
+inline void CentreOnMonitorOf(HWND window, HWND anchor) noexcept {
+    RECT rect{};
+    if (!::GetWindowRect(window, &rect))
+        return;
+    const POINT origin{0, 0};
+    HMONITOR monitor = anchor && ::IsWindow(anchor) ? ::MonitorFromWindow(anchor, MONITOR_DEFAULTTONEAREST)
+                                                    : ::MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!monitor || !::GetMonitorInfoW(monitor, &info)) {
+        TraceLastError("GetMonitorInfoW");
+        return;
+    }
+    const RECT& work = info.rcWork;
+    const int x = work.left + ((work.right - work.left) - (rect.right - rect.left)) / 2;
+    const int y = work.top + ((work.bottom - work.top) - (rect.bottom - rect.top)) / 2;
+    ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The system tells a window of its new resolution by sending it WM_DPICHANGED from the window's own thread, with
+// a pointer to the place it suggests. The same message from another thread or process carries a pointer that
+// means nothing here: it is not to be believed. (A posted one the program's loop drops before it is dispatched.)
+inline const RECT* DpiChangeFromTheSystem(LPARAM lParam) noexcept {
+    if (!lParam || (::InSendMessageEx(nullptr) & ISMEX_SEND) != 0)
+        return nullptr;
+    return reinterpret_cast<const RECT*>(lParam);
+}
+
 inline int FromTwips(int twips, int dpi) noexcept {
     return ::MulDiv(twips, dpi, 1440);
 }

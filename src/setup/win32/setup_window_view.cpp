@@ -36,7 +36,9 @@ using View = SetupWindowView;
 constexpr int kCommandRow = -1; // placed in the window's client area rather than on a tab
 constexpr const char* kTabCaptions[] = {"Kestrel", "Settings", "Advanced", "About"};
 
-// SSTab1, in twips of the client area.
+// The main window's client area, and SSTab1 in it, in twips.
+constexpr int kClientWidthTwips = 6300;
+constexpr int kClientHeightTwips = 4335;
 constexpr int kTabLeft = 120;
 constexpr int kTabTop = 120;
 constexpr int kTabWidth = 6045;
@@ -179,18 +181,14 @@ constexpr CommandRoute kCommandRoutes[] = {
 } // namespace
 
 SetupWindowView::SetupWindowView(HWND mainWindow, HINSTANCE instance, SetupWindow& presenter)
-    : m_main(mainWindow), m_instance(instance), m_presenter(presenter), m_dpi(ScreenDpi()),
+    : m_main(mainWindow), m_instance(instance), m_presenter(presenter), m_dpi(platform::win32::WindowDpi(mainWindow)),
       m_font(MakeFont(L"MS Shell Dlg", 800, m_dpi)), m_linkFont(MakeFont(L"MS Sans Serif", 825, m_dpi, true)),
       m_listwindows(presenter.Items(), mainWindow, IdOf(listwindows), m_dpi, m_font.get()), m_focus(mainWindow) {
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     if (!::InitCommonControlsEx(&classes))
         TraceLastError("InitCommonControlsEx");
-    const int logoSize = FromTwips(480, m_dpi);
-    m_logo.reset(static_cast<HICON>(
-        ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_KESTREL), IMAGE_ICON, logoSize, logoSize, LR_DEFAULTCOLOR)));
-    if (!m_logo)
-        TraceLastError("LoadImageW");
     CreateControls();
+    SetLogo();
 
     m_optionBoxes = m_presenter.Options().Subscribe([this](store::Option) { SyncOptions(); });
     SyncOptions();
@@ -221,8 +219,6 @@ void SetupWindowView::CreateControls() {
         HWND control = m_controls[index].get();
         if (!control)
             continue;
-        if (c.kind == Kind::Icon && m_logo)
-            ::SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(m_logo.get()), 0);
         if (c.tooltip)
             platform::win32::AddTooltip(m_tooltip.get(), m_main, control, c.tooltip);
     }
@@ -297,6 +293,11 @@ bool SetupWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
             result = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), control);
             return true;
         }
+        case WM_DPICHANGED:
+            if (const RECT* suggested = platform::win32::DpiChangeFromTheSystem(lParam))
+                OnDpiChanged(HIWORD(wParam), *suggested);
+            result = 0;
+            return true;
         case WM_THEMECHANGED:
         case WM_SYSCOLORCHANGE:
             // Observed only: the main window and the controls handle these too.
@@ -373,6 +374,57 @@ void SetupWindowView::OnLookChanged() {
             ::InvalidateRect(control.get(), nullptr, TRUE);
     }
     m_listwindows.OnThemeChanged();
+}
+
+void SetupWindowView::SetLogo() {
+    const int logoSize = FromTwips(480, m_dpi);
+    platform::win32::UniqueIcon logo(static_cast<HICON>(
+        ::LoadImageW(m_instance, MAKEINTRESOURCEW(IDI_KESTREL), IMAGE_ICON, logoSize, logoSize, LR_DEFAULTCOLOR)));
+    if (!logo) {
+        TraceLastError("LoadImageW");
+        return;
+    }
+    const LayoutScale scale(LayoutUnit::Twips, m_dpi);
+    for (int index = 0; index < kControlCount; ++index) {
+        HWND control = m_controls[index].get();
+        if (kLayout[index].kind != Kind::Icon || !control)
+            continue;
+        ::SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(logo.get()), 0);
+        // Setting an icon may resize the picture: put it back.
+        platform::win32::PlaceControl(control, kLayout[index], scale, TabOrigin(), nullptr);
+    }
+    m_logo = std::move(logo); // the pictures show the new one before the old one goes
+}
+
+void SetupWindowView::OnDpiChanged(int dpi, const RECT& suggested) {
+    m_dpi = dpi;
+    // The old fonts go only once every control has the new ones.
+    platform::win32::UniqueFont font = MakeFont(L"MS Shell Dlg", 800, dpi);
+    platform::win32::UniqueFont linkFont = MakeFont(L"MS Sans Serif", 825, dpi, true);
+    const int tabX = FromTwips(kTabLeft, dpi);
+    const int tabY = FromTwips(kTabTop, dpi);
+    ::SendMessageW(m_tab.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    ::SetWindowPos(m_tab.Handle(), nullptr, tabX, tabY, FromTwips(kTabWidth, dpi), FromTwips(kTabHeight, dpi),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    const LayoutScale scale(LayoutUnit::Twips, dpi);
+    for (int index = 0; index < kControlCount; ++index) {
+        const DialogControl& c = kLayout[index];
+        const POINT origin = c.tab == kCommandRow ? POINT{0, 0} : TabOrigin();
+        platform::win32::PlaceControl(m_controls[index].get(), c, scale, origin,
+                                      c.kind == Kind::Hyperlink ? linkFont.get() : font.get());
+    }
+    m_listwindows.SetDpi(dpi, font.get());
+    m_font = std::move(font);
+    m_linkFont = std::move(linkFont);
+    SetLogo();
+    ::SetWindowPos(m_main, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    platform::win32::SetClientSize(m_main, FromTwips(kClientWidthTwips, dpi), FromTwips(kClientHeightTwips, dpi));
+    OnLookChanged();
+}
+
+POINT SetupWindowView::TabOrigin() const {
+    return POINT{FromTwips(kTabLeft, m_dpi), FromTwips(kTabTop, m_dpi)};
 }
 
 void SetupWindowView::OnSetCursor(HWND under) {

@@ -56,6 +56,11 @@ private:
     LRESULT OnCtlColorStatic(HDC dc, int control);
     // The theme or the system colours changed: the tab body's colour is taken again and everything redrawn.
     void OnLookChanged();
+    // WM_DPICHANGED: fonts, pictures and every control at the new resolution, the window where the system says.
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    void SetLogo();
+    // Where the tab control's body starts, in pixels of the client area: the origin of the tabs' controls.
+    POINT TabOrigin() const;
     void OnSetCursor(HWND under);
     void SyncOptions();
 

@@ -76,6 +76,16 @@ bool TickList::HandleOwnerMessage(UINT message, LPARAM lParam, LRESULT& result) 
     return false;
 }
 
+void TickList::SetDpi(int dpi, HFONT font) {
+    m_dpi = dpi;
+    m_font = font;
+    if (!m_list)
+        return;
+    ::SendMessageW(m_list, LB_SETITEMHEIGHT, 0, MAKELPARAM(RowHeight(), 0));
+    OnThemeChanged();
+    ::InvalidateRect(m_list, nullptr, TRUE);
+}
+
 void TickList::OnNotification(int code) {
     if (code == LBN_SELCHANGE)
         TakeSelection();

@@ -39,6 +39,8 @@ public:
     void TakeSelection();
     // The theme or the system colours changed: the tick boxes are drawn anew in the new look.
     void OnThemeChanged();
+    // The list now stands at this resolution, in this font: rows and tick boxes take their sizes again.
+    void SetDpi(int dpi, HFONT font);
 
 private:
     void Sync();
