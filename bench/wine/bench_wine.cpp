@@ -735,6 +735,18 @@ int main(int argc, char** argv) {
     // processes: shown beside, with this program as quiet as it can be (a wake-up every 100 ms).
     const int serverPid = LinuxPidOf("wineserver");
     const double server0 = serverPid ? LinuxCpuMs(serverPid) : -1;
+    // Beside it, for the same period, the least a watcher can do (bench_minimal.exe): the floor of the idle cost.
+    PROCESS_INFORMATION minimal{};
+    {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string line = "\"" + drive::ExeDir() + "bench_minimal.exe\" " + std::to_string(idleSeconds + 5);
+        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &minimal))
+            Progress("bench_minimal.exe did not start");
+        Pause(1000);
+    }
+    const int minimalPid = minimal.hProcess ? LinuxPidOf("bench_minimal.exe") : 0;
+    const double minimal0 = minimalPid ? LinuxCpuMs(minimalPid) : -1;
     const double cpu0 = kestrel.CpuMs();
     const double t0 = NowMs();
     while (NowMs() - t0 < idleSeconds * 1000.0) {
@@ -743,6 +755,17 @@ int main(int argc, char** argv) {
     }
     const double cpu1 = kestrel.CpuMs();
     const double t1 = NowMs();
+    if (minimalPid) {
+        const double minimalCpu = LinuxCpuMs(minimalPid) - minimal0;
+        Result("idle_minimal_cpu_ms", minimalCpu);
+        if (minimalCpu > 0)
+            Result("idle_ratio_to_minimal", (cpu1 - cpu0) / minimalCpu);
+    }
+    if (minimal.hProcess) {
+        TerminateProcess(minimal.hProcess, 0);
+        CloseHandle(minimal.hProcess);
+        CloseHandle(minimal.hThread);
+    }
     Result("idle_seconds", (t1 - t0) / 1000.0);
     Result("idle_cpu_ms", cpu1 - cpu0);
     Result("idle_cpu_percent", 100.0 * (cpu1 - cpu0) / (t1 - t0));
