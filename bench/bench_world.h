@@ -9,6 +9,7 @@
 #include "platform/fake/fake_desktop.h"
 #include "platform/fake/fake_registry.h"
 #include "platform/fake/fake_timer.h"
+#include "platform/native/native_text_case.h"
 #include "platform/native/openssl_crypto.h"
 #include "store/options.h"
 #include "store/registry.h"
@@ -46,7 +47,8 @@ struct EngineWorld {
     CountingPrompt prompt;
     platform::NoEventLog events;
     common::DeferredWork later;
-    engine::LockEngine engine{registry, desktop, timers, state, options, prompt, events, later};
+    platform::native::NativeTextCase textCase;
+    engine::LockEngine engine{registry, desktop, timers, state, options, prompt, events, later, textCase};
 };
 
 } // namespace bench

@@ -21,7 +21,7 @@ struct TickWorld : bench::EngineWorld {
         for (int i = 0; i < allowed; ++i) {
             const std::string cls = "AllowedClass" + std::to_string(i);
             desktop.AddWindow("Some document " + std::to_string(i), cls);
-            engine.Allow(cls);
+            engine.Allow(0, cls, "");
         }
     }
 };
@@ -52,7 +52,7 @@ void BM_TickMatchAllowed(benchmark::State& state) {
     const int rules = static_cast<int>(state.range(0));
     TickWorld world(rules, static_cast<int>(state.range(1)));
     world.desktop.OpenForeground("News - " + bench::EngineWorld::ItemText(rules - 1) + " - Browser", "BrowserMain");
-    world.engine.Allow("BrowserMain");
+    world.engine.Allow(0, "BrowserMain", "");
     for (auto _ : state) {
         world.engine.TimerorvTick();
     }

@@ -41,6 +41,7 @@
 #include "platform/win32/win32_crypto.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_text_case.h"
 #include "platform/win32/win32_timer.h"
 #include "store/options.h"
 #include "store/registry.h"
@@ -104,7 +105,7 @@ double PollUntil(const std::function<bool()>& cond, double timeoutMs) {
 // A top-level window of this process, each with a class of its own, so that an allowance the password gives
 // one window (its class on kestrel's allow list) does not let the next one pass.
 HWND MakeWindow(const std::string& className, const std::string& title, bool show) {
-    drive::RegisterWindowClass(className, DefWindowProcA);
+    drive::RegisterWindowClass(className, DefWindowProcW);
     HWND window = CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, 80, 80, 420, 200, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
     if (window && show)
@@ -424,7 +425,8 @@ void MeasureEngineInProcess() {
     std::vector<double> loads, saves;
     {
         platform::NoEventLog events;
-        engine::LockEngine engine(registry, desktop, timers, state, options, prompt, events, later);
+        platform::win32::Win32TextCase textCase;
+        engine::LockEngine engine(registry, desktop, timers, state, options, prompt, events, later, textCase);
         StoreItems(1000);
         for (int i = 0; i < 5; ++i) {
             double t0 = NowMs();
@@ -456,7 +458,7 @@ void MeasureEngineInProcess() {
         for (int i = 0; i < 100; ++i) {
             const std::string cls = "BenchAllowed" + std::to_string(i);
             windows.push_back(MakeWindow(cls, "Allowed document " + std::to_string(i), false));
-            engine.Allow(cls);
+            engine.Allow(0, cls, "");
         }
         measureTicks("engine_tick_1000r_100a_ms");
         if (engine.ListAllow().Count() != 100 || engine.ListLockedItems().size() != 1000 || prompt.shown != 0)

@@ -1,8 +1,11 @@
 #include "engine/lock_engine.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "common/scoped_flag.h"
+#include "engine/browsers.h"
+#include "platform/ascii_case.h"
 #include "platform/utf.h"
 
 namespace engine {
@@ -32,9 +35,9 @@ bool IsPermanentAllowEntry(const std::string& entry) {
 
 LockEngine::LockEngine(store::Registry& registry, platform::Desktop& desktop, platform::TimerFactory& timers,
                        common::SharedState& state, const store::Options& options, common::PromptOpener& prompt,
-                       platform::EventLog& events, common::DeferredWork& later)
+                       platform::EventLog& events, common::DeferredWork& later, const platform::TextCase& textCase)
     : m_registry(registry), m_desktop(desktop), m_state(state), m_options(options), m_prompt(prompt), m_events(events),
-      m_timerorv(timers.MakeTimer(kTickMs, [this] { TimerorvTick(); })), m_later(later) {
+      m_timerorv(timers.MakeTimer(kTickMs, [this] { TimerorvTick(); })), m_textCase(textCase), m_later(later) {
     // Off until the first instance's start-up switches it on.
     m_timerorv->SetEnabled(false);
     m_windowEvents = m_desktop.SubscribeWindowEvents([this](platform::WindowId window) { OnWindowEvent(window); });
@@ -89,6 +92,24 @@ void LockEngine::Reload(const std::vector<ItemRow>& rows, const store::OptionSet
         if (options.Get(builtIn.option))
             m_lockedItems.insert(m_lockedItems.end(), builtIn.rules.begin(), builtIn.rules.end());
     }
+    m_anyCase = options.Get(store::Option::AnyCase);
+    m_lockBrowsers = options.Get(store::Option::LockBrowsers);
+    const bool oneWindow = options.Get(store::Option::OneWindow);
+    if (!oneWindow)
+        m_allowedWindows.clear();
+    m_oneWindow = oneWindow;
+    // Folded once here, so that a tick folds only the title.
+    m_foldedRules.clear();
+    if (m_anyCase)
+        for (const std::string& rule : m_lockedItems)
+            m_foldedRules.push_back(m_textCase.Folded(rule));
+}
+
+void LockEngine::Allow(platform::WindowId window, const std::string& allowKey, const std::string& title) {
+    if (m_oneWindow && window != 0)
+        m_allowedWindows[window] = title;
+    else
+        m_allow.Add(allowKey);
 }
 
 store::Status LockEngine::SaveWindows() {
@@ -171,56 +192,108 @@ void LockEngine::RunEventCheck() {
 }
 
 void LockEngine::WalkRules(platform::WindowId window, std::string title) {
-    bool ownChecked = false;
-    bool reported = false;
-    // The count is taken once; the bound is checked again in case a handler shortened the list meanwhile.
+    Walk walk;
+    // Today's browsers lock as the rule "Internet Explorer" locks that one: every window of theirs.
+    if (m_lockBrowsers) {
+        const std::string className = m_desktop.ClassName(window, kClassBuffer);
+        if (const Browser* browser = RecogniseBrowser(m_desktop.ProgramOf(window), className)) {
+            if (!Match(window, title, browser->name, walk))
+                return;
+        }
+    }
+    // In any letter case: the title folded once, against the rules folded when they were built.
+    const std::string folded = m_anyCase ? m_textCase.Folded(title) : std::string();
+    const std::string& seen = m_anyCase ? folded : title;
+    // The count is taken once; the bounds are checked again in case a handler changed the lists meanwhile.
     const std::size_t count = m_lockedItems.size();
     for (std::size_t i = 0; i < count && i < m_lockedItems.size(); ++i) {
-        const std::string& rule = m_lockedItems[i];
+        if (m_anyCase && i >= m_foldedRules.size())
+            break;
+        const std::string& rule = m_anyCase ? m_foldedRules[i] : m_lockedItems[i];
         // An empty rule (a stored value of just ",1") would otherwise match every title on the desktop.
-        if (rule.empty() || title.find(rule) == std::string::npos)
+        if (rule.empty() || seen.find(rule) == std::string::npos)
             continue;
-
-        // Our own prompt and setup window are never hidden, whatever their titles hold; nor do they take the
-        // held window's place in the shared state.
-        if (!ownChecked) {
-            if (m_desktop.IsOwnWindow(window))
-                return;
-            ownChecked = true;
-        }
-
-        std::string className = platform::CutToUtf16Units(m_desktop.ClassName(window, kClassBuffer), kMaxClass);
-        // Every window has a class: none means the window closed since its title was read (or cannot be looked
-        // at). It is no match; locking it would hold a dead handle and ask the window held now to close.
-        if (className.empty())
+        if (!Match(window, title, m_lockedItems[i], walk))
             return;
-        // Every program's standard dialogs share one class; they are told apart by their titles.
-        std::string allowKey = className == kDialogClass ? title : std::move(className);
-        if (m_allow.FindString(allowKey) >= 0)
-            continue;
-
-        // At most one window waits for the password: the one waiting before is asked to close.
-        if (m_state.LastHiddenWindow != 0 && m_state.LastHiddenWindow != window) {
-            m_desktop.PostClose(m_state.LastHiddenWindow);
-        }
-        m_state.LastHiddenWindow = window;
-        // What the password lets pass is the held window's key, recorded with it: a window that passes meanwhile
-        // because its own key is allowed must not take its place.
-        m_state.AllowKey = std::move(allowKey);
-        m_desktop.HideWindow(window);
-        m_state.PendingTitle = title;
-        m_state.PendingAction = common::PendingAction::None;
-        // Once per window: the later rules that match the same title change nothing. Before the prompt shows,
-        // which may run handlers that change the rule list under `rule`.
-        if (!reported) {
-            m_events.Report(platform::EventKind::WindowLocked, {title, rule});
-            reported = true;
-        }
-        m_prompt.ShowPrompt();
     }
 }
 
+bool LockEngine::Match(platform::WindowId window, const std::string& title, const std::string& item, Walk& walk) {
+    // Our own prompt and setup window are never hidden, whatever their titles hold; nor do they take the held
+    // window's place in the shared state.
+    if (!walk.ownChecked) {
+        if (m_desktop.IsOwnWindow(window))
+            return false;
+        walk.ownChecked = true;
+    }
+
+    std::string className = platform::CutToUtf16Units(m_desktop.ClassName(window, kClassBuffer), kMaxClass);
+    // Every window has a class: none means the window closed since its title was read (or cannot be looked at). It
+    // is no match; locking it would hold a dead handle and ask the window held now to close.
+    if (className.empty())
+        return false;
+    // A window given back by itself passes while it shows what it showed then; a new title that holds a rule (a
+    // tab switched to another locked page) locks it again.
+    if (auto given = m_allowedWindows.find(window); given != m_allowedWindows.end()) {
+        if (given->second == title)
+            return true;
+        m_allowedWindows.erase(given);
+    }
+    // Every program's standard dialogs share one class; they are told apart by their titles.
+    std::string allowKey = className == kDialogClass ? title : std::move(className);
+    if (m_allow.FindString(allowKey) >= 0)
+        return true;
+
+    // At most one window waits for the password: the one waiting before is asked to close.
+    if (m_state.LastHiddenWindow != 0 && m_state.LastHiddenWindow != window)
+        m_desktop.PostClose(m_state.LastHiddenWindow);
+    m_state.LastHiddenWindow = window;
+    // What the password lets pass is the held window's key, recorded with it: a window that passes meanwhile
+    // because its own key is allowed must not take its place.
+    m_state.AllowKey = std::move(allowKey);
+    m_desktop.HideWindow(window);
+    m_state.PendingTitle = title;
+    m_state.PendingAction = common::PendingAction::None;
+    // Once per window: the later rules that match the same title change nothing. Before the prompt shows, which may
+    // run handlers that change the rule list under `item`.
+    if (!walk.reported) {
+        m_events.Report(platform::EventKind::WindowLocked, {title, item});
+        walk.reported = true;
+    }
+    m_prompt.ShowPrompt();
+    return true;
+}
+
 void LockEngine::CleanWindows() {
+    // One enumeration of the desktop a tick, and only when something may have to go.
+    bool prunable = !m_allowedWindows.empty();
+    for (int i = 0; !prunable && i < m_allow.Count(); ++i)
+        prunable = !IsPermanentAllowEntry(m_allow.At(i));
+    if (!prunable)
+        return;
+    const std::vector<platform::TopWindow> windows = m_desktop.TopLevelWindows();
+
+    // A window given back by itself: its allowance goes with it.
+    std::erase_if(m_allowedWindows, [&](const auto& given) {
+        return std::none_of(windows.begin(), windows.end(),
+                            [&](const platform::TopWindow& w) { return w.id == given.first; });
+    });
+
+    // An entry stays while a top-level window has it as its class or, for standard dialogs, as its title (both
+    // compared without regard to case, as FindWindow compares). Titles are read only when a class does not do.
+    std::optional<std::vector<std::string>> titles;
+    auto alive = [&](const std::string& entry) {
+        for (const platform::TopWindow& w : windows)
+            if (platform::EqualIgnoringAsciiCase(w.className, entry))
+                return true;
+        if (!titles) {
+            titles.emplace();
+            for (const platform::TopWindow& w : windows)
+                titles->push_back(m_textCase.Folded(m_desktop.WindowTitle(w.id, kTitleBuffer)));
+        }
+        const std::string folded = m_textCase.Folded(entry);
+        return std::find(titles->begin(), titles->end(), folded) != titles->end();
+    };
     // The count is taken once and the index moves on after a removal, so the entry that slides into a removed
     // entry's place is looked at on the next tick, and indices past the shortened end are skipped.
     const int count = m_allow.Count();
@@ -228,9 +301,7 @@ void LockEngine::CleanWindows() {
         if (i >= m_allow.Count())
             continue;
         const std::string entry = m_allow.At(i);
-        if (IsPermanentAllowEntry(entry))
-            continue;
-        if (m_desktop.FindWindowByTitle(entry) != 0 || m_desktop.FindWindowByClass(entry) != 0)
+        if (IsPermanentAllowEntry(entry) || alive(entry))
             continue;
         m_allow.RemoveAt(i);
     }

@@ -1,4 +1,5 @@
 #pragma once
+#include <map>
 #include <memory>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "engine/locked_items.h"
 #include "platform/desktop.h"
 #include "platform/event_log.h"
+#include "platform/text_case.h"
 #include "platform/timer.h"
 #include "store/item_rows.h"
 #include "store/options.h"
@@ -45,7 +47,7 @@ public:
     // Window events are checked through `later`, from the program's own loop (see OnWindowEvent).
     LockEngine(store::Registry& registry, platform::Desktop& desktop, platform::TimerFactory& timers,
                common::SharedState& state, const store::Options& options, common::PromptOpener& prompt,
-               platform::EventLog& events, common::DeferredWork& later);
+               platform::EventLog& events, common::DeferredWork& later, const platform::TextCase& textCase);
     ~LockEngine();
     LockEngine(const LockEngine&) = delete;
     LockEngine& operator=(const LockEngine&) = delete;
@@ -59,13 +61,15 @@ public:
     // What SaveWindows stores, row for row: the text, then ",1" for a ticked row or ",0".
     std::vector<std::string> RowsToStore() const;
     // Builds the rule list afresh: the text of every ticked row, then the built-in rules of the options that are
-    // on. Neither the visible list nor the allow list changes.
+    // on; and takes the options for how the rules match (any letter case, one window at a time, the browsers).
+    // Neither the visible list nor the allow list changes.
     void Reload(const std::vector<ItemRow>& rows, const store::OptionSet& options);
     // Builds the rules from what the store holds now: its ticked rows and its options, whatever the setup window
     // shows. The lock after a save that stopped half-way, after Remove, and while the window keeps edits of its own.
     void ReloadFromStore();
-    // The password gave back a window: windows with this allow key pass from now on.
-    void Allow(const std::string& allowKey) { m_allow.Add(allowKey); }
+    // The password gave back the held window: windows with its allow key pass from now on; or, while one window
+    // at a time is given back, that window alone, for as long as its title stays the one it had.
+    void Allow(platform::WindowId window, const std::string& allowKey, const std::string& title);
 
     // The tick of `timerorv`, and its two sub-steps.
     void TimerorvTick();
@@ -84,6 +88,8 @@ public:
     const ItemList& listwindows() const { return m_listwindows; }
     const std::vector<std::string>& ListLockedItems() const { return m_lockedItems; }
     const AllowList& ListAllow() const { return m_allow; }
+    // The windows given back one at a time, with the title each had then.
+    const std::map<platform::WindowId, std::string>& AllowedWindows() const { return m_allowedWindows; }
 
     // What the last tick saw (main-window variables ForegroundWindow / ForegroundTitle).
     platform::WindowId ForegroundWindow() const { return m_foregroundWindow; }
@@ -97,6 +103,13 @@ private:
     // The tick's work for one window: the walk over the rules, the allow list and the hiding. The title is a copy:
     // what the walk matches stays the same whatever showing the prompt does.
     void WalkRules(platform::WindowId window, std::string title);
+    struct Walk {
+        bool ownChecked = false;
+        bool reported = false;
+    };
+    // A rule (or a recognised browser) matched the window: it is hidden and held unless it may pass. False when the
+    // walk is over for this window (our own, or gone).
+    bool Match(platform::WindowId window, const std::string& title, const std::string& item, Walk& walk);
     // The window's title as the watcher sees it: at most 254 characters.
     std::string SeenTitle(platform::WindowId window);
 
@@ -109,7 +122,13 @@ private:
     std::unique_ptr<platform::Timer> m_timerorv;
     ItemList m_listwindows;
     std::vector<std::string> m_lockedItems;
+    std::vector<std::string> m_foldedRules; // the rules without letter case, while they match in any case
     AllowList m_allow;
+    std::map<platform::WindowId, std::string> m_allowedWindows;
+    const platform::TextCase& m_textCase;
+    bool m_anyCase = false;
+    bool m_oneWindow = false;
+    bool m_lockBrowsers = false;
     platform::WindowId m_foregroundWindow = 0;
     std::string m_foregroundTitle;
     common::DeferredWork& m_later;

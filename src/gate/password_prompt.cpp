@@ -151,7 +151,7 @@ void PasswordPrompt::OKButton_Click() {
             m_desktop.ShowWindowNormal(m_state.LastHiddenWindow);
             m_events.Report(platform::EventKind::WindowGivenBack, {m_state.PendingTitle});
         }
-        m_host.AllowClass(m_state.AllowKey);
+        m_host.AllowGivenBack(m_state.LastHiddenWindow, m_state.AllowKey, m_state.PendingTitle);
         m_state.LastHiddenWindow = 0;
         Unload();
     }

@@ -1,11 +1,18 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/subscription.h"
 #include "platform/types.h"
 
 namespace platform {
+
+// A top-level window and its class name, as one enumeration of the desktop gives them.
+struct TopWindow {
+    WindowId id = 0;
+    std::string className;
+};
 
 // What the lock engine and the prompts need from the window manager. Text is UTF-8; lengths count UTF-16 units, as
 // the system's do.
@@ -31,6 +38,11 @@ public:
     virtual WindowId FindWindowByClass(const std::string& className) = 0;
     // True for windows that belong to this process.
     virtual bool IsOwnWindow(WindowId window) = 0;
+    // Every top-level window of the desktop with its class name, as FindWindow searches them (hidden ones
+    // included, message-only ones not), in one enumeration.
+    virtual std::vector<TopWindow> TopLevelWindows() = 0;
+    // The file name of the program whose window it is ("chrome.exe"); "" when it cannot be told.
+    virtual std::string ProgramOf(WindowId window) = 0;
     // Calls listener with the window when a window becomes the foreground window, or when a top-level window
     // of the foreground window's process changes its title, as soon as the system says so (between the
     // watcher's ticks). The calls come from a message that this thread's loop, or a loop that a handler opened,

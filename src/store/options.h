@@ -10,7 +10,7 @@ namespace store {
 
 // The optional locks and switches of the Advanced tab. Each is stored as "1" or "0" under the settings key, by
 // the value name that the table below gives it.
-enum class Option { Popup, LockKeys, LockInternetExplorer, LockInstall };
+enum class Option { Popup, LockKeys, LockInternetExplorer, LockInstall, AnyCase, OneWindow, LockBrowsers };
 
 // How a load treats a stored value other than "1".
 enum class OptionLoad {
@@ -31,6 +31,10 @@ inline constexpr OptionInfo kOptions[] = {
     {Option::LockKeys, "LockKeys", OptionLoad::Follows},
     {Option::LockInternetExplorer, "Kestrel", OptionLoad::Follows},
     {Option::LockInstall, "LockInstall", OptionLoad::Follows},
+    // Stricter matching; a missing value is off, as before they existed.
+    {Option::AnyCase, "AnyCase", OptionLoad::Follows},           // items match in any letter case
+    {Option::OneWindow, "OneWindow", OptionLoad::Follows},       // the password gives back one window, not its class
+    {Option::LockBrowsers, "LockBrowsers", OptionLoad::Follows}, // every window of today's web browsers
 };
 inline constexpr std::size_t kOptionCount = std::size(kOptions);
 

@@ -152,7 +152,7 @@ LRESULT CALLBACK KeyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     // thread until the next key.
     if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_KEYMENU)
         return 0;
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 bool Seen(WPARAM vk) {

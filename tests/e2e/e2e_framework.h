@@ -24,6 +24,7 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -194,6 +195,25 @@ inline RawValue ReadRaw(HKEY root, const std::string& path, const std::string& n
     return value;
 }
 
+// A string value as a program of today reads it: in UTF-16 (given here as UTF-8), without a NUL at its end.
+inline std::optional<std::string> ReadText(HKEY root, const std::string& path, const std::string& name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | ViewOf(root, path), &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    std::vector<wchar_t> data(4096, L'\0');
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    DWORD type = 0;
+    const LONG status =
+        RegQueryValueExW(key, drive::Wide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return std::nullopt;
+    int length = static_cast<int>(size / sizeof(wchar_t));
+    if (length > 0 && data[static_cast<std::size_t>(length) - 1] == L'\0')
+        --length;
+    return drive::Utf8(data.data(), length);
+}
+
 // "0C 00 00 00", for failure messages.
 inline std::string Hex(const std::vector<BYTE>& data) {
     std::string out;
@@ -246,10 +266,11 @@ inline DWORD StartKestrel() {
 // ---------------------------------------------------------------------------------------------------------
 // Windows of other processes
 
+// Texts in and out are UTF-8, through the wide calls: windows and controls may hold any script.
 inline std::string WindowText(HWND window) {
-    char buf[1024] = {};
-    int n = GetWindowTextA(window, buf, sizeof buf);
-    return std::string(buf, n > 0 ? n : 0);
+    wchar_t buf[1024] = {};
+    int n = GetWindowTextW(window, buf, 1024);
+    return drive::Utf8(buf, n > 0 ? n : 0);
 }
 
 inline std::string ClassName(HWND window) {
@@ -262,19 +283,20 @@ inline std::string ClassName(HWND window) {
 // processes' controls), with a timeout so a hung program cannot stall the test.
 inline std::string ControlText(HWND control) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+    if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
         return "";
-    std::vector<char> buf(length + 1, '\0');
+    std::vector<wchar_t> buf(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(control, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
+    if (!SendMessageTimeoutW(control, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
                              5000, &copied))
         return "";
-    return std::string(buf.data(), std::min<std::size_t>(copied, length));
+    return drive::Utf8(buf.data(), static_cast<int>(std::min<std::size_t>(copied, length)));
 }
 
 inline bool SetText(HWND control, const std::string& text) {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
+    const std::wstring wide = drive::Wide(text);
+    return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG, 5000,
                                &result) != 0;
 }
 
@@ -417,7 +439,7 @@ inline LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam,
         if (it != TestWindows().end())
             ++it->second.closeRequests;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // Brings a window of this process to the foreground and waits until the system agrees.
@@ -431,8 +453,9 @@ inline HWND CreateTestWindow(const std::string& title, const std::string& classN
                              bool foreground = true) {
     drive::RegisterWindowClass(className, TestWindowProc);
     const int offset = static_cast<int>(TestWindows().size() % 8) * 30;
-    HWND window = CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, 60 + offset, 60 + offset,
-                                  480, 240, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND window =
+        CreateWindowExW(0, drive::Wide(className).c_str(), drive::Wide(title).c_str(), WS_OVERLAPPEDWINDOW, 60 + offset,
+                        60 + offset, 480, 240, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window)
         return nullptr;
     TestWindows()[window] = {};

@@ -413,6 +413,85 @@ E2E_TEST(PopupAddOnIsOfferedAndCancelUnticks) {
               "Cancel left the box ticked");
 }
 
+// An item in another script, typed into the real add-item dialog, is stored as typed and locks; the prompt shows
+// the title as it is.
+E2E_TEST(AnItemInAnyScriptAddedThroughTheDialogLocks) {
+    Kestrel k = Start({});
+    OpenSetup(k);
+    AddItemThroughDialog(k, "Казино");
+    ClickTickBox(k, "Казино");
+    Press(k.main, "Button", "OK");
+    E2E_CHECK(e2e::WaitUntil([] {
+                  const auto items = StoredItems();
+                  return std::find(items.begin(), items.end(), "Казино,1") != items.end();
+              }),
+              "stored: " + Joined(StoredItems()));
+    HWND window = e2e::CreateTestWindow("Онлайн Казино - Browser");
+    E2E_CHECK(e2e::WaitUntil([&] { return !IsWindowVisible(window); }, kLockWaitMs), "the Cyrillic item did not lock");
+    HWND prompt = WaitForPrompt(k.pid);
+    E2E_REQUIRE(prompt, "no prompt");
+    E2E_CHECK(e2e::WaitUntil([&] {
+                  return e2e::ChildWithText(prompt, "Static", "Онлайн Казино - Browser") ||
+                         e2e::ControlText(GetDlgItem(prompt, 101)).rfind("Онлайн Казино - Browser", 0) == 0;
+              }),
+              "the prompt shows \"" + e2e::ControlText(GetDlgItem(prompt, 101)) + "\"");
+    e2e::SaveScreenshot("setup-cyrillic-item-locked", prompt);
+}
+
+// The three stricter options, ticked on the real Advanced tab and saved, each do what they say. The browsers are
+// stand-ins: a window of a program of this test, copied to a browser's file name, with the browser's class.
+E2E_TEST(StricterOptionsTickedOnTheAdvancedTabDoWhatTheySay) {
+    const std::string folder = e2e::ExeDir() + "browsers\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (const char* name : {"chrome.exe", "slack.exe"})
+        E2E_REQUIRE(CopyFileA((e2e::ExeDir() + "helper_hung.exe").c_str(), (folder + name).c_str(), FALSE),
+                    std::string("could not make the stand-in ") + name);
+    Kestrel k = Start({{"Item0", "Poker,1"}});
+    OpenSetup(k);
+    SelectTab(k.main, 2);
+    for (const char* box : {"Lock items in any letter case", "Give back one window at a time", "Lock web browsers"}) {
+        HWND control = Control(k.main, "Button", box);
+        E2E_REQUIRE(e2e::Click(control), std::string("could not tick ") + box);
+        E2E_REQUIRE(e2e::WaitUntil([&] { return SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }),
+                    std::string(box) + " did not tick");
+    }
+    e2e::SaveScreenshot("setup-tab2-advanced-stricter", k.main);
+    Press(k.main, "Button", "OK");
+    E2E_REQUIRE(e2e::WaitUntil([] { return Stored(kSettingsKey, "LockBrowsers") == "1"; }), "OK did not store them");
+    E2E_CHECK(Stored(kSettingsKey, "AnyCase") == "1" && Stored(kSettingsKey, "OneWindow") == "1",
+              "AnyCase " + Stored(kSettingsKey, "AnyCase") + ", OneWindow " + Stored(kSettingsKey, "OneWindow"));
+
+    // Any letter case, and one window given back: its sibling of the same class is still locked.
+    HWND given = e2e::CreateTestWindow("POKER night - Browser", "E2ESameClass");
+    E2E_CHECK(e2e::WaitUntil([&] { return !IsWindowVisible(given); }, kLockWaitMs), "POKER in capitals did not lock");
+    Answer(WaitForPrompt(k.pid), "PASSAGE");
+    E2E_CHECK(e2e::WaitUntil([&] { return IsWindowVisible(given) != FALSE; }), "the window was not given back");
+    E2E_CHECK(Locks("poker stars - Browser"), "another window of the class given back was not locked");
+    Answer(WaitForPrompt(k.pid), "PASSAGE");
+
+    // A browser by its program and class; the same class in another program is no browser.
+    auto run = [&](const char* program, const char* title) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        std::string line = "\"" + folder + program + "\" \"" + title + "\" 0 Chrome_WidgetWin_1";
+        E2E_REQUIRE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info),
+                    std::string("could not start ") + program);
+        CloseHandle(info.hThread);
+        HWND window = nullptr;
+        e2e::WaitUntil([&] { return (window = FindWindowA("Chrome_WidgetWin_1", title)) != nullptr; });
+        return std::make_pair(platform::win32::UniqueHandle(info.hProcess), window);
+    };
+    auto chat = run("slack.exe", "Weather - Chat");
+    E2E_CHECK(chat.second && e2e::StaysTrue([&] { return IsWindowVisible(chat.second) != FALSE; }, 3000),
+              "a program sharing the browsers' class was locked");
+    TerminateProcess(chat.first.get(), 0);
+    auto browser = run("chrome.exe", "Weather - Google Chrome");
+    E2E_CHECK(browser.second && e2e::WaitUntil([&] { return !IsWindowVisible(browser.second); }, kLockWaitMs),
+              "the browser stand-in was not locked");
+    TerminateProcess(browser.first.get(), 0);
+}
+
 } // namespace
 
 E2E_MAIN()

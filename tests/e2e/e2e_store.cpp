@@ -7,6 +7,7 @@
 #include "e2e_framework.h"
 #include "engine/lock_engine.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_text_case.h"
 #include "store/registry.h"
 
 namespace {
@@ -128,6 +129,8 @@ struct QuietDesktop : platform::Desktop {
     platform::WindowId FindWindowByClass(const std::string&) override { return 0; }
     bool IsOwnWindow(platform::WindowId) override { return false; }
     platform::Subscription SubscribeWindowEvents(std::function<void(platform::WindowId)>) override { return {}; }
+    std::vector<platform::TopWindow> TopLevelWindows() override { return {}; }
+    std::string ProgramOf(platform::WindowId) override { return ""; }
 };
 
 struct StillTimer : platform::Timer {
@@ -165,7 +168,8 @@ struct Engine {
     NoPrompt prompt;
     platform::NoEventLog events;
     common::DeferredWork later;
-    engine::LockEngine engine{layer.registry, desktop, timers, state, options, prompt, events, later};
+    platform::win32::Win32TextCase textCase;
+    engine::LockEngine engine{layer.registry, desktop, timers, state, options, prompt, events, later, textCase};
 };
 
 std::string Describe(const engine::ItemList& list) {

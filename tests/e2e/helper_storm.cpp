@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
     const double perSecond = argc > 1 ? std::atof(argv[1]) : 1000;
     const double seconds = argc > 2 ? std::atof(argv[2]) : 10;
-    drive::RegisterWindowClass("KestrelE2EStorm", DefWindowProcA);
+    drive::RegisterWindowClass("KestrelE2EStorm", DefWindowProcW);
     HWND window = CreateWindowExA(0, "KestrelE2EStorm", "Storm 0", WS_OVERLAPPEDWINDOW, 600, 400, 300, 150, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!window)

@@ -177,17 +177,16 @@ inline bool RowTicked(HWND list, const std::string& text) {
 // The store
 
 inline std::string Stored(const char* key, const std::string& name) {
-    const e2e::RawValue value = e2e::ReadRaw(HKEY_LOCAL_MACHINE, key, name);
-    return value.exists ? std::string(value.data.begin(), value.data.end()) : "(missing)";
+    return e2e::ReadText(HKEY_LOCAL_MACHINE, key, name).value_or("(missing)");
 }
 
 inline std::vector<std::string> StoredItems() {
     std::vector<std::string> items;
     for (int i = 0;; ++i) {
-        const e2e::RawValue value = e2e::ReadRaw(HKEY_LOCAL_MACHINE, kLockedItemsKey, "Item" + std::to_string(i));
-        if (!value.exists)
+        const auto value = e2e::ReadText(HKEY_LOCAL_MACHINE, kLockedItemsKey, "Item" + std::to_string(i));
+        if (!value)
             return items;
-        items.emplace_back(value.data.begin(), value.data.end());
+        items.push_back(*value);
     }
 }
 

@@ -93,7 +93,9 @@ class FakePromptHost final : public gate::PromptHost {
 public:
     explicit FakePromptHost(std::vector<std::string>& log) : m_log(log) {}
     void StopWatcher() override { m_log.push_back("stop watcher"); }
-    void AllowClass(const std::string& allowKey) override { m_log.push_back("allow " + allowKey); }
+    void AllowGivenBack(platform::WindowId, const std::string& allowKey, const std::string&) override {
+        m_log.push_back("allow " + allowKey);
+    }
     void DeleteTrayIcon() override { m_log.push_back("delete tray icon"); }
     void ShowSetupWindow() override {
         m_log.push_back("show setup window");

@@ -20,10 +20,128 @@ protected:
     // What the prompt does when the right password is given for a held window.
     void AcceptPassword() {
         desktop.ShowWindowNormal(state.LastHiddenWindow);
-        engine.Allow(state.AllowKey);
+        engine.Allow(state.LastHiddenWindow, state.AllowKey, state.PendingTitle);
         state.LastHiddenWindow = 0;
     }
+    // The items as rules, with these options stored and loaded as a save and a load leave them.
+    void LoadRulesWith(const Strings& rules, std::initializer_list<store::Option> on) {
+        for (store::Option option : on)
+            world.options.Set(option, true);
+        world.LoadRules(rules);
+    }
+    bool Locks(const std::string& title, const std::string& className = "App") {
+        const WindowId w = desktop.OpenForeground(title, className);
+        world.Tick();
+        const bool locked = !desktop.IsVisible(w);
+        desktop.DestroyWindow(w);
+        state.LastHiddenWindow = 0;
+        return locked;
+    }
 };
+
+TEST_F(Watcher, InAnyLetterCaseItemsMatchByTheSystemsCaseRulesInEveryScript) {
+    // What the system's one-for-one case mapping gives, folded upper then lower: the same in both directions,
+    // Greek final sigma with sigma, dotted and dotless i with plain i; but "ß" is no "SS".
+    const struct {
+        std::string rule;
+        std::string title;
+        bool anyCase; // locked with the option on; with it off only the exact case locks
+    } cases[] = {
+        {"Poker", "poker - Search", true}, {"Poker", "POKER NIGHT", true},
+        {"Казино", "КАЗИНО онлайн", true}, {"ставки", "СТАВКИ на спорт", true},
+        {"Καζίνο", "ΚΑΖΊΝΟ", true},        {"Τυχερός", "ΤΥΧΕΡΌΣ", true}, // final sigma
+        {"Straße", "STRAẞE", true},                                      // the capital sharp s
+        {"Straße", "STRASSE", false},      {"istanbul", "İSTANBUL", true},
+        {"ırmak", "IRMAK", true},          {"Poker", "Pokemon", false},
+    };
+    for (bool anyCase : {false, true}) {
+        testworld::World fresh;
+        if (anyCase)
+            fresh.options.Set(store::Option::AnyCase, true);
+        for (const auto& c : cases) {
+            fresh.LoadRules({c.rule});
+            const WindowId w = fresh.desktop.OpenForeground(c.title, "App");
+            fresh.Tick();
+            const bool exact = c.title.find(c.rule) != std::string::npos;
+            EXPECT_EQ(!fresh.desktop.IsVisible(w), anyCase ? c.anyCase : exact)
+                << c.rule << " / " << c.title << (anyCase ? " in any case" : "");
+            fresh.desktop.DestroyWindow(w);
+            fresh.state.LastHiddenWindow = 0;
+        }
+    }
+}
+
+TEST_F(Watcher, OneWindowAtATimeGivesBackThatWindowWhileItsTitleStays) {
+    LoadRulesWith({"Casino", "Poker"}, {store::Option::OneWindow});
+    const WindowId tab = desktop.OpenForeground("Casino Royale - Browser", "Chrome_WidgetWin_1");
+    world.Tick();
+    AcceptPassword();
+    EXPECT_TRUE(engine.ListAllow().Entries().empty()) << "no class is allowed";
+    world.Tick();
+    EXPECT_TRUE(desktop.IsVisible(tab)) << "given back";
+    EXPECT_TRUE(Locks("Casino Night - Browser", "Chrome_WidgetWin_1")) << "another window of the class";
+
+    // Another page in the same window: locked again; a page that holds no item passes.
+    desktop.SetForeground(tab);
+    desktop.SetTitle(tab, "Poker Stars - Browser");
+    world.Tick();
+    EXPECT_FALSE(desktop.IsVisible(tab));
+    AcceptPassword();
+    desktop.SetTitle(tab, "Weather - Browser");
+    world.Tick();
+    EXPECT_TRUE(desktop.IsVisible(tab));
+
+    // The allowance goes with its window.
+    EXPECT_EQ(engine.AllowedWindows().size(), 1u);
+    desktop.DestroyWindow(tab);
+    world.Tick();
+    EXPECT_TRUE(engine.AllowedWindows().empty());
+}
+
+TEST_F(Watcher, TodaysBrowsersAreLockedByTheirProgramAndWindowClassTogether) {
+    LoadRulesWith({}, {store::Option::LockBrowsers});
+    const struct {
+        const char* program;
+        const char* className;
+        bool locked;
+    } cases[] = {
+        {"msedge.exe", "Chrome_WidgetWin_1", true},       {"chrome.exe", "Chrome_WidgetWin_1", true},
+        {"firefox.exe", "MozillaWindowClass", true},      {"opera.exe", "Chrome_WidgetWin_1", true},
+        {"brave.exe", "Chrome_WidgetWin_1", true},        {"vivaldi.exe", "Chrome_WidgetWin_1", true},
+        {"CHROME.EXE", "Chrome_WidgetWin_1", true}, // file names compare as Windows compares them
+        {"slack.exe", "Chrome_WidgetWin_1", false}, // shares the class, is no browser
+        {"thunderbird.exe", "MozillaWindowClass", false}, {"chrome.exe", "Chrome_RenderWidgetHostHWND", false},
+    };
+    for (const auto& c : cases) {
+        const WindowId w = desktop.OpenForeground("Weather today", c.className);
+        desktop.SetProgram(w, c.program);
+        world.Tick();
+        EXPECT_EQ(!desktop.IsVisible(w), c.locked) << c.program << " " << c.className;
+        if (c.locked) {
+            ASSERT_FALSE(world.events.Events().empty());
+            EXPECT_EQ(world.events.Events().back().inserts[0], "Weather today");
+        }
+        desktop.DestroyWindow(w);
+        state.LastHiddenWindow = 0;
+    }
+}
+
+TEST_F(Watcher, PruningEnumeratesTheDesktopOnceATickAndOnlyWhenSomethingMayGo) {
+    world.options.Set(store::Option::LockInstall, true);
+    world.LoadRules({});
+    world.Tick();
+    EXPECT_EQ(desktop.Enumerations(), 0) << "the permanent entries alone";
+    for (int i = 0; i < 100; ++i) {
+        const std::string className = "Class" + std::to_string(i);
+        desktop.AddWindow("", className);
+        engine.Allow(0, className, "");
+    }
+    engine.Allow(0, "A Dialog Title", "");
+    desktop.AddWindow("a dialog title", "#32770");
+    world.Tick();
+    EXPECT_EQ(desktop.Enumerations(), 1);
+    EXPECT_EQ(engine.ListAllow().Count(), 103) << "a class or a title, compared without regard to case";
+}
 
 TEST_F(Watcher, HidesForegroundWindowsWhoseTitleContainsARuleCaseSensitively) {
     world.LoadRules({"Sex", "Crime"});
@@ -196,7 +314,7 @@ TEST_F(Watcher, PruningSkipsTheEntryThatMovesIntoARemovedPlace) {
     world.LoadRules({});
     desktop.AddWindow("Notes", "Notepad");
     for (const char* entry : {"Gone1", "Gone2", "Notepad", "Print Setup", "Gone3", "Page Setup", "Notes"}) {
-        engine.Allow(entry);
+        engine.Allow(0, entry, "");
     }
     world.Tick();
     // Gone1 and Gone3 went; Gone2 slid into Gone1's place after it had been looked at, so it waits a tick.
@@ -226,7 +344,7 @@ TEST_F(Watcher, ASecondInstanceAsksForThePasswordToOpenSetup) {
 
 TEST_F(Watcher, AWindowEventPostsOneCheckOfTheForegroundWindowForTheMainLoop) {
     world.LoadRules({"Crime"});
-    engine.Allow("Gone"); // stale, but pruning is the tick's work
+    engine.Allow(0, "Gone", ""); // stale, but pruning is the tick's work
     desktop.AddWindow(engine::kStartingCaption, "KestrelMain");
     const WindowId background = desktop.AddWindow("Crime in the background", "IEFrame");
     const WindowId w = desktop.OpenForeground("Weather", "IEFrame");
@@ -299,7 +417,7 @@ TEST_F(Watcher, WindowEventsDoNothingWhileTheWatcherIsOffOrGone) {
 
     platform::fake::FakeDesktop otherDesktop; // an engine that goes away takes its listener with it
     auto other = std::make_unique<engine::LockEngine>(world.registry, otherDesktop, world.timers, state, world.options,
-                                                      world.prompt, world.events, world.later);
+                                                      world.prompt, world.events, world.later, world.textCase);
     EXPECT_TRUE(otherDesktop.HasWindowEventListener());
     other.reset();
     EXPECT_FALSE(otherDesktop.HasWindowEventListener());

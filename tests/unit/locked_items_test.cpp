@@ -196,8 +196,8 @@ TEST_F(LockedItems, BuiltInRulesAndAllowEntriesFollowTheCheckBoxes) {
         for (Option o : {Option::Popup, Option::LockKeys, Option::LockInternetExplorer, Option::LockInstall}) {
             world.options.Set(o, std::find(c.on.begin(), c.on.end(), o) != c.on.end());
         }
-        engine.Allow("IEFrame"); // allowed earlier in the run: forgotten by the load
-        engine.SaveWindows();    // empties the rules, as every load but the first relies on
+        engine.Allow(0, "IEFrame", ""); // allowed earlier in the run: forgotten by the load
+        engine.SaveWindows();           // empties the rules, as every load but the first relies on
         engine.GetWindows();
         EXPECT_EQ(engine.ListLockedItems(), c.rules);
         EXPECT_EQ(engine.ListAllow().Entries(), c.allow);

@@ -27,7 +27,10 @@ store::SaveRequest FullRequest() {
         {"Popup", "0"},
         {"LockKeys", "1"},
         {"Kestrel", "0"},
-        {"LockInstall", "1"}};
+        {"LockInstall", "1"},
+        {"AnyCase", "1"},
+        {"OneWindow", "0"},
+        {"LockBrowsers", "1"}};
     return request;
 }
 
@@ -44,7 +47,7 @@ TEST(SaveRequest, EveryRowAndSettingComesBackExactly) {
 
 TEST(SaveRequest, OnlyTheStoresOwnValuesInTheirOwnFormAreAccepted) {
     const std::string good = "kestrel-save 1\nitems\nItem0 Crime,1\nsettings\nAuth1 x\nVersion Premium\nPopup 0\n"
-                             "LockKeys 0\nKestrel 0\nLockInstall 0\nend\n";
+                             "LockKeys 0\nKestrel 0\nLockInstall 0\nAnyCase 0\nOneWindow 0\nLockBrowsers 0\nend\n";
     ASSERT_TRUE(store::ParseSaveRequest(BytesOf(good)));
     const struct {
         const char* what;

@@ -335,7 +335,7 @@ TEST(SetupSaving, APartialSaveLeavesTheLockWorkingFromWhatTheStoreHolds) {
 
 TEST(SetupSaving, RemoveTakesAwayOnlyTheRowAndKeepsTheAllowListAndTheStoredOptions) {
     EditedSetup s; // LockKeys ticked, not saved
-    s.world.engine.Allow("IEFrame");
+    s.world.engine.Allow(0, "IEFrame", "");
     s.Items().Select(s.IndexOf("Crime"));
     s.presenter.cmdremove_Click();
     EXPECT_EQ(s.StoredItems(), (Strings{"Dice,0", "Poker,1"}));

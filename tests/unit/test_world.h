@@ -12,6 +12,7 @@
 #include "platform/fake/fake_event_log.h"
 #include "platform/fake/fake_registry.h"
 #include "platform/fake/fake_timer.h"
+#include "platform/native/native_text_case.h"
 #include "platform/native/openssl_crypto.h"
 #include "store/options.h"
 #include "store/registry.h"
@@ -66,7 +67,8 @@ struct World {
     PromptSpy prompt{state};
     platform::fake::FakeEventLog events;
     common::DeferredWork later; // the main loop's work, run by the tests themselves
-    engine::LockEngine engine{registry, desktop, timers, state, options, prompt, events, later};
+    platform::native::NativeTextCase textCase;
+    engine::LockEngine engine{registry, desktop, timers, state, options, prompt, events, later, textCase};
 };
 
 } // namespace testworld

@@ -110,7 +110,7 @@ protected:
     // The user picks an item from the shown menu.
     bool Pick(TrayMenuItem item) { return chooser && chooser(item); }
     void StopWatcher() override { log.push_back("stop watcher"); }
-    void AllowClass(const std::string&) override {}
+    void AllowGivenBack(platform::WindowId, const std::string&, const std::string&) override {}
     void DeleteTrayIcon() override { icon.DeleteTrayIcon(); }
     void ShowSetupWindow() override { log.push_back("show setup window"); }
     void EndProcess() override { log.push_back("end process"); }

@@ -57,7 +57,9 @@ public:
 private:
     // What the right password releases.
     void StopWatcher() override { m_engine.timerorv().SetEnabled(false); }
-    void AllowClass(const std::string& allowKey) override { m_engine.Allow(allowKey); }
+    void AllowGivenBack(platform::WindowId window, const std::string& allowKey, const std::string& title) override {
+        m_engine.Allow(window, allowKey, title);
+    }
     void DeleteTrayIcon() override { m_trayIcon.DeleteTrayIcon(); }
     void ShowSetupWindow() override { m_setup.Show(); }
     void EndProcess() override { ExitProcess(0); }
@@ -122,7 +124,8 @@ private:
                                    static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(Icon()))};
     gate::win32::Win32PromptViewFactory m_promptViews{m_instance};
     gate::PromptService m_prompt{m_state, m_desktop, *this, m_promptViews, m_events};
-    engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state, m_options, m_prompt, m_events, Later()};
+    engine::LockEngine m_engine{m_registry, m_desktop, m_timers, m_state,   m_options,
+                                m_prompt,   m_events,  Later(),  m_textCase};
     store::Settings m_settings{m_registry, m_state, m_options, m_taskKeys, m_trayIcon};
     setup::SetupWindow m_setup{
         m_engine,

@@ -91,7 +91,7 @@ bool FakeDesktop::IsOwnWindow(WindowId window) {
 WindowId FakeDesktop::AddWindow(const std::string& title, const std::string& className, bool own) {
     const WindowId id = m_nextId;
     m_nextId += 0x10;
-    m_windows.push_back(Window{id, title, className, true, own});
+    m_windows.push_back(Window{id, title, className, true, own, ""});
     return id;
 }
 
@@ -116,6 +116,24 @@ void FakeDesktop::SetTitle(WindowId window, const std::string& title) {
 bool FakeDesktop::IsVisible(WindowId window) const {
     const Window* w = Find(window);
     return w && w->visible;
+}
+
+std::vector<TopWindow> FakeDesktop::TopLevelWindows() {
+    ++m_enumerations;
+    std::vector<TopWindow> windows;
+    for (const Window& w : m_windows)
+        windows.push_back({w.id, w.className});
+    return windows;
+}
+
+std::string FakeDesktop::ProgramOf(WindowId window) {
+    const Window* w = Find(window);
+    return w ? w->program : "";
+}
+
+void FakeDesktop::SetProgram(WindowId window, const std::string& program) {
+    if (Window* w = FindMutable(window))
+        w->program = program;
 }
 
 } // namespace platform::fake

@@ -16,7 +16,8 @@ public:
         std::string title;
         std::string className;
         bool visible = true;
-        bool own = false; // belongs to the program under test
+        bool own = false;    // belongs to the program under test
+        std::string program; // the file name of its program
     };
 
     // Desktop
@@ -30,6 +31,8 @@ public:
     WindowId FindWindowByTitle(const std::string& title) override;
     WindowId FindWindowByClass(const std::string& className) override;
     bool IsOwnWindow(WindowId window) override;
+    std::vector<TopWindow> TopLevelWindows() override;
+    std::string ProgramOf(WindowId window) override;
     Subscription SubscribeWindowEvents(std::function<void(WindowId)> listener) override {
         return m_windowEvents.Subscribe(std::move(listener));
     }
@@ -41,6 +44,10 @@ public:
 
     // Setting up the world.
     WindowId AddWindow(const std::string& title, const std::string& className, bool own = false);
+    // The file name of the program a window belongs to.
+    void SetProgram(WindowId window, const std::string& program);
+    // How often the windows were enumerated.
+    int Enumerations() const { return m_enumerations; }
     // Adds a window and makes it the foreground window.
     WindowId OpenForeground(const std::string& title, const std::string& className, bool own = false);
     void DestroyWindow(WindowId window); // the foreground becomes 0 when it was this window
@@ -69,6 +76,7 @@ private:
     std::vector<WindowId> m_closeRequests;
     std::vector<WindowId> m_hideRequests;
     std::vector<WindowId> m_noActivateShows;
+    int m_enumerations = 0;
     Notifier<WindowId> m_windowEvents;
     std::function<void(WindowId)> m_afterTitleRead;
 };

@@ -194,4 +194,44 @@ bool Win32Desktop::IsOwnWindow(WindowId window) {
     return process == ::GetCurrentProcessId();
 }
 
+std::vector<TopWindow> Win32Desktop::TopLevelWindows() {
+    std::vector<TopWindow> windows;
+    const auto collect = [](HWND hwnd, LPARAM param) noexcept -> BOOL {
+        try {
+            auto& list = *reinterpret_cast<std::vector<TopWindow>*>(param);
+            wchar_t name[256];
+            const int length = ::GetClassNameW(hwnd, name, 256);
+            list.push_back({ToWindowId(hwnd), length > 0 ? Utf8Of(name, static_cast<std::size_t>(length)) : ""});
+            return TRUE;
+        } catch (...) {
+            return FALSE; // no memory: the windows so far
+        }
+    };
+    if (!::EnumWindows(collect, reinterpret_cast<LPARAM>(&windows)) && windows.empty())
+        TraceLastError("EnumWindows");
+    return windows;
+}
+
+std::string Win32Desktop::ProgramOf(WindowId window) {
+    DWORD processId = 0;
+    const HWND hwnd = ToHwnd(window);
+    if (!hwnd || ::GetWindowThreadProcessId(hwnd, &processId) == 0)
+        return "";
+    // The least access that tells the image's name, granted for other users' and elevated processes too.
+    const UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process) {
+        TraceLastError("OpenProcess");
+        return "";
+    }
+    wchar_t path[MAX_PATH * 2];
+    DWORD size = MAX_PATH * 2;
+    if (!::QueryFullProcessImageNameW(process.get(), 0, path, &size)) {
+        TraceLastError("QueryFullProcessImageNameW");
+        return "";
+    }
+    const std::wstring full(path, size);
+    const std::size_t slash = full.find_last_of(L"\\/");
+    return Utf8Of(slash == std::wstring::npos ? full : full.substr(slash + 1));
+}
+
 } // namespace platform::win32

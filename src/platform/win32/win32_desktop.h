@@ -27,6 +27,8 @@ public:
     WindowId FindWindowByTitle(const std::string& title) override;
     WindowId FindWindowByClass(const std::string& className) override;
     bool IsOwnWindow(WindowId window) override;
+    std::vector<TopWindow> TopLevelWindows() override;
+    std::string ProgramOf(WindowId window) override;
     // Out-of-context win-event hooks: EVENT_SYSTEM_FOREGROUND for every other process, EVENT_OBJECT_NAMECHANGE
     // for the foreground window's process only (moved along with the foreground, as a foreground event or
     // ForegroundWindow() shows it), so that programs in the background may rename their windows for nothing.

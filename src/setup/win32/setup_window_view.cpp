@@ -87,6 +87,12 @@ constexpr DialogControl kLayout[] = {
     {IdOf(View::chklockkeys), L"BUTTON", "Lock Task Keys", kCheckBox, 0, 360, 1440, 3615, 255,
      "Locks CTRL_ALT+DEL on Win9x and on WinXP Locks Task Manager", 2},
     {IdOf(View::chkpopup), L"BUTTON", "Stop Popup Ad's", kCheckBox, 0, 360, 1800, 3615, 255, nullptr, 2},
+    {IdOf(View::chkanycase), L"BUTTON", "Lock items in any letter case", kCheckBox, 0, 360, 2160, 4815, 255,
+     "Locks \"poker\" and \"POKER\" as well as \"Poker\", in every language", 2},
+    {IdOf(View::chkonewindow), L"BUTTON", "Give back one window at a time", kCheckBox, 0, 360, 2520, 4815, 255,
+     "The password gives back the one window, not every window of its program", 2},
+    {IdOf(View::chklockbrowsers), L"BUTTON", "Lock web browsers", kCheckBox, 0, 360, 2880, 4815, 255,
+     "Locks every window of Edge, Chrome, Firefox, Opera, Brave and Vivaldi", 2},
 
     {IdOf(View::Image1), L"STATIC", "", SS_ICON, 0, 360, 540, 480, 480, nullptr, 3, Kind::Icon},
     {IdOf(View::lblprogramname), L"STATIC", "ProgramName", kLabel, 0, 1200, 540, 4575, 255, nullptr, 3},
@@ -148,10 +154,10 @@ struct OptionBox {
     store::Option option;
 };
 constexpr OptionBox kOptionBoxes[] = {
-    {View::chklockinstall, store::Option::LockInstall},
-    {View::chkkestrel, store::Option::LockInternetExplorer},
-    {View::chklockkeys, store::Option::LockKeys},
-    {View::chkpopup, store::Option::Popup},
+    {View::chklockinstall, store::Option::LockInstall},   {View::chkkestrel, store::Option::LockInternetExplorer},
+    {View::chklockkeys, store::Option::LockKeys},         {View::chkpopup, store::Option::Popup},
+    {View::chkanycase, store::Option::AnyCase},           {View::chkonewindow, store::Option::OneWindow},
+    {View::chklockbrowsers, store::Option::LockBrowsers},
 };
 
 constexpr COLORREF kBlue = RGB(0, 0, 255);

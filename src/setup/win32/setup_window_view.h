@@ -41,6 +41,7 @@ public:
         Image2, Label1, listwindows, cmdadd, cmdremove, cmdchange,                       // tab 0
         cmdsetpassword, Label2,                                                          // tab 1
         chklockinstall, chkkestrel, chklockkeys, chkpopup,                               // tab 2
+        chkanycase, chkonewindow, chklockbrowsers,
         Image1, lblprogramname, lblversion, Label10, Label5, Label7, Label8, cmdupdate,  // tab 3
         cmdapply, cmdcancel, cmdapply2, cmdhelp,                                         // command row
         kControlCount

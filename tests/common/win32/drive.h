@@ -83,18 +83,36 @@ inline double PollUntil(const std::function<bool()>& cond, double timeoutMs, DWO
 // Windows of this process: stand-ins for the programs that Kestrel locks
 
 // Registers a window class of this process unless it is registered already.
+// Registers a class of Unicode windows (their titles hold any script; proc answers with DefWindowProcW), once.
 inline void RegisterWindowClass(const std::string& className, WNDPROC proc) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA existing{};
-    if (GetClassInfoA(instance, className.c_str(), &existing))
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    const std::wstring name(className.begin(), className.end()); // class names here are ASCII
+    WNDCLASSW existing{};
+    if (GetClassInfoW(instance, name.c_str(), &existing))
         return;
-    WNDCLASSA wc{};
+    WNDCLASSW wc{};
     wc.lpfnWndProc = proc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = className.c_str();
-    RegisterClassA(&wc);
+    wc.lpszClassName = name.c_str();
+    RegisterClassW(&wc);
+}
+
+// UTF-8 (the tests' texts) and the system's UTF-16.
+inline std::wstring Wide(const std::string& utf8) {
+    std::wstring wide(utf8.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                                      static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return wide;
+}
+inline std::string Utf8(const wchar_t* wide, int length) {
+    std::string utf8(static_cast<std::size_t>(length) * 3 + 1, '\0');
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, wide, length, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+    utf8.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return utf8;
 }
 
 // Brings a window of this process to the foreground and waits until the system agrees.
