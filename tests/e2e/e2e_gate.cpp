@@ -82,6 +82,7 @@ E2E_TEST(PromptShowsTheHeldTitleWithTheDefaultNote) {
     LockWindow("Crime Stories - Browser");
     HWND prompt = WaitForPrompt(pid);
     E2E_REQUIRE(prompt, "no password prompt");
+    e2e::Pause(500); // painted
     e2e::SaveScreenshot("prompt", prompt);
     const std::string label = Label(prompt);
     E2E_CHECK(label == std::string("Crime Stories - Browser") + kOpeningNote ||

@@ -68,14 +68,21 @@ E2E_TEST(EnabledPoliciesLockTheirItemsAndSwitchOnTheirOptions) {
     Apply("LockInternetExplorer", State::Enabled);
     Apply("LockKeys", State::Enabled);
     Apply("StopPopupAds", State::Enabled);
+    Apply("AnyCase", State::Enabled);
+    Apply("OneWindow", State::Enabled);
+    Apply("LockBrowsers", State::Enabled);
 
     Locks("Crime Stories - Browser");
+    Locks("CRIME NEWS - Browser"); // in any letter case
     Locks("Setup - Foo");
     Locks("Welcome - Internet Explorer");
     Locks("Task Manager");
     // An entry stored with ",0" is a row of the list, but no rule: the window opened first was never locked.
     E2E_CHECK(IsWindowVisible(unticked) != FALSE, "\"Poker Night\" was locked by an unticked entry");
     E2E_CHECK(e2e::ReadRaw(HKEY_LOCAL_MACHINE, e2e::kSettingsKey, "Popup").exists, "StopPopupAds wrote nothing");
+    for (const char* value : {"OneWindow", "LockBrowsers"})
+        E2E_CHECK(e2e::ReadText(HKEY_LOCAL_MACHINE, e2e::kSettingsKey, value) == std::optional<std::string>("1"),
+                  std::string(value) + " was not switched on");
 }
 
 E2E_TEST(DisabledPoliciesSwitchOffWhatTheyWrite) {
