@@ -452,6 +452,12 @@ void MeasureEngineInProcess() {
         HWND foreground = MakeWindow("BenchReport", "Quarterly report 2004 - Word Processor", true);
         BringToForeground(foreground);
         measureTicks("engine_tick_1000r_0a_ms");
+        // The same with the rules matching in any letter case.
+        options.Set(store::Option::AnyCase, true);
+        engine.GetWindows();
+        measureTicks("engine_tick_1000r_0a_anycase_ms");
+        options.Set(store::Option::AnyCase, false);
+        engine.GetWindows();
 
         // 100 allow entries, each kept alive by a (hidden) window of that class.
         std::vector<HWND> windows{foreground};

@@ -281,18 +281,22 @@ void LockEngine::CleanWindows() {
 
     // An entry stays while a top-level window has it as its class or, for standard dialogs, as its title (both
     // compared without regard to case, as FindWindow compares). Titles are read only when a class does not do.
+    std::vector<std::string> classes;
+    classes.reserve(windows.size());
+    for (const platform::TopWindow& w : windows)
+        classes.push_back(platform::AsciiLowered(w.className));
+    std::sort(classes.begin(), classes.end());
     std::optional<std::vector<std::string>> titles;
     auto alive = [&](const std::string& entry) {
-        for (const platform::TopWindow& w : windows)
-            if (platform::EqualIgnoringAsciiCase(w.className, entry))
-                return true;
+        if (std::binary_search(classes.begin(), classes.end(), platform::AsciiLowered(entry)))
+            return true;
         if (!titles) {
             titles.emplace();
             for (const platform::TopWindow& w : windows)
                 titles->push_back(m_textCase.Folded(m_desktop.WindowTitle(w.id, kTitleBuffer)));
+            std::sort(titles->begin(), titles->end());
         }
-        const std::string folded = m_textCase.Folded(entry);
-        return std::find(titles->begin(), titles->end(), folded) != titles->end();
+        return std::binary_search(titles->begin(), titles->end(), m_textCase.Folded(entry));
     };
     // The count is taken once and the index moves on after a removal, so the entry that slides into a removed
     // entry's place is looked at on the next tick, and indices past the shortened end are skipped.
