@@ -1,6 +1,7 @@
 #include "store/save_request.h"
 
 #include "common/hex.h"
+#include "common/line_escape.h"
 #include "store/item_rows.h"
 
 namespace store {
@@ -17,48 +18,6 @@ std::vector<const char*> SettingNames() {
     for (const OptionInfo& info : kOptions)
         names.push_back(info.valueName);
     return names;
-}
-
-// Every byte that could end a line or hide in one (control characters, DEL, the escape sign) goes as %HH.
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F || c == '%') {
-            out += '%';
-            out += common::kHexDigits[u >> 4];
-            out += common::kHexDigits[u & 0xF];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-// The inverse of Escape; nullopt for anything Escape would not have written.
-std::optional<std::string> Unescape(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto u = static_cast<unsigned char>(text[i]);
-        if (u < 0x20 || u == 0x7F)
-            return std::nullopt;
-        if (text[i] != '%') {
-            out += text[i];
-            continue;
-        }
-        if (i + 2 >= text.size())
-            return std::nullopt;
-        const int high = common::HexValue(text[i + 1]);
-        const int low = common::HexValue(text[i + 2]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        const auto decoded = static_cast<unsigned char>(high * 16 + low);
-        if (decoded >= 0x20 && decoded != 0x7F && decoded != '%')
-            return std::nullopt; // not escaped by Escape: one text, one form
-        out += static_cast<char>(decoded);
-        i += 2;
-    }
-    return out;
 }
 
 std::vector<std::string> Lines(const std::vector<std::uint8_t>& bytes) {
@@ -81,7 +40,7 @@ std::vector<std::string> Lines(const std::vector<std::uint8_t>& bytes) {
 std::optional<std::string> ValueOf(const std::string& line, const std::string& name) {
     if (line.size() <= name.size() || line.compare(0, name.size(), name) != 0 || line[name.size()] != ' ')
         return std::nullopt;
-    return Unescape(line.substr(name.size() + 1));
+    return common::UnescapeLine(line.substr(name.size() + 1));
 }
 
 bool IsRow(const std::string& row) {
@@ -168,12 +127,12 @@ std::vector<std::uint8_t> Serialize(const SaveRequest& request) {
     if (request.items) {
         text += "items\n";
         for (std::size_t r = 0; r < request.items->size(); ++r)
-            text += ItemName(r) + " " + Escape((*request.items)[r]) + "\n";
+            text += ItemName(r) + " " + common::EscapeLine((*request.items)[r]) + "\n";
     }
     if (request.settings) {
         text += "settings\n";
         for (const auto& [name, value] : *request.settings)
-            text += name + " " + Escape(value) + "\n";
+            text += name + " " + common::EscapeLine(value) + "\n";
     }
     text += "end\n";
     return {text.begin(), text.end()};
