@@ -4,10 +4,10 @@
 
 namespace app {
 
-Lifecycle::Lifecycle(store::Registry& registry, platform::Desktop& desktop, platform::Shell& shell,
+Lifecycle::Lifecycle(store::Registry& registry, platform::SessionInstance& instance, platform::Shell& shell,
                      platform::TimerFactory& timers, engine::LockEngine& engine, store::Settings& settings,
                      common::LoadingNotice& notice, MainWindowView& view, platform::EventLog& events)
-    : m_registry(registry), m_desktop(desktop), m_shell(shell), m_engine(engine), m_settings(settings),
+    : m_registry(registry), m_instance(instance), m_shell(shell), m_engine(engine), m_settings(settings),
       m_notice(notice), m_events(events), m_view(view),
       m_timerdelay(timers.MakeTimer(kDelayMs, [this] { TimerdelayTick(); })) {}
 
@@ -16,7 +16,10 @@ bool Lifecycle::Form_Load() {
     // The main window is not closed by hand.
     m_view.RemoveCloseFromSystemMenu();
 
-    if (m_desktop.FindWindowByTitle(engine::kRunningCaption) == 0) {
+    // One copy a session, by the session's lock: a window of another program that calls itself "Kestrel 2004" does
+    // not stop the lock from starting. A second copy keeps its "*** Kestrel ***" caption, by which the running
+    // copy's watcher knows that the setup window is asked for.
+    if (m_instance.Claim()) {
         m_firstInstance = true;
         m_view.SetCaption(engine::kRunningCaption);
         m_engine.timerorv().SetEnabled(true);
@@ -41,6 +44,8 @@ bool Lifecycle::Form_Load() {
 }
 
 void Lifecycle::Form_Unload(CloseReason reason) {
+    // A copy started from now on is the first instance, as one started while this one's window says "crumbs!".
+    m_instance.Release();
     // Every step runs whatever the one before did; nothing here may stop the close.
     try {
         m_view.SetCaption(engine::kClosingCaption);

@@ -6,6 +6,7 @@
 #include "engine/lock_engine.h"
 #include "platform/desktop.h"
 #include "platform/event_log.h"
+#include "platform/session_instance.h"
 #include "platform/shell.h"
 #include "platform/timer.h"
 #include "store/registry.h"
@@ -41,7 +42,7 @@ class Lifecycle {
 public:
     static constexpr unsigned kDelayMs = 2000;
 
-    Lifecycle(store::Registry& registry, platform::Desktop& desktop, platform::Shell& shell,
+    Lifecycle(store::Registry& registry, platform::SessionInstance& instance, platform::Shell& shell,
               platform::TimerFactory& timers, engine::LockEngine& engine, store::Settings& settings,
               common::LoadingNotice& notice, MainWindowView& view, platform::EventLog& events);
 
@@ -56,7 +57,7 @@ public:
 
 private:
     store::Registry& m_registry;
-    platform::Desktop& m_desktop;
+    platform::SessionInstance& m_instance;
     platform::Shell& m_shell;
     engine::LockEngine& m_engine;
     store::Settings& m_settings;

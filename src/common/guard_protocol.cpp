@@ -21,17 +21,17 @@ std::optional<std::string> NextLine(const std::vector<std::uint8_t>& bytes, std:
     return std::nullopt;
 }
 
-// A decimal number without sign or leading zero, of at most nine digits.
-std::optional<unsigned> Number(const std::string& text) {
+// A decimal number without sign or leading zero, of at most nine digits; false for anything else.
+bool Number(const std::string& text, unsigned& value) {
+    value = 0;
     if (text.empty() || text.size() > 9 || (text.size() > 1 && text[0] == '0'))
-        return std::nullopt;
-    unsigned value = 0;
+        return false;
     for (char c : text) {
         if (c < '0' || c > '9')
-            return std::nullopt;
+            return false;
         value = value * 10 + static_cast<unsigned>(c - '0');
     }
-    return value;
+    return true;
 }
 
 void Append(std::vector<std::uint8_t>& bytes, const std::string& text) {
@@ -107,18 +107,18 @@ std::optional<GuardResponse> ParseResponse(const std::vector<std::uint8_t>& byte
         return std::nullopt;
     const std::size_t blank = line->find(' ');
     const std::string word = line->substr(0, blank);
-    const std::optional<unsigned> value =
-        blank == std::string::npos ? std::optional<unsigned>() : Number(line->substr(blank + 1));
+    unsigned value = 0;
+    const bool numbered = blank != std::string::npos && Number(line->substr(blank + 1), value);
     if (word == "ok" && blank == std::string::npos)
         return GuardResponse{GuardAnswer::Done, 0};
     if (word == "wrong" && blank == std::string::npos)
         return GuardResponse{GuardAnswer::WrongPassword, 0};
     if (word == "refused" && blank == std::string::npos)
         return GuardResponse{GuardAnswer::Refused, 0};
-    if (word == "wait" && value)
-        return GuardResponse{GuardAnswer::Wait, *value};
-    if (word == "failed" && value)
-        return GuardResponse{GuardAnswer::Failed, *value};
+    if (word == "wait" && numbered)
+        return GuardResponse{GuardAnswer::Wait, value};
+    if (word == "failed" && numbered)
+        return GuardResponse{GuardAnswer::Failed, value};
     return std::nullopt;
 }
 

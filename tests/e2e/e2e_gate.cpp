@@ -148,6 +148,18 @@ E2E_TEST(ThePasswordGivesBackTheWindowThatWasHeld) {
               "the window given back was locked again: another class was allowed in its place");
 }
 
+// Two ways a program of the user's once ended the lock: a window of its own titled as the running copy, opened
+// before Kestrel starts, and an end of the session that Windows never announced.
+E2E_TEST(ADecoyWindowAndAPostedEndOfSessionDoNotEndTheLock) {
+    HWND decoy = e2e::CreateTestWindow("Kestrel 2004", "ConsoleWindowClass", false);
+    E2E_REQUIRE(decoy, "could not open the decoy");
+    DWORD pid = Start({{"Item0", "Crime,1"}});
+    E2E_REQUIRE(pid, "kestrel.exe took the decoy for a running copy");
+    PostMessageA(MainWindow(pid), WM_ENDSESSION, TRUE, 0);
+    E2E_CHECK(e2e::StaysTrue([&] { return e2e::IsRunning(pid); }, 2000), "a posted WM_ENDSESSION ended it");
+    LockWindow("Crime Stories - Browser");
+}
+
 E2E_TEST(RightPasswordGivesTheWindowBackAndLetsItsClassPass) {
     const e2e::EventTrace events;
     DWORD pid = Start({{"Item0", "Crime,1"}}, &events);

@@ -3,6 +3,7 @@
 
 #include "app/association.h"
 #include "app/lifecycle.h"
+#include "platform/fake/fake_session_instance.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/fake/fake_task_keys.h"
 #include "store/settings.h"
@@ -53,9 +54,10 @@ struct LifecycleWorld : testworld::World {
     tray::SysTrayModule trayIcon{shell, 0x4242, 7};
     store::Settings settings{registry, state, options, taskKeys, trayIcon};
     FakeNotice notice;
+    platform::fake::FakeSessionInstance instance;
     // The second instance's wait: every pumped message is, at last, the delay timer's tick.
     FakeMainWindow window{[this] { return Delay().Fire(), true; }};
-    app::Lifecycle lifecycle{registry, desktop, shell, timers, engine, settings, notice, window, events};
+    app::Lifecycle lifecycle{registry, instance, shell, timers, engine, settings, notice, window, events};
 };
 
 TEST(Lifecycle, FirstInstanceRenamesItselfStartsTheWatcherAndLoadsSettingsAndItems) {
@@ -78,7 +80,7 @@ TEST(Lifecycle, FirstInstanceRenamesItselfStartsTheWatcherAndLoadsSettingsAndIte
 
 TEST(Lifecycle, SecondInstanceShowsItsNoticeForOneDelayThenUnloadsWithoutLoadingAnything) {
     LifecycleWorld world;
-    world.desktop.AddWindow("Kestrel 2004", "KestrelMainWindow");
+    world.instance.heldElsewhere = true; // a copy runs in this session
     world.StoreItem(0, "Crime,1");
 
     EXPECT_FALSE(world.lifecycle.Form_Load());
@@ -99,7 +101,7 @@ TEST(Lifecycle, SecondInstanceShowsItsNoticeForOneDelayThenUnloadsWithoutLoading
 
 TEST(Lifecycle, SecondInstanceClosedFromOutsideDuringItsNoticeEndsAndStartsNothing) {
     LifecycleWorld world;
-    world.desktop.AddWindow("Kestrel 2004", "KestrelMainWindow");
+    world.instance.heldElsewhere = true;
     world.shell.AddFile("C:\\Guard\\orv.exe");
     // A WM_CLOSE: the close handler runs and the main window goes, which leaves a quit that every later wait for a
     // message returns again, before the delay timer's tick.
@@ -122,10 +124,20 @@ TEST(Lifecycle, SecondInstanceClosedFromOutsideDuringItsNoticeEndsAndStartsNothi
     EXPECT_TRUE(world.events.Events().empty()); // the running copy still guards
 }
 
-TEST(Lifecycle, ACopyStartedWhileTheRunningOneIsClosingBecomesAFirstInstance) {
-    LifecycleWorld world;
-    world.desktop.AddWindow("crumbs!", "KestrelMainWindow");
-    EXPECT_TRUE(world.lifecycle.Form_Load());
+TEST(Lifecycle, TheSessionsLockNotAWindowTitleTellsTheFirstInstance) {
+    // A window of another program that calls itself "Kestrel 2004" does not keep the lock from starting.
+    LifecycleWorld decoy;
+    decoy.desktop.AddWindow("Kestrel 2004", "ConsoleWindowClass");
+    EXPECT_TRUE(decoy.lifecycle.Form_Load());
+    EXPECT_TRUE(decoy.instance.held);
+
+    // The running copy lets go as its window closes: a copy started meanwhile (its window says "crumbs!") is a
+    // first instance.
+    decoy.lifecycle.Form_Unload(app::CloseReason::Other);
+    EXPECT_FALSE(decoy.instance.held);
+    LifecycleWorld next;
+    next.desktop.AddWindow("crumbs!", "KestrelMainWindow");
+    EXPECT_TRUE(next.lifecycle.Form_Load());
 }
 
 TEST(Lifecycle, OwnUnloadAndWindowsShutdownEndAtOnceStartingNothing) {

@@ -16,6 +16,7 @@
 #include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_message_box.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_session_instance.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_task_keys.h"
 #include "platform/win32/win32_text.h"
@@ -113,6 +114,7 @@ private:
     platform::win32::Win32EventLog m_events;
     platform::win32::Win32TextCase m_textCase;
     platform::win32::Win32Elevation m_elevation;
+    platform::win32::Win32SessionInstance m_sessionInstance;
 
     store::Registry m_registry{m_rawRegistry};
     platform::win32::Win32AnsiCodePage m_ansiCodePage;
@@ -137,8 +139,8 @@ private:
     setup::win32::SetupWindowView m_setupView{Handle(), m_instance, m_setup};
     tray::win32::TrayMenuView m_menuView{Handle()};
     tray::TrayMenu m_menu{m_state, m_prompt, m_menuView};
-    app::Lifecycle m_lifecycle{m_registry, m_desktop, m_shell, m_timers, m_engine,
-                               m_settings, m_prompt,  *this,   m_events};
+    app::Lifecycle m_lifecycle{m_registry, m_sessionInstance, m_shell, m_timers, m_engine,
+                               m_settings, m_prompt,          *this,   m_events};
 };
 
 // The copy started with administrator rights to save what the setup window handed over: no window, no watcher,

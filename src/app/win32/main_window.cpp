@@ -106,9 +106,15 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         Close(app::CloseReason::Other);
         return 0;
     case WM_QUERYENDSESSION:
+        // Windows asks every top-level window, by sending; a message merely posted by a program is no question.
+        if ((InSendMessageEx(nullptr) & ISMEX_SEND) != 0)
+            m_sessionEnding = true;
         return TRUE;
     case WM_ENDSESSION:
-        if (wParam)
+        // The session ends only after Windows asked, or while it shuts down: any program may post this message.
+        if (!wParam)
+            m_sessionEnding = false; // called off
+        else if (m_sessionEnding || GetSystemMetrics(SM_SHUTTINGDOWN) != 0)
             Close(app::CloseReason::WindowsShutdown);
         return 0;
     case WM_DESTROY:

@@ -51,6 +51,7 @@ private:
     HICON m_icon = nullptr; // shared resource icon, not destroyed
     bool m_closing = false;
     bool m_programReady = false;
+    bool m_sessionEnding = false; // Windows asked whether the session may end
 };
 
 // One round of the program's message loop: waits for a message and dispatches it, letting the active
