@@ -19,7 +19,7 @@ namespace common {
 //
 // The password is the one typed in Kestrel's prompt; the guard checks it against the stored hash itself. What a
 // request may ask is fixed by its verb; the session it comes from is the channel's to tell, never the message's.
-inline constexpr std::size_t kMaxGuardMessage = 64 * 1024;
+using platform::kMaxGuardMessage;
 
 enum class GuardVerb {
     Exit, // the tray menu's Exit was given the password: leave this session's copy ended

@@ -110,9 +110,12 @@ void PasswordPrompt::OKButton_Click() {
         return;
     HandlerScope scope(m_handlerDepth);
 
-    std::string typed = m_view->PasswordText();
-    const bool right = m_state.Password.Matches(typed);
-    common::WipeString(typed);
+    // The typed text goes where the password is checked again, wiped whichever way the handler leaves.
+    struct Typed {
+        std::string text;
+        ~Typed() { common::WipeString(text); }
+    } typed{m_view->PasswordText()};
+    const bool right = m_state.Password.Matches(typed.text);
     if (!right) {
         // Nothing else changes: the text stays in the box and the word and the held window stay. Checking a
         // hashed password can take most of a second; the tick that fell due meanwhile must not wipe the answer
@@ -132,6 +135,12 @@ void PasswordPrompt::OKButton_Click() {
         m_desktop.ShowWindowNoActivate(m_state.LastHiddenWindow);
     }
     if (action == common::PendingAction::Exit) {
+        // Where a guard keeps Kestrel running, it decides: it checks the password against the stored one itself.
+        if (const std::optional<std::string> refusal = m_host.ConfirmExit(typed.text)) {
+            m_view->SetLabel(*refusal);
+            m_view->RestartRefreshTimer();
+            return;
+        }
         // Reported before the process ends: nothing runs after EndProcess.
         m_events.Report(platform::EventKind::ExitedThroughExit);
         m_state.PendingAction = common::PendingAction::None;
@@ -143,7 +152,7 @@ void PasswordPrompt::OKButton_Click() {
     } else if (action == common::PendingAction::Setup) {
         m_state.PendingAction = common::PendingAction::None;
         m_events.Report(platform::EventKind::SetupOpened);
-        m_host.ShowSetupWindow();
+        m_host.ShowSetupWindow(typed.text);
         m_state.LastHiddenWindow = 0;
         Unload();
     } else {

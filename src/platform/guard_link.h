@@ -1,9 +1,13 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 namespace platform {
+
+// No message on the guard's channel, either way, is larger.
+inline constexpr std::size_t kMaxGuardMessage = 64 * 1024;
 
 // The channel from Kestrel in a user's session to the guard service, when one runs.
 class GuardLink {

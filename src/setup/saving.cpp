@@ -73,6 +73,14 @@ void SetupWindow::ReportFailure(SaveKind kind, const SaveFailure& failure) {
     m_engine.ReloadFromStore();
     if (!m_view)
         return;
+    // Where a guard keeps Kestrel, the user may not write the store but the guard may: with the password this
+    // window was opened with, and no administrator.
+    if (failure.code == platform::kRegAccessDenied) {
+        if (const auto answer = SaveThroughGuard(kind)) {
+            GuardAnswered(kind, *answer);
+            return;
+        }
+    }
     // OK hid the window: it comes back with every edit as it was, and nothing is loaded over them.
     if (!m_view->IsWindowVisible())
         m_view->ShowWindow(false);
@@ -94,13 +102,56 @@ void SetupWindow::ReportFailure(SaveKind kind, const SaveFailure& failure) {
          platform::kMbOk | platform::kMbIconCritical);
 }
 
-void SetupWindow::SaveAsAdministrator(SaveKind kind) {
+store::SaveRequest SetupWindow::ChangeToSave(SaveKind kind) {
     // Exactly what this copy's own save would write, through the same store code in the other copy.
     store::SaveRequest request;
     request.items = m_engine.RowsToStore();
     if (kind != SaveKind::Remove)
         request.settings = m_settings.StoredValues();
-    const std::vector<std::uint8_t> bytes = store::Serialize(request);
+    return request;
+}
+
+std::optional<common::GuardResponse> SetupWindow::SaveThroughGuard(SaveKind kind) {
+    return common::AskGuard(m_guard,
+                            {common::GuardVerb::Save, m_openingPassword, store::Serialize(ChangeToSave(kind))});
+}
+
+void SetupWindow::GuardAnswered(SaveKind kind, const common::GuardResponse& answer) {
+    using common::GuardAnswer;
+    if (answer.answer == GuardAnswer::Done) {
+        // Stored, as by this copy's own save.
+        m_events.Report(platform::EventKind::SettingsSaved);
+        if (kind == SaveKind::Remove)
+            ReloadAfterRemove();
+        else
+            Reload(true);
+        return;
+    }
+    std::string why;
+    switch (answer.answer) {
+    case GuardAnswer::WrongPassword:
+        why = "Kestrel Guard did not take the password this window was opened with (it was changed meanwhile)";
+        break;
+    case GuardAnswer::Wait:
+        why = "too many wrong passwords were tried here; wait " + std::to_string(answer.value) +
+              " seconds, then try again";
+        break;
+    case GuardAnswer::Failed:
+        why = "the registry refused the change, " + ErrorNumber(answer.value);
+        break;
+    default:
+        why = "Kestrel Guard refused the change";
+        break;
+    }
+    if (!m_view->IsWindowVisible())
+        m_view->ShowWindow(false);
+    const std::string text = "Your changes are not saved: " + why + ".";
+    m_events.Report(platform::EventKind::SaveRefused, {text});
+    Tell(text + "\n\n" + kChangesKept, platform::kMbOk | platform::kMbIconWarning);
+}
+
+void SetupWindow::SaveAsAdministrator(SaveKind kind) {
+    const std::vector<std::uint8_t> bytes = store::Serialize(ChangeToSave(kind));
     std::vector<std::uint8_t> digest;
     std::string handOver;
     if (!m_crypto.Sha256(bytes, digest) || (handOver = m_elevation.CreateHandOver(bytes)).empty()) {

@@ -1,5 +1,6 @@
 #include "setup/setup_window.h"
 
+#include "common/secure_wipe.h"
 #include "engine/lock_engine.h"
 #include "version.h"
 
@@ -17,7 +18,7 @@ SetupWindow::SetupWindow(engine::LockEngine& engine, store::Settings& settings, 
                          common::SharedState& state, store::Registry& registry, const SetupServices& services)
     : m_engine(engine), m_settings(settings), m_options(options), m_state(state), m_registry(registry),
       m_shell(services.shell), m_messageBoxes(services.messageBoxes), m_textCase(services.textCase),
-      m_crypto(services.crypto), m_elevation(services.elevation), m_events(services.events) {
+      m_crypto(services.crypto), m_elevation(services.elevation), m_events(services.events), m_guard(services.guard) {
     // Taken before start-up loads the store: a change that lands while it loads is loaded again when the watch
     // starts.
     m_stamps = ReadStoreStamps();
@@ -34,13 +35,16 @@ SetupWindow::~SetupWindow() {
     m_storeWatch.Reset();
     // The view may be gone already: dialogs still open have no window to give back as they go.
     m_view = nullptr;
+    ForgetOpeningPassword();
     m_addItem.reset();
     m_setPassword.reset();
 }
 
-void SetupWindow::Show() {
+void SetupWindow::Show(const std::string& openingPassword) {
     if (!m_view)
         return;
+    ForgetOpeningPassword();
+    m_openingPassword = openingPassword;
     m_view->ShowWindow(!m_shownBefore);
     m_shownBefore = true;
     if (m_changedElsewhere)
@@ -57,12 +61,16 @@ void SetupWindow::cmdapply_Click() {
     if (m_view)
         m_view->HideWindow();
     SaveAndReload(SaveKind::Ok);
+    // Left: unless a save that did not happen (or one that a copy with administrator rights makes) keeps it open.
+    if (!IsVisible() && !m_saving)
+        ForgetOpeningPassword();
 }
 
 void SetupWindow::cmdcancel_Click() {
     // Only hides: edits stay in the controls and reach the store with the next OK, Apply or Remove.
     if (m_view)
         m_view->HideWindow();
+    ForgetOpeningPassword();
 }
 
 void SetupWindow::cmdapply2_Click() {
@@ -116,6 +124,10 @@ std::function<void(bool)> SetupWindow::OwnerEnabler() {
         if (m_view)
             m_view->SetEnabled(enabled);
     };
+}
+
+void SetupWindow::ForgetOpeningPassword() {
+    common::WipeString(m_openingPassword);
 }
 
 platform::WindowId SetupWindow::Owner() const {

@@ -4,12 +4,14 @@
 #include <optional>
 #include <string>
 
+#include "common/guard_protocol.h"
 #include "common/shared_state.h"
 #include "engine/lock_engine.h"
 #include "gate/set_password_dialog.h"
 #include "platform/crypto.h"
 #include "platform/elevation.h"
 #include "platform/event_log.h"
+#include "platform/guard_link.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "platform/text_case.h"
@@ -17,6 +19,7 @@
 #include "setup/add_item_dialog.h"
 #include "store/options.h"
 #include "store/registry.h"
+#include "store/save_request.h"
 #include "store/settings.h"
 
 namespace setup {
@@ -80,6 +83,7 @@ struct SetupServices {
     platform::Elevation& elevation;
     platform::TimerFactory& timers;
     platform::EventLog& events;
+    platform::GuardLink& guard;
 };
 
 // The setup window `frmorv` made visible: the four-tab setup tool with its commands, the editing of the
@@ -95,8 +99,9 @@ public:
     // The view binds itself when it is made and lets go when it goes.
     void AttachView(SetupWindowView* view) { m_view = view; }
 
-    // The password prompt's Setup action: visible, centred the first time, later where it was.
-    void Show();
+    // The password prompt's Setup action: visible, centred the first time, later where it was. The password that
+    // opened it is kept while it is open (wiped when it is left), for saving through the guard.
+    void Show(const std::string& openingPassword = "");
     bool IsVisible() const;
 
     // The models the view mirrors.
@@ -167,6 +172,12 @@ private:
     // A save that did not happen: the window (again) visible with every edit, and the user told.
     void ReportFailure(SaveKind kind, const SaveFailure& failure);
     void SaveAsAdministrator(SaveKind kind);
+    // What this window's save writes, for a copy that saves for it.
+    store::SaveRequest ChangeToSave(SaveKind kind);
+    // The guard's answer to this window's change; nullopt when no guard runs.
+    std::optional<common::GuardResponse> SaveThroughGuard(SaveKind kind);
+    void GuardAnswered(SaveKind kind, const common::GuardResponse& answer);
+    void ForgetOpeningPassword();
     void AdministratorDone(SaveKind kind, const std::string& handOver, const platform::ElevatedRun& run);
     void Tell(const std::string& text, unsigned style);
     StoreStamps ReadStoreStamps();
@@ -194,6 +205,8 @@ private:
     platform::Crypto& m_crypto;
     platform::Elevation& m_elevation;
     platform::EventLog& m_events;
+    platform::GuardLink& m_guard;
+    std::string m_openingPassword;
     platform::Subscription m_storeWatch;
     StoreStamps m_stamps;
     struct Snapshot {

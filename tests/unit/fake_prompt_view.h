@@ -97,7 +97,12 @@ public:
         m_log.push_back("allow " + allowKey);
     }
     void DeleteTrayIcon() override { m_log.push_back("delete tray icon"); }
-    void ShowSetupWindow() override {
+    std::optional<std::string> ConfirmExit(const std::string&) override {
+        m_log.push_back("confirm exit");
+        return exitRefusal;
+    }
+    void ShowSetupWindow(const std::string& password) override {
+        openedWith = password;
         m_log.push_back("show setup window");
         if (const std::function<void()> also = onShowSetupWindow) // a copy: it may replace itself
             also();
@@ -106,6 +111,8 @@ public:
 
     // What else happens when the setup window is shown (a handler that opens the prompt again, say).
     std::function<void()> onShowSetupWindow;
+    std::optional<std::string> exitRefusal; // what a guard answers to Exit
+    std::string openedWith;                 // the password the setup window was opened with
 
 private:
     std::vector<std::string>& m_log;

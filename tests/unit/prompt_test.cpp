@@ -153,6 +153,28 @@ TEST_F(PromptTest, RightPasswordGivesTheHeldWindowBackAndAllowsItsClass) {
     EXPECT_TRUE(desktop.CloseRequests().empty());
 }
 
+// With a guard that keeps Kestrel running, Exit is the guard's to grant: refused, nothing of it is done and the prompt
+// says why; the setup window gets the password that opened it, for saving through the guard.
+TEST_F(PromptTest, TheGuardDecidesExitAndTheSetupWindowKeepsThePasswordThatOpenedIt) {
+    host.exitRefusal = "Too many wrong passwords: wait 30 seconds.";
+    TrayCommand(common::PendingAction::Exit);
+    views.Type("PASSAGE");
+    views.PressOk();
+    EXPECT_EQ(log, std::vector<std::string>{"confirm exit"});
+    EXPECT_EQ(views.Last().label, *host.exitRefusal);
+    EXPECT_TRUE(prompt.IsOpen());
+    EXPECT_EQ(state.PendingAction, common::PendingAction::Exit);
+
+    host.exitRefusal.reset();
+    views.PressOk();
+    EXPECT_EQ(log.back(), "end process");
+
+    TrayCommand(common::PendingAction::Setup);
+    views.Type("PASSAGE");
+    views.PressOk();
+    EXPECT_EQ(host.openedWith, "PASSAGE");
+}
+
 TEST_F(PromptTest, RightPasswordComparesWithThePasswordInForceWhenPressed) {
     TrayCommand(common::PendingAction::Setup);
     views.Type("Secret");
@@ -170,7 +192,8 @@ TEST_F(PromptTest, TrayCommandWhileAWindowIsHeldShowsItBehindWithoutAllowingIt) 
     };
     const Case cases[] = {
         {common::PendingAction::Setup, {"show setup window", "close prompt"}},
-        {common::PendingAction::Exit, {"stop watcher", "delete tray icon", "close prompt", "end process"}},
+        {common::PendingAction::Exit,
+         {"confirm exit", "stop watcher", "delete tray icon", "close prompt", "end process"}},
     };
     for (const auto& c : cases) {
         log.clear();

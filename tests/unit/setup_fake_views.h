@@ -8,6 +8,7 @@
 #include "gate/set_password_dialog.h"
 #include "platform/fake/fake_desktop.h"
 #include "platform/fake/fake_elevation.h"
+#include "platform/fake/fake_guard_link.h"
 #include "platform/fake/fake_message_box.h"
 #include "platform/fake/fake_registry.h"
 #include "platform/fake/fake_shell.h"
@@ -185,13 +186,14 @@ struct SetupWorld {
     tray::SysTrayModule tray{shell, kMainWindow, 0x1C0};
     store::Settings settings{world.registry, world.state, world.options, taskKeys, tray};
     platform::native::NativeTextCase textCase;
-    setup::SetupWindow presenter{
-        world.engine,
-        settings,
-        world.options,
-        world.state,
-        world.registry,
-        setup::SetupServices{shell, messageBoxes, textCase, world.crypto, elevation, world.timers, world.events}};
+    platform::fake::FakeGuardLink guard;
+    setup::SetupWindow presenter{world.engine,
+                                 settings,
+                                 world.options,
+                                 world.state,
+                                 world.registry,
+                                 setup::SetupServices{shell, messageBoxes, textCase, world.crypto, elevation,
+                                                      world.timers, world.events, guard}};
     FakeSetupWindowView view;
 };
 

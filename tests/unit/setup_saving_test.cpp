@@ -2,6 +2,7 @@
 // a copy with administrator rights, and changes of the store made elsewhere.
 #include <gtest/gtest.h>
 
+#include "guard/guard_requests.h"
 #include "setup_fake_views.h"
 #include "store/save_request.h"
 
@@ -141,6 +142,38 @@ TEST(SetupSaving, OtherFailuresSayWhatWasNotSavedAndWhy) {
         s.ExpectEditsKept(Command::Ok);
         EXPECT_TRUE(s.elevation.starts.empty());
     }
+}
+
+// Where a guard runs, a save the store refuses goes to it with the password that opened the window: no administrator,
+// no second copy; a password changed meanwhile, or too many wrong ones, keep the edits and say why.
+TEST(SetupSaving, WhereAGuardRunsARefusedSaveGoesThroughItWithThePasswordThatOpenedTheWindow) {
+    EditedSetup s;
+    std::uint64_t now = 1000;
+    // The guard writes as the system does, where the user may not.
+    guard::GuardRequests guard(s.world.registry, s.world.crypto, nullptr, nullptr);
+    s.guard.answer = [&](const std::vector<std::uint8_t>& request) {
+        s.world.api.SetStandardUser(false);
+        const auto answer = guard.Handle(1, request, now);
+        s.world.api.SetStandardUser(true);
+        return std::optional(common::EncodeResponse(answer));
+    };
+    s.world.api.SetStandardUser(true);
+    s.presenter.Show("PASSAGE");
+    s.presenter.cmdapply_Click();
+    EXPECT_TRUE(s.messageBoxes.Asked().empty()) << s.LastMessage();
+    EXPECT_TRUE(s.elevation.starts.empty());
+    EXPECT_FALSE(s.view.visible);
+    EXPECT_EQ(s.StoredItem(s.IndexOf("Poker")), "Poker,1");
+    EXPECT_EQ(s.Stored(store::kSettingsKey, "LockKeys"), "1");
+    EXPECT_TRUE(s.LocksWindowTitled("Texas Poker"));
+
+    s.presenter.Show("guess");
+    s.Items().Add("Dice Online");
+    s.presenter.cmdapply2_Click();
+    EXPECT_EQ(s.LastMessage(), "Your changes are not saved: Kestrel Guard did not take the password this window was "
+                               "opened with (it was changed meanwhile).\n\n" +
+                                   std::string(setup::kChangesKept));
+    EXPECT_NE(s.IndexOf("Dice Online"), -1) << "the edit is kept";
 }
 
 TEST(SetupSaving, TheAdministratorCopyWritesExactlyWhatTheWindowWouldHaveWritten) {

@@ -112,7 +112,8 @@ protected:
     void StopWatcher() override { log.push_back("stop watcher"); }
     void AllowGivenBack(platform::WindowId, const std::string&, const std::string&) override {}
     void DeleteTrayIcon() override { icon.DeleteTrayIcon(); }
-    void ShowSetupWindow() override { log.push_back("show setup window"); }
+    void ShowSetupWindow(const std::string&) override { log.push_back("show setup window"); }
+    std::optional<std::string> ConfirmExit(const std::string&) override { return std::nullopt; }
     void EndProcess() override { log.push_back("end process"); }
 
     void SetUp() override {

@@ -6,6 +6,7 @@
 
 #include "app/lifecycle.h"
 #include "app/win32/main_window.h"
+#include "common/guard_protocol.h"
 #include "common/shared_state.h"
 #include "engine/lock_engine.h"
 #include "gate/prompt_service.h"
@@ -14,6 +15,7 @@
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_elevation.h"
 #include "platform/win32/win32_event_log.h"
+#include "platform/win32/win32_guard_link.h"
 #include "platform/win32/win32_message_box.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_session_instance.h"
@@ -62,7 +64,15 @@ private:
         m_engine.Allow(window, allowKey, title);
     }
     void DeleteTrayIcon() override { m_trayIcon.DeleteTrayIcon(); }
-    void ShowSetupWindow() override { m_setup.Show(); }
+    void ShowSetupWindow(const std::string& password) override { m_setup.Show(password); }
+    std::optional<std::string> ConfirmExit(const std::string& password) override {
+        const auto answer = common::AskGuard(m_guard, {common::GuardVerb::Exit, password, {}});
+        if (!answer || answer->answer == common::GuardAnswer::Done)
+            return std::nullopt; // no guard keeps this copy, or it grants the exit
+        if (answer->answer == common::GuardAnswer::Wait)
+            return "Too many wrong passwords: wait " + std::to_string(answer->value) + " seconds.";
+        return std::string(gate::kWrongPassword);
+    }
     void EndProcess() override { ExitProcess(0); }
 
     // The shell's broadcast comes from the user's Explorer. A copy of Kestrel that runs elevated (started by
@@ -115,6 +125,7 @@ private:
     platform::win32::Win32TextCase m_textCase;
     platform::win32::Win32Elevation m_elevation;
     platform::win32::Win32SessionInstance m_sessionInstance;
+    platform::win32::Win32GuardLink m_guard;
 
     store::Registry m_registry{m_rawRegistry};
     platform::win32::Win32AnsiCodePage m_ansiCodePage;
@@ -135,7 +146,7 @@ private:
         m_options,
         m_state,
         m_registry,
-        setup::SetupServices{m_shell, m_messageBoxes, m_textCase, m_crypto, m_elevation, m_timers, m_events}};
+        setup::SetupServices{m_shell, m_messageBoxes, m_textCase, m_crypto, m_elevation, m_timers, m_events, m_guard}};
     setup::win32::SetupWindowView m_setupView{Handle(), m_instance, m_setup};
     tray::win32::TrayMenuView m_menuView{Handle()};
     tray::TrayMenu m_menu{m_state, m_prompt, m_menuView};
