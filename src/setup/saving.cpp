@@ -18,6 +18,8 @@ std::string CopyFailure(std::uint32_t exitCode) {
     switch (exitCode) {
     case store::kChecksumMismatch:
         return "another program changed what was handed over to it";
+    case store::kPasswordNotGiven:
+        return "Kestrel's password was not given to it";
     case store::kHandOverUnreadable:
     case store::kBadHandOver:
         return "it could not read what was handed over to it";

@@ -187,13 +187,16 @@ bool IsSaveCommand(const std::string& commandLine) {
 }
 
 unsigned SaveFromHandOver(const std::string& commandLine, platform::Elevation& elevation, platform::Crypto& crypto,
-                          Registry& registry) {
+                          Registry& registry, const std::function<bool()>& passwordGiven) {
     const auto command = ParseSaveCommand(commandLine);
     if (!command || !IsHandOverName(command->file))
         return kBadCommandLine;
     std::vector<std::uint8_t> bytes;
     if (!elevation.TakeHandOver(command->file, kMaxHandOverBytes, bytes))
         return kHandOverUnreadable;
+    // An administrator's consent is not the parent's: whoever prepared the change must also know Kestrel's password.
+    if (!passwordGiven || !passwordGiven())
+        return kPasswordNotGiven;
     // Another program of the user could have changed the file between its writing and now: only the very bytes
     // that the setup window wrote are saved.
     std::vector<std::uint8_t> digest;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,13 +42,15 @@ enum SaveExit : unsigned {
     kHandOverUnreadable = 2,
     kChecksumMismatch = 3,
     kBadHandOver = 4,
+    kPasswordNotGiven = 5,
     kStoreFailedBase = 0x10000,
 };
 constexpr std::size_t kMaxHandOverBytes = 16 * 1024 * 1024;
 
-// The elevated copy's whole work: takes the hand-over file named on the command line (deleting it), checks its
-// SHA-256 against the one on the command line, and saves what it holds. Returns the exit code.
+// The elevated copy's whole work: asks for Kestrel's password (passwordGiven: true once the stored password was
+// typed), takes the hand-over file named on the command line (deleting it), checks its SHA-256 against the one on
+// the command line, and saves what it holds. Returns the exit code.
 unsigned SaveFromHandOver(const std::string& commandLine, platform::Elevation& elevation, platform::Crypto& crypto,
-                          Registry& registry);
+                          Registry& registry, const std::function<bool()>& passwordGiven);
 
 } // namespace store

@@ -79,6 +79,22 @@ bool AnswerMessage(HWND box, int button) {
     return e2e::Click(GetDlgItem(box, button));
 }
 
+// The administrator's copy asks for Kestrel's password itself before it writes anything: answered with this one.
+// True once it has taken it (its question gone); false when it says the password is wrong.
+bool AnswerPasswordQuestion(const std::string& password) {
+    HWND question = nullptr;
+    E2E_REQUIRE(
+        e2e::WaitUntil([&] { return (question = FindWindowA(nullptr, "Kestrel - Password")) != nullptr; }, kSaveWaitMs),
+        "the administrator's copy did not ask for Kestrel's password");
+    E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(question, "Edit"), password) &&
+                    e2e::Click(e2e::ChildWithText(question, "Button", "OK")),
+                "could not answer the question for the password");
+    return e2e::WaitUntil(
+               [&] { return !IsWindow(question) || e2e::ChildWithText(question, "Static", "Wrong Password!"); },
+               kSaveWaitMs) &&
+           !IsWindow(question);
+}
+
 bool KeyExistsNatively(const std::string& path) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
@@ -166,6 +182,8 @@ E2E_TEST(ARefusedSaveKeepsTheEditsAndTheAdministratorCopySavesThem) {
     // Under Wine the copy runs without a consent prompt and with the same rights: refused too, it saves nothing,
     // and the edits wait for the next try.
     E2E_REQUIRE(AnswerMessage(question, IDYES), "no Yes on the offer");
+    E2E_CHECK(!AnswerPasswordQuestion("Kite9"), "the administrator's copy took a password that is not stored yet");
+    E2E_CHECK(AnswerPasswordQuestion("PASSAGE"), "the administrator's copy did not take the stored password");
     HWND failed = WaitForMessage(k.pid, "Your changes are not saved: Kestrel with administrator rights could not save "
                                         "them (the registry refused the change, error 5).\n\n" +
                                             std::string(setup::kChangesKept));
@@ -184,6 +202,7 @@ E2E_TEST(ARefusedSaveKeepsTheEditsAndTheAdministratorCopySavesThem) {
     E2E_REQUIRE(question, "no offer the second time");
     refused.Lift();
     E2E_REQUIRE(AnswerMessage(question, IDYES), "no Yes on the offer");
+    E2E_CHECK(AnswerPasswordQuestion("PASSAGE"), "the administrator's copy did not take the stored password");
     HWND saved = WaitForMessage(k.pid, setup::kChangesSaved);
     E2E_REQUIRE(saved, "no word that the changes are saved");
     e2e::SaveScreenshot("save-saved-as-administrator");

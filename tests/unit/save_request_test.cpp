@@ -89,8 +89,9 @@ protected:
         return store::SaveCommandLine(file, common::ToHex(digest));
     }
     unsigned Run(const std::string& commandLine) {
-        return store::SaveFromHandOver(commandLine, elevation, crypto, registry);
+        return store::SaveFromHandOver(commandLine, elevation, crypto, registry, [this] { return passwordGiven; });
     }
+    bool passwordGiven = true; // what the copy's own question for Kestrel's password came to
 
     platform::fake::FakeRegistry api;
     store::Registry registry{api};
@@ -155,6 +156,12 @@ TEST_F(HandOverTest, RefusesWhatItWasNotGivenAndSavesNothing) {
         {"no quotes", [&] { return std::string("/save C:\\x.tmp ") + std::string(64, 'a'); }, store::kBadCommandLine},
         {"foreign values, checksum right", [&] { return HandOver(BytesOf("kestrel-save 1\nRun x\nend\n")); },
          store::kBadHandOver},
+        {"Kestrel's password not given",
+         [&] {
+             passwordGiven = false;
+             return HandOver(bytes);
+         },
+         store::kPasswordNotGiven},
     };
     for (const auto& c : cases) {
         const std::string commandLine = c.commandLine();

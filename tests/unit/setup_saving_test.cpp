@@ -86,7 +86,8 @@ struct EditedSetup : setuptest::SetupWorld {
     // The copy with administrator rights, as the consent lets it write.
     unsigned RunTheAdministratorCopy() {
         world.api.SetStandardUser(false);
-        return store::SaveFromHandOver(elevation.starts.back().arguments, elevation, world.crypto, world.registry);
+        return store::SaveFromHandOver(elevation.starts.back().arguments, elevation, world.crypto, world.registry,
+                                       [] { return true; });
     }
     std::string LastMessage() const { return messageBoxes.Asked().empty() ? "" : messageBoxes.Asked().back().text; }
 

@@ -6,6 +6,7 @@
 
 #include "app/lifecycle.h"
 #include "app/win32/main_window.h"
+#include "app/win32/password_question.h"
 #include "common/guard_protocol.h"
 #include "common/shared_state.h"
 #include "engine/lock_engine.h"
@@ -36,6 +37,8 @@
 #include "tray/win32/tray_menu_view.h"
 
 namespace {
+
+constexpr const char* kAdministratorPasswordQuestion = "Kestrel's password is needed to save these changes:";
 
 // The program: the main window with every presenter, view and system service it works with.
 class Program final : public app::win32::MainWindow, public gate::PromptHost {
@@ -156,13 +159,23 @@ private:
 
 // The copy started with administrator rights to save what the setup window handed over: no window, no watcher,
 // no tray icon, no association, no instance check; only the store, and an exit code for the copy that waits.
-int SaveAsAdministrator(const std::string& commandLine) {
+int SaveAsAdministrator(HINSTANCE instance, const std::string& commandLine) {
     try {
         platform::win32::Win32Registry api;
         store::Registry registry{api};
         platform::win32::Win32Crypto crypto;
         platform::win32::Win32Elevation elevation;
-        return static_cast<int>(store::SaveFromHandOver(commandLine, elevation, crypto, registry));
+        platform::win32::Win32AnsiCodePage codePage;
+        // The administrator's consent is not enough: Kestrel's own password is asked for, and checked against the
+        // stored hash, before anything is written.
+        const auto passwordGiven = [&] {
+            common::Password stored(crypto, common::Password::kIterations, &codePage);
+            stored.LoadStored(
+                registry.ReadValue(platform::RegRoot::LocalMachine, store::kSettingsKey, store::kPasswordValue));
+            app::win32::PasswordQuestion question(instance, kAdministratorPasswordQuestion);
+            return question.Ask([&](const std::string& typed) { return stored.Matches(typed); });
+        };
+        return static_cast<int>(store::SaveFromHandOver(commandLine, elevation, crypto, registry, passwordGiven));
     } catch (...) {
         platform::win32::TraceException("SaveAsAdministrator");
         return static_cast<int>(store::kBadHandOver);
@@ -172,14 +185,14 @@ int SaveAsAdministrator(const std::string& commandLine) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
+    if (!InitCommonControlsEx(&controls))
+        platform::win32::TraceLastError("InitCommonControlsEx");
     // The wide command line: the hand-over file lies in the user's temporary folder, whose path may hold any
     // character of the user's name.
     const std::string commandLine = platform::win32::CommandLineArguments();
     if (store::IsSaveCommand(commandLine))
-        return SaveAsAdministrator(commandLine);
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
-    if (!InitCommonControlsEx(&controls))
-        platform::win32::TraceLastError("InitCommonControlsEx");
+        return SaveAsAdministrator(instance, commandLine);
     try {
         Program program(instance);
         return program.Run();
