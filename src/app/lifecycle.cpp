@@ -1,6 +1,7 @@
 #include "app/lifecycle.h"
 
 #include "app/association.h"
+#include "common/program_exit.h"
 
 namespace app {
 
@@ -52,7 +53,8 @@ void Lifecycle::Form_Unload(CloseReason reason) {
     } catch (...) {
     }
     if (reason == CloseReason::OwnCode || reason == CloseReason::WindowsShutdown) {
-        m_view.EndProcess();
+        // The guard leaves a copy ended by the session's end ended, and starts any other again.
+        m_view.EndProcess(reason == CloseReason::WindowsShutdown ? common::kExitSessionEnded : 0);
         return;
     }
     // A second copy hands nothing over: the running copy goes on guarding, and its companion is not ours to start.

@@ -33,8 +33,8 @@ public:
     virtual bool ProcessMessages() = 0;
     // Closes the main window from the program's own code: the close handler runs with CloseReason::OwnCode.
     virtual void Unload() = 0;
-    // Ends the process at once: no further window or timer handler runs.
-    virtual void EndProcess() = 0;
+    // Ends the process at once with this exit code: no further window or timer handler runs.
+    virtual void EndProcess(int exitCode) = 0;
 };
 
 // The main window's load and close handlers and the `timerdelay` of a second instance.

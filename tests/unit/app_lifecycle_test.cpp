@@ -3,6 +3,7 @@
 
 #include "app/association.h"
 #include "app/lifecycle.h"
+#include "common/program_exit.h"
 #include "platform/fake/fake_session_instance.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/fake/fake_task_keys.h"
@@ -24,13 +25,17 @@ public:
         return onPump();
     }
     void Unload() override { unloaded = true; }
-    void EndProcess() override { ended = true; }
+    void EndProcess(int code) override {
+        ended = true;
+        exitCode = code;
+    }
 
     std::vector<std::string> captions;
     bool closeRemoved = false;
     int pumped = 0;
     bool unloaded = false;
     bool ended = false;
+    int exitCode = -1;
     // The message that each pump dispatches; false: it was the quit.
     std::function<bool()> onPump;
 };
@@ -147,6 +152,8 @@ TEST(Lifecycle, OwnUnloadAndWindowsShutdownEndAtOnceStartingNothing) {
         world.lifecycle.Form_Unload(reason);
         EXPECT_EQ(world.window.captions, std::vector<std::string>{"crumbs!"});
         EXPECT_TRUE(world.window.ended);
+        // The guard tells the session's end by the code: a copy ended so is not started again.
+        EXPECT_EQ(world.window.exitCode, reason == app::CloseReason::WindowsShutdown ? common::kExitSessionEnded : 0);
         EXPECT_TRUE(world.shell.StartedHidden().empty());
         EXPECT_TRUE(world.events.Events().empty());
     }

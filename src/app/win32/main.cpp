@@ -8,6 +8,7 @@
 #include "app/win32/main_window.h"
 #include "app/win32/password_question.h"
 #include "common/guard_protocol.h"
+#include "common/program_exit.h"
 #include "common/shared_state.h"
 #include "engine/lock_engine.h"
 #include "gate/prompt_service.h"
@@ -43,7 +44,8 @@ constexpr const char* kAdministratorPasswordQuestion = "Kestrel's password is ne
 // The program: the main window with every presenter, view and system service it works with.
 class Program final : public app::win32::MainWindow, public gate::PromptHost {
 public:
-    explicit Program(HINSTANCE instance) : MainWindow(instance), m_instance(instance) {
+    Program(HINSTANCE instance, platform::win32::Win32SessionInstance& sessionInstance)
+        : MainWindow(instance), m_instance(instance), m_sessionInstance(sessionInstance) {
         AcceptTaskbarCreated();
         ProgramReady();
     }
@@ -117,6 +119,7 @@ private:
     }
 
     HINSTANCE m_instance;
+    platform::win32::Win32SessionInstance& m_sessionInstance;
     platform::win32::Win32Registry m_rawRegistry;
     platform::win32::Win32Desktop m_desktop;
     platform::win32::Win32TimerFactory m_timers;
@@ -127,7 +130,6 @@ private:
     platform::win32::Win32EventLog m_events;
     platform::win32::Win32TextCase m_textCase;
     platform::win32::Win32Elevation m_elevation;
-    platform::win32::Win32SessionInstance m_sessionInstance;
     platform::win32::Win32GuardLink m_guard;
 
     store::Registry m_registry{m_rawRegistry};
@@ -193,8 +195,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::string commandLine = platform::win32::CommandLineArguments();
     if (store::IsSaveCommand(commandLine))
         return SaveAsAdministrator(instance, commandLine);
+    // The session's lock is looked at before any window exists: a copy started by the guard while one runs ends
+    // unseen, where a copy started by the user asks the running one for the setup window (by its caption).
+    platform::win32::Win32SessionInstance sessionInstance;
+    if (common::IsGuardedStart(commandLine) && !sessionInstance.Claim())
+        return common::kExitAlreadyRunning;
     try {
-        Program program(instance);
+        Program program(instance, sessionInstance);
         return program.Run();
     } catch (...) {
         platform::win32::TraceException("WinMain");

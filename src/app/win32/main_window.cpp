@@ -77,8 +77,8 @@ void MainWindow::Unload() {
     Close(app::CloseReason::OwnCode);
 }
 
-void MainWindow::EndProcess() {
-    ExitProcess(0);
+void MainWindow::EndProcess(int exitCode) {
+    ExitProcess(static_cast<UINT>(exitCode));
 }
 
 void MainWindow::Close(app::CloseReason reason) noexcept {

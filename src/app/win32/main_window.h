@@ -25,7 +25,7 @@ public:
     void RemoveCloseFromSystemMenu() override;
     bool ProcessMessages() override;
     void Unload() override;
-    void EndProcess() override;
+    void EndProcess(int exitCode) override;
 
 protected:
     // Makes the window, hidden, with the caption every copy starts with.

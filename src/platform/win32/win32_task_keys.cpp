@@ -1,6 +1,7 @@
 #include "platform/win32/win32_task_keys.h"
 
 #include "platform/task_key_filter.h"
+#include "platform/win32/win32_thread_protection.h"
 #include "platform/win32/win32_trace.h"
 
 namespace platform::win32 {
@@ -65,6 +66,7 @@ void Win32TaskKeys::StartHook() {
         TraceLastError("CreateThread");
         return;
     }
+    ProtectLikeCallingThread(m_thread.get());
     // Until the thread has its message queue, the quit message of a stop could not reach it.
     if (::WaitForSingleObject(m_ready.get(), kThreadWaitMs) != WAIT_OBJECT_0)
         TraceFailure("WaitForSingleObject (keyboard hook thread start)", ::GetLastError());
