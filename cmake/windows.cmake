@@ -28,10 +28,19 @@ add_library(kestrel_win32_platform STATIC ${KESTREL_PLATFORM_WIN32} ${KESTREL_EV
 target_link_libraries(kestrel_win32_platform PUBLIC kestrel_core advapi32 user32 gdi32 shell32 ole32 bcrypt)
 
 list(FILTER KESTREL_WIN32_SOURCES EXCLUDE REGEX "/platform/win32/")
+# The guard (kestrel-guard.exe, the service that keeps Kestrel running) is a program of its own.
+set(KESTREL_GUARD_WIN32 ${KESTREL_WIN32_SOURCES})
+list(FILTER KESTREL_GUARD_WIN32 INCLUDE REGEX "/guard/win32/")
+list(FILTER KESTREL_WIN32_SOURCES EXCLUDE REGEX "/guard/win32/")
 add_executable(kestrel WIN32 ${KESTREL_WIN32_SOURCES} res/kestrel.rc ${KESTREL_EVENTS_DIR}/kestrel_events.rc)
 target_include_directories(kestrel PRIVATE res)
 target_link_libraries(kestrel PRIVATE kestrel_win32_platform comctl32 uxtheme gdi32 user32 shell32 advapi32 bcrypt)
 kestrel_sign(kestrel)
+
+add_executable(kestrel-guard WIN32 ${KESTREL_GUARD_WIN32} res/guard.rc)
+target_include_directories(kestrel-guard PRIVATE res)
+target_link_libraries(kestrel-guard PRIVATE kestrel_win32_platform wtsapi32 userenv advapi32)
+kestrel_sign(kestrel-guard)
 
 # The user's guide (docs/guide: kestrel-guide.html and its pictures in kestrel-guide/) goes beside kestrel.exe, as
 # the installer puts it: Help opens it, also from the build folder.

@@ -18,6 +18,7 @@ enum class EventKind : unsigned {
     SaveRefused = 202, // why the store refused
     ExitedThroughExit = 300,
     ClosedFromOutside = 301,
+    RestartedByGuard = 302, // the user's name
 };
 
 enum class EventSeverity { Information, Warning };
@@ -37,6 +38,7 @@ inline constexpr EventKindInfo kEventKinds[] = {
     {EventKind::SaveRefused, EventSeverity::Warning, 1},
     {EventKind::ExitedThroughExit, EventSeverity::Information, 0},
     {EventKind::ClosedFromOutside, EventSeverity::Information, 0},
+    {EventKind::RestartedByGuard, EventSeverity::Warning, 1},
 };
 
 constexpr EventKindInfo InfoOf(EventKind kind) {

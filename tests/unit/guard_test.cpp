@@ -1,11 +1,11 @@
 // The guard's side of the channel: the messages it takes, how fast passwords may be tried, what it writes, and when
-// it starts a session's copy again.
+// it starts a session's copy, and again.
 #include <gtest/gtest.h>
 
 #include "common/guard_protocol.h"
 #include "common/password.h"
 #include "guard/guard_requests.h"
-#include "guard/restart_policy.h"
+#include "guard/session_supervisor.h"
 #include "platform/fake/fake_registry.h"
 #include "platform/native/openssl_crypto.h"
 #include "store/item_rows.h"
@@ -109,10 +109,54 @@ TEST_F(GuardTest, WritesAChangeOfTheStoresOwnValuesOnlyWithTheStoredPassword) {
     EXPECT_EQ(Send(1, GuardVerb::Save, "Kite9", payload), (GuardResponse{GuardAnswer::Failed, 5}));
 }
 
-TEST(RestartPolicy, ACopyThatRanFiveSecondsStartsAgainAtOnceOneThatDiedSoonerFiveSecondsAfterItsStart) {
-    EXPECT_EQ(guard::NextStartMs(1000, 9000), 9000u);
-    EXPECT_EQ(guard::NextStartMs(1000, 6000), 6000u);
-    EXPECT_EQ(guard::NextStartMs(1000, 1200), 6000u);
+TEST(SessionSupervisor, StartsAtSignInAndAgainAfterAnyEndButExitAndTheSessionsEnd) {
+    guard::SessionSupervisor sessions;
+    sessions.SignedIn({{1, 100}, {2, 200}}, 0);
+    EXPECT_EQ(sessions.DueStarts(0), (std::vector<std::uint32_t>{1, 2}));
+    EXPECT_FALSE(sessions.Started(1, 0)); // the first start is no restart
+    sessions.Adopted(2);                  // found running: watched, not doubled
+    EXPECT_TRUE(sessions.DueStarts(0).empty());
+
+    // Killed soon after its start: again five seconds after that start, reported as a restart.
+    sessions.Ended(1, guard::CopyEnd::Other, 1000);
+    EXPECT_TRUE(sessions.DueStarts(4999).empty());
+    EXPECT_EQ(sessions.NextDueMs(), std::optional<std::uint64_t>(5000));
+    EXPECT_EQ(sessions.DueStarts(5000), std::vector<std::uint32_t>{1});
+    EXPECT_TRUE(sessions.Started(1, 5000));
+    // Killed after running long enough: at once. So is a copy the guard found running.
+    sessions.Ended(1, guard::CopyEnd::Other, 20000);
+    sessions.Ended(2, guard::CopyEnd::Other, 20000);
+    EXPECT_EQ(sessions.DueStarts(20000), (std::vector<std::uint32_t>{1, 2}));
+    sessions.Started(1, 20000);
+    sessions.Started(2, 20000);
+
+    // Exit granted with the password, then the end: ended until the next sign-in. The session's own end likewise.
+    sessions.GrantExit(1, 30000);
+    sessions.Ended(1, guard::CopyEnd::Other, 31000);
+    sessions.Ended(2, guard::CopyEnd::SessionEnding, 31000);
+    EXPECT_TRUE(sessions.DueStarts(60000).empty());
+    sessions.SignedIn({{1, 100}, {2, 201}}, 60000); // session 2 signed in anew
+    EXPECT_EQ(sessions.DueStarts(60000), std::vector<std::uint32_t>{2});
+    sessions.SignedIn({{2, 201}}, 61000); // session 1 signed out: forgotten
+    sessions.SignedIn({{1, 100}, {2, 201}}, 62000);
+    EXPECT_EQ(sessions.DueStarts(62000), (std::vector<std::uint32_t>{1, 2}));
+}
+
+TEST(SessionSupervisor, AnExitGrantThatIsNotFollowedByTheEndLapsesAndAFailedStartIsTriedAgain) {
+    guard::SessionSupervisor sessions;
+    sessions.SignedIn({{1, 100}}, 0);
+    sessions.Started(1, 0);
+    sessions.GrantExit(1, 10000);
+    sessions.Ended(1, guard::CopyEnd::Other, 10000 + guard::SessionSupervisor::kExitGrantMs + 1);
+    EXPECT_EQ(sessions.DueStarts(30000), std::vector<std::uint32_t>{1});
+    sessions.StartFailed(1, 30000);
+    EXPECT_TRUE(sessions.DueStarts(34999).empty());
+    EXPECT_EQ(sessions.DueStarts(35000), std::vector<std::uint32_t>{1});
+    // The sign-out the system announced: whatever ends then is not started again.
+    sessions.Started(1, 35000);
+    sessions.SessionEnding(1);
+    sessions.Ended(1, guard::CopyEnd::Other, 36000);
+    EXPECT_TRUE(sessions.DueStarts(90000).empty());
 }
 
 } // namespace

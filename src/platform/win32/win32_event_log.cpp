@@ -31,6 +31,8 @@ constexpr DWORD MessageIdOf(EventKind kind) {
         return KESTREL_EVENT_EXITED;
     case EventKind::ClosedFromOutside:
         return KESTREL_EVENT_CLOSED_FROM_OUTSIDE;
+    case EventKind::RestartedByGuard:
+        return KESTREL_EVENT_RESTARTED;
     }
     return 0;
 }
