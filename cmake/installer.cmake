@@ -30,8 +30,9 @@ if(KESTREL_MAKENSIS)
     add_custom_command(
         OUTPUT ${KESTREL_SETUP_EXE}
         COMMAND ${KESTREL_MAKENSIS} -V2 -WX -DVERSION=${PROJECT_VERSION} -DEXE=$<TARGET_FILE:kestrel>
+                -DGUARD=$<TARGET_FILE:kestrel-guard>
                 -DOUTFILE=${KESTREL_SETUP_EXE} ${nsis_sign} ${CMAKE_SOURCE_DIR}/installer/kestrel.nsi
-        DEPENDS kestrel ${CMAKE_SOURCE_DIR}/installer/kestrel.nsi ${CMAKE_SOURCE_DIR}/res/kestrel.ico
+        DEPENDS kestrel kestrel-guard ${CMAKE_SOURCE_DIR}/installer/kestrel.nsi ${CMAKE_SOURCE_DIR}/res/kestrel.ico
                 ${KESTREL_GUIDE_FILES} ${KESTREL_SIGN_INPUTS}
         COMMENT "Packing kestrel-setup-${PROJECT_VERSION}.exe"
         VERBATIM)
@@ -46,7 +47,8 @@ endif()
 
 find_program(KESTREL_WIXL wixl)
 find_program(KESTREL_WIXL_HEAT wixl-heat)
-if(KESTREL_WIXL AND KESTREL_WIXL_HEAT)
+find_program(KESTREL_MSIBUILD msibuild)
+if(KESTREL_WIXL AND KESTREL_WIXL_HEAT AND KESTREL_MSIBUILD)
     set(KESTREL_MSI ${CMAKE_BINARY_DIR}/kestrel-${PROJECT_VERSION}.msi)
     # wixl finds the files it packs only relative to its working folder, the folder of kestrel.exe, where the
     # build has put the guide too.
@@ -67,11 +69,18 @@ if(KESTREL_WIXL AND KESTREL_WIXL_HEAT)
     add_custom_command(
         OUTPUT ${KESTREL_MSI}
         COMMAND ${KESTREL_WIXL} -a x64 -D Version=${PROJECT_VERSION} -D Exe=$<TARGET_FILE_NAME:kestrel>
+                -D Guard=$<TARGET_FILE_NAME:kestrel-guard>
                 -D Icon=${KESTREL_MSI_ICON} -D GuideDir=. -D Win64=yes -o ${KESTREL_MSI}
                 ${CMAKE_SOURCE_DIR}/installer/kestrel.wxs ${KESTREL_MSI_PICTURES}
+        # wixl writes no component conditions: the two ways Kestrel starts get theirs here, before signing. The
+        # removal (REMOVE set) takes whichever is installed: NOGUARD is not given to it again.
+        COMMAND ${KESTREL_MSIBUILD} ${KESTREL_MSI} -q
+                "UPDATE `Component` SET `Condition` = 'NOGUARD OR REMOVE' WHERE `Component` = 'RunEntry'"
+        COMMAND ${KESTREL_MSIBUILD} ${KESTREL_MSI} -q
+                "UPDATE `Component` SET `Condition` = 'NOT NOGUARD OR REMOVE' WHERE `Component` = 'Guard'"
         ${msi_sign}
         WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-        DEPENDS kestrel ${CMAKE_SOURCE_DIR}/installer/kestrel.wxs ${CMAKE_SOURCE_DIR}/res/kestrel.ico
+        DEPENDS kestrel kestrel-guard ${CMAKE_SOURCE_DIR}/installer/kestrel.wxs ${CMAKE_SOURCE_DIR}/res/kestrel.ico
                 ${KESTREL_MSI_PICTURES} ${KESTREL_GUIDE_COPIES} ${KESTREL_SIGN_INPUTS}
         COMMENT "Packing kestrel-${PROJECT_VERSION}.msi"
         VERBATIM)
@@ -80,7 +89,7 @@ if(KESTREL_WIXL AND KESTREL_WIXL_HEAT)
         add_dependencies(e2e_msi msi)
     endif()
 else()
-    message(STATUS "wixl or wixl-heat not found: no MSI package (Debian package wixl)")
+    message(STATUS "wixl, wixl-heat or msibuild not found: no MSI package (Debian packages wixl, msitools)")
 endif()
 
 # A copy that follows every change of the original (configure_file re-runs when it changes).

@@ -1,17 +1,20 @@
 ; Kestrel's installer and uninstaller.
 ;
 ; A lock that is gone after the next reboot locks nothing: the installer puts kestrel.exe into Program Files,
-; registers it to start at every logon of every user (the machine-wide Run key) and enters an uninstaller in
-; the system's list of installed programs. Built by the windows build (cmake/installer.cmake):
+; installs and starts Kestrel Guard, the service (kestrel-guard.exe, service KestrelGuard) that starts Kestrel in
+; every signed-in session and again whenever it is ended without its password, and enters an uninstaller in the
+; system's list of installed programs. With /NOGUARD the guard is left out, and every user's logon starts Kestrel
+; through the machine-wide Run key instead. Built by the windows build (cmake/installer.cmake):
 ;
-;   makensis -V2 -DVERSION=2.0.2 -DEXE=/path/to/kestrel.exe -DOUTFILE=/path/to/kestrel-setup-2.0.2.exe kestrel.nsi
+;   makensis -V2 -DVERSION=2.0.2 -DEXE=/path/to/kestrel.exe -DGUARD=/path/to/kestrel-guard.exe
+;            -DOUTFILE=/path/to/kestrel-setup-2.0.2.exe kestrel.nsi
 ;
 ; With -DSIGN=<command> (the build passes its signing command when it signs) makensis runs "<command> <file>" on
 ; the uninstaller before packing it and on the finished installer, so that both carry a signature: the uninstaller
 ; that Windows runs from the list of installed programs is the one written at install time, not the installer.
 ;
-; Both halves run silently with /S: the installer then does not start Kestrel (it starts at the next logon),
-; and the uninstaller keeps the stored password, settings and locked items.
+; Both halves run silently with /S: the installer then starts Kestrel only through the guard (without the guard it
+; starts at the next logon), and the uninstaller keeps the stored password, settings and locked items.
 
 Unicode true
 Target amd64-unicode
@@ -21,6 +24,9 @@ Target amd64-unicode
 !endif
 !ifndef EXE
     !error "pass the path of the built program: -DEXE=.../kestrel.exe"
+!endif
+!ifndef GUARD
+    !error "pass the path of the built guard: -DGUARD=.../kestrel-guard.exe"
 !endif
 !ifndef OUTFILE
     !define OUTFILE "kestrel-setup-${VERSION}.exe"
@@ -43,6 +49,8 @@ Target amd64-unicode
 !define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Kestrel"
 ; The running program's hidden main window (class and caption), by which we wait for it to be gone.
 !define MAIN_WINDOW_CLASS "KestrelMainWindow"
+; The guard's service, as kestrel-guard.exe installs it.
+!define GUARD_SERVICE "KestrelGuard"
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -80,12 +88,29 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartAsLoggedOnUser
+; With the guard Kestrel runs already (the guard started it): the offer is taken off the page.
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
 !insertmacro MUI_LANGUAGE "English"
+
+; 1 when the installer leaves the guard out (/NOGUARD), 0 when it installs it.
+Var NoGuard
+
+; Stops the guard and takes its service away, ending every copy of Kestrel it kept (the guard may end them; an
+; administrator's taskkill may not, since the guard protects its copies): before files are replaced or removed.
+!macro DEFINE_REMOVE_GUARD un
+Function ${un}RemoveGuard
+    ${If} ${FileExists} "$INSTDIR\kestrel-guard.exe"
+        ExecWait '"$INSTDIR\kestrel-guard.exe" /uninstall' $0
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro DEFINE_REMOVE_GUARD ""
+!insertmacro DEFINE_REMOVE_GUARD "un."
 
 ; Ends every running Kestrel. Its own way out, Exit in its tray menu, is behind the password, which an
 ; uninstaller cannot give; and a plain close request (WM_CLOSE, or taskkill without /F) is answered by starting
@@ -119,7 +144,16 @@ FunctionEnd
 ; the shell's "TaskbarCreated" from elevated programs, lose its tray icon when Explorer restarts. The user's
 ; shell starts it as the logged-on user, as a logon does.
 Function StartAsLoggedOnUser
-    Exec '"$WINDIR\explorer.exe" "$INSTDIR\kestrel.exe"'
+    ${If} $NoGuard == 1
+        Exec '"$WINDIR\explorer.exe" "$INSTDIR\kestrel.exe"'
+    ${EndIf}
+FunctionEnd
+
+Function FinishPageShow
+    ${If} $NoGuard == 0
+        ShowWindow $mui.FinishPage.Run ${SW_HIDE}
+        SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+    ${EndIf}
 FunctionEnd
 
 Function .onInit
@@ -132,16 +166,30 @@ Function .onInit
         SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
         Quit
     ${EndIf}
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/NOGUARD" $1
+    ${If} ${Errors}
+        StrCpy $NoGuard 0
+    ${Else}
+        StrCpy $NoGuard 1
+    ${EndIf}
 FunctionEnd
 
 Section "${PRODUCT}" SecMain
     SectionIn RO
-    ; A copy that runs (an upgrade, a repair) holds its file open.
+    ; A copy that runs (an upgrade, a repair) holds its file open; an earlier guard would start it again.
+    Call RemoveGuard
     Call StopKestrel
 
     SetOutPath "$INSTDIR"
     SetOverwrite on
     File "/oname=kestrel.exe" "${EXE}"
+    ${If} $NoGuard == 0
+        File "/oname=kestrel-guard.exe" "${GUARD}"
+    ${Else}
+        Delete "$INSTDIR\kestrel-guard.exe"
+    ${EndIf}
     ; The user's guide with its pictures, which the Help button opens.
     File "../docs/guide/kestrel-guide.html"
     SetOutPath "$INSTDIR\kestrel-guide"
@@ -149,13 +197,25 @@ Section "${PRODUCT}" SecMain
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
-    ; Every user's logon starts the lock.
-    WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\kestrel.exe"'
-
-    ; Event Viewer shows Kestrel's events as sentences only with the source registered. 7: errors, warnings and
-    ; information.
+    ; Event Viewer shows Kestrel's and the guard's events as sentences only with the source registered. 7: errors,
+    ; warnings and information.
     WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\kestrel.exe"
     WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
+
+    ; The guard starts the lock in every session, at once and at every sign-in; a Run entry beside it would start a
+    ; second copy at each sign-in. Should the service not install, the Run entry does what it can.
+    ${If} $NoGuard == 0
+        ExecWait '"$INSTDIR\kestrel-guard.exe" /install' $0
+        ${If} $0 != 0
+            MessageBox MB_ICONEXCLAMATION|MB_OK "Kestrel Guard could not be installed (error $0): Kestrel will start at each logon, but a user can end it." /SD IDOK
+            StrCpy $NoGuard 1
+        ${EndIf}
+    ${EndIf}
+    ${If} $NoGuard == 1
+        WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\kestrel.exe"'
+    ${Else}
+        DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
+    ${EndIf}
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -178,13 +238,16 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
-    ; Without this the running lock would hold kestrel.exe open and go on locking after the uninstall.
+    ; Without this the running lock would hold kestrel.exe open and go on locking after the uninstall, and the guard
+    ; would start it again.
+    Call un.RemoveGuard
     Call un.StopKestrel
 
     DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
     ; The events already in the log stay; without the source they show no sentences.
     DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
     Delete /REBOOTOK "$INSTDIR\kestrel.exe"
+    Delete /REBOOTOK "$INSTDIR\kestrel-guard.exe"
     Delete "$INSTDIR\kestrel-guide.html"
     Delete "$INSTDIR\kestrel-guide\*.png"
     RMDir "$INSTDIR\kestrel-guide"
