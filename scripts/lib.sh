@@ -75,15 +75,23 @@ wine_env() {
 }
 
 # Makes a Wine prefix at $1 if there is none: boots it and gives every process of the prefix Wine's virtual
-# desktop "shell" of 1024x768 (plain Xvfb has no window manager, and without the virtual desktop a
-# cross-process ShowWindow stalls for 2 s). A prefix ready from an earlier run is copied when $2 names one.
+# desktop of 1024x768 (plain Xvfb has no window manager, and without the virtual desktop a cross-process
+# ShowWindow stalls for 2 s). It is named "Default", as the user's desktop is on Windows: a program started on
+# "winsta0\default" (as the guard service starts Kestrel) lands on the same desktop as every other. A prefix
+# ready from an earlier run is copied when $2 names one.
+# What a ready prefix (and its template) records: the Wine it was made by and how it was set up, so that a
+# template made otherwise is not taken.
+prefix_stamp() {
+    echo "$(wine --version 2>/dev/null) desktop=Default"
+}
+
 ensure_prefix() {
     local prefix="$1" template="${2:-}"
     [ -f "$prefix/.kestrel-ready" ] && return 0
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
     if [ -n "$template" ] && [ -f "$template/.kestrel-ready" ] &&
-        [ "$(cat "$template/.kestrel-ready")" = "$(wine --version 2>/dev/null)" ]; then
+        [ "$(cat "$template/.kestrel-ready")" = "$(prefix_stamp)" ]; then
         cp -a "$template" "$prefix" && return 0
         rm -rf "$prefix"
     fi
@@ -94,13 +102,13 @@ ensure_prefix() {
         unset DISPLAY
         wineboot --init >/dev/null 2>&1
         wineserver -w
-        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
-        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
         wineserver -k
         wineserver -w
     ) || return 1
     [ -f "$prefix/system.reg" ] || { log "wineboot did not make a prefix in $prefix"; return 1; }
-    wine --version 2>/dev/null >"$prefix/.kestrel-ready"
+    prefix_stamp >"$prefix/.kestrel-ready"
     # Saved for the next run; a failed copy only costs that run a wineboot.
     if [ -n "$template" ]; then
         rm -rf "$template.tmp"

@@ -400,14 +400,23 @@ inline HWND ChildWithText(HWND parent, const std::string& className, const std::
 // Real input, as from the keyboard and mouse: xdotool on the X side (Wine starts Unix programs too), so that no
 // program of the desktop is the one that "received the last input". Under Wine only.
 
-// Runs xdotool with these arguments (e.g. "type abc", "key Tab", "mousemove 10 20 click 1") and waits until it is
-// done; false when it could not be run or did not finish. Wine hands out no usable handle for a Unix program, so
-// a shell around it leaves a marker file when xdotool has ended.
-inline bool Xdotool(const std::string& arguments) {
-    const std::string marker = "/tmp/kestrel-e2e-xdotool-" + std::to_string(GetCurrentProcessId());
-    const std::string windowsMarker = "Z:" + marker;
+// Runs a Unix shell script and waits until it is done; false when it could not be run or did not finish. Wine
+// hands out no usable handle for a Unix program, so the script leaves a marker file when it has ended.
+inline bool RunUnixScript(const std::string& script) {
+    const std::string base = "/tmp/kestrel-e2e-" + std::to_string(GetCurrentProcessId());
+    const std::string windowsMarker = "Z:" + base + ".done";
+    const std::string windowsScript = "Z:" + base + ".sh";
     DeleteFileA(windowsMarker.c_str());
-    std::string line = "/bin/sh -c \"/usr/bin/xdotool " + arguments + "; touch " + marker + "\"";
+    {
+        const platform::win32::UniqueHandle file(
+            CreateFileA(windowsScript.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        const std::string text = script + "\ntouch " + base + ".done\n";
+        DWORD written = 0;
+        if (file.get() == INVALID_HANDLE_VALUE ||
+            !WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+            return false;
+    }
+    std::string line = "/bin/sh " + base + ".sh";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -418,7 +427,29 @@ inline bool Xdotool(const std::string& arguments) {
     const bool done =
         WaitUntil([&] { return GetFileAttributesA(windowsMarker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
     DeleteFileA(windowsMarker.c_str());
+    DeleteFileA(windowsScript.c_str());
     return done;
+}
+
+// Runs xdotool with these arguments (e.g. "type abc", "key Tab", "mousemove 10 20 click 1") and waits until it is
+// done; false when it could not be run or did not finish.
+inline bool Xdotool(const std::string& arguments) {
+    return RunUnixScript("/usr/bin/xdotool " + arguments);
+}
+
+// Ends every process of this Wine prefix whose Unix command line holds `pattern` (e.g. "kestrel.exe") with a Unix
+// SIGKILL, which no Windows access rule stops. Other prefixes' processes on the machine are left alone.
+inline bool UnixKill(const std::string& pattern) {
+    char prefix[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    return RunUnixScript("for p in $(pgrep -f '" + pattern +
+                         "'); do\n"
+                         "  tr '\\0' '\\n' </proc/$p/environ 2>/dev/null | grep -qxF 'WINEPREFIX=" +
+                         std::string(prefix) +
+                         "' && kill -9 $p\n"
+                         "done");
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -488,14 +519,15 @@ inline void DestroyTestWindows() {
 // program's, which scripts/e2e.sh puts in build/e2e-artifacts/<program>.stderr and names in KESTREL_E2E_STDERR. A
 // Kestrel started with StartKestrelAndWait(trace) has the channels on; each report leaves its event ID there (advapi's
 // "fixme:...ReportEventW (source,type,category,id,..."), then one "trace:eventlog:ReportEventW L"<insert>"" line
-// per insert. Events() reads what was written after the trace was made.
+// per insert (a warning's on the warn channel: "warn:eventlog:..."). Events() reads what was written after the trace
+// was made.
 class EventTrace {
 public:
     struct Event {
         DWORD id = 0;
         std::vector<std::string> inserts;
     };
-    static constexpr const char* kChannels = "-all,fixme+advapi,trace+eventlog";
+    static constexpr const char* kChannels = "-all,fixme+advapi,trace+eventlog,warn+eventlog";
 
     EventTrace() {
         // scripts/e2e.sh names the file, as a Unix path: Wine's drive Z: is the Unix root.
@@ -525,7 +557,7 @@ public:
         while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
             text.append(buffer, got);
         const std::string idCall = "ReportEventW (";
-        const std::string insertLine = "trace:eventlog:ReportEventW L\"";
+        const std::string insertLine = ":eventlog:ReportEventW L\"";
         std::size_t start = 0;
         while (start < text.size()) {
             std::size_t end = text.find('\n', start);

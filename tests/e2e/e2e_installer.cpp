@@ -1,5 +1,6 @@
-// The installer as a parent uses it, silently: kestrel-setup-<version>.exe /S puts Kestrel into Program Files and
-// registers it to start at every logon and as an event source; the uninstaller /S stops the running lock and removes
+// The installer as a parent uses it, without the guard (/NOGUARD; the guard's tests are e2e_guard's):
+// kestrel-setup-<version>.exe /S puts Kestrel into Program Files and registers it to start at every logon and as an
+// event source; the uninstaller /S stops the running lock and removes
 // everything but the stored password, settings and locked items, which a reinstall finds again.
 //
 // The installer is built next to this program (build/windows/kestrel-setup-<version>.exe, by the `installer`
@@ -20,31 +21,14 @@ namespace {
 
 using namespace installation;
 
-std::string SetupPath() {
-    return e2e::ExeDir() + "kestrel-setup-" KESTREL_VERSION_STRING ".exe";
-}
-
-void InstallSilently() {
-    E2E_REQUIRE(FileExists(SetupPath()), "no installer " + SetupPath() + " (is makensis installed?)");
-    const long code = RunAndWait("\"" + SetupPath() + "\" /S");
-    E2E_REQUIRE(code == 0, "the silent install ended with " + std::to_string(code));
-}
-
-// Runs the uninstall command the list of installed programs offers for a silent uninstall. The uninstaller
-// hands its work to a copy of itself in the temporary folder and returns at once (so that it can delete its
-// own file); the copy removes the uninstall entry last, so its absence means the work is done.
-void UninstallSilently() {
-    const std::string command = ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString");
-    E2E_REQUIRE(command.find("uninstall.exe") != std::string::npos, "no quiet uninstall command: " + command);
-    const long code = RunAndWait(command);
-    E2E_REQUIRE(code == 0, "the silent uninstall ended with " + std::to_string(code));
-    E2E_REQUIRE(e2e::WaitUntil([] { return !e2e::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey); }, 60000),
-                "the uninstall entry is still there a minute later");
+// Without the guard (/NOGUARD), as the installer was before it: the guard's own tests are in e2e_guard.
+void InstallWithoutGuard() {
+    InstallSilently("/NOGUARD");
 }
 
 E2E_TEST(SilentInstallPutsKestrelInProgramFilesAndStartsItAtLogon) {
     CleanInstallation clean;
-    InstallSilently();
+    InstallWithoutGuard();
 
     E2E_CHECK(FileExists(InstalledExe()), "no " + InstalledExe());
     E2E_CHECK(FileSize(InstalledExe()) == FileSize(e2e::ExeDir() + e2e::kKestrelImage),
@@ -89,7 +73,7 @@ E2E_TEST(SilentInstallPutsKestrelInProgramFilesAndStartsItAtLogon) {
 
 E2E_TEST(SilentUninstallStopsKestrelAndRemovesIt) {
     CleanInstallation clean;
-    InstallSilently();
+    InstallWithoutGuard();
     const DWORD pid = StartFromRunEntry();
 
     UninstallSilently();
@@ -104,11 +88,11 @@ E2E_TEST(StoredItemsSurviveSilentUninstallAndReinstall) {
     CleanInstallation clean;
     const StoreSnapshot before = WriteParentsStore();
 
-    InstallSilently();
+    InstallWithoutGuard();
     UninstallSilently();
     ExpectStoreKept(before, "after the uninstall");
 
-    InstallSilently();
+    InstallWithoutGuard();
     ExpectStoreKept(before, "after the reinstall");
 
     // And the reinstalled lock works from them.
@@ -141,7 +125,7 @@ std::string WithoutAccelerator(std::string text) {
 E2E_TEST(FinishPageStartsKestrelThroughTheUsersShell) {
     CleanInstallation clean;
     E2E_REQUIRE(FileExists(SetupPath()), "no installer " + SetupPath() + " (is makensis installed?)");
-    const platform::win32::UniqueHandle process(StartProcess("\"" + SetupPath() + "\""));
+    const platform::win32::UniqueHandle process(StartProcess("\"" + SetupPath() + "\" /NOGUARD"));
     E2E_REQUIRE(process != nullptr, "the installer did not start");
     const DWORD setup = GetProcessId(process.get());
     HWND wizard = nullptr;

@@ -8,8 +8,6 @@
 #include "setup/setup_window.h"
 #include "setup_driver.h"
 
-#include <sddl.h>
-
 namespace {
 
 using namespace setup_driver;
@@ -17,63 +15,6 @@ using namespace setup_driver;
 // The store as seen from the native 64-bit view: the 32-bit view's keys lie below Wow6432Node.
 constexpr const char* kRedirectedItemsKey = "Software\\Wow6432Node\\ORV\\Kestrel\\Locked Items";
 constexpr const char* kNativeStoreKey = "Software\\ORV\\Kestrel";
-// Generous: Wine on a shared machine is slow, and the password hash takes a second or two there.
-constexpr DWORD kSaveWaitMs = 30000;
-
-// A deny entry for Everyone on the store's keys: opening them for writing fails with access denied, reading works.
-// Lifted when the guard goes (or earlier, as the administrator's consent would), so that the next test can reset
-// the store.
-class StoreRefused {
-public:
-    explicit StoreRefused(std::vector<const char*> keys = {kLockedItemsKey, kSettingsKey}) : m_keys(std::move(keys)) {
-        for (const char* key : m_keys)
-            E2E_REQUIRE(e2e::CreateKey(HKEY_LOCAL_MACHINE, key) &&
-                            SetAccess(key, "D:P(D;OICI;0x10006;;;WD)(A;OICI;KA;;;WD)"),
-                        std::string("could not refuse ") + key);
-        m_refused = true;
-    }
-    ~StoreRefused() { Lift(); }
-    StoreRefused(const StoreRefused&) = delete;
-    StoreRefused& operator=(const StoreRefused&) = delete;
-
-    void Lift() {
-        if (!m_refused)
-            return;
-        m_refused = false;
-        for (const char* key : m_keys)
-            SetAccess(key, "D:P(A;OICI;KA;;;WD)");
-    }
-
-private:
-    static bool SetAccess(const char* path, const char* sddl) {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
-            return false;
-        HKEY key = nullptr;
-        LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC | KEY_WOW64_32KEY, &key);
-        if (status == ERROR_SUCCESS) {
-            status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
-            RegCloseKey(key);
-        }
-        LocalFree(descriptor);
-        return status == ERROR_SUCCESS;
-    }
-
-    std::vector<const char*> m_keys;
-    bool m_refused = false;
-};
-
-// A message box of Kestrel (caption "Kestrel") that says exactly this; nullptr when none came.
-HWND WaitForMessage(DWORD pid, const std::string& text) {
-    HWND box = nullptr;
-    e2e::WaitUntil(
-        [&] {
-            box = e2e::FindWindowOf(pid, "Kestrel", true);
-            return box && e2e::ChildWithText(box, "Static", text);
-        },
-        kSaveWaitMs);
-    return box && e2e::ChildWithText(box, "Static", text) ? box : nullptr;
-}
 
 bool AnswerMessage(HWND box, int button) {
     return e2e::Click(GetDlgItem(box, button));
@@ -86,11 +27,15 @@ bool AnswerPasswordQuestion(const std::string& password) {
     E2E_REQUIRE(
         e2e::WaitUntil([&] { return (question = FindWindowA(nullptr, "Kestrel - Password")) != nullptr; }, kSaveWaitMs),
         "the administrator's copy did not ask for Kestrel's password");
-    E2E_REQUIRE(e2e::SetText(e2e::ChildOfClass(question, "Edit"), password) &&
-                    e2e::Click(e2e::ChildWithText(question, "Button", "OK")),
+    HWND box = e2e::ChildOfClass(question, "Edit");
+    E2E_REQUIRE(e2e::SetText(box, password) && e2e::Click(e2e::ChildWithText(question, "Button", "OK")),
                 "could not answer the question for the password");
+    // A wrong password empties the box (the words may say "Wrong Password!" from an earlier try already).
     return e2e::WaitUntil(
-               [&] { return !IsWindow(question) || e2e::ChildWithText(question, "Static", "Wrong Password!"); },
+               [&] {
+                   return !IsWindow(question) ||
+                          (e2e::ControlText(box).empty() && e2e::ChildWithText(question, "Static", "Wrong Password!"));
+               },
                kSaveWaitMs) &&
            !IsWindow(question);
 }

@@ -10,6 +10,7 @@
 
 #include "e2e_framework.h"
 #include "kestrel_events.h"
+#include "version.h"
 
 namespace installation {
 
@@ -32,6 +33,9 @@ inline std::string InstallDir() {
 
 inline std::string InstalledExe() {
     return InstallDir() + "\\kestrel.exe";
+}
+inline std::string InstalledGuard() {
+    return InstallDir() + "\\kestrel-guard.exe";
 }
 inline std::string InstalledUninstaller() {
     return InstallDir() + "\\uninstall.exe";
@@ -97,6 +101,32 @@ inline long RunAndWait(const std::string& commandLine, DWORD timeoutMs = kSetupT
         GetExitCodeProcess(process, &code);
     CloseHandle(process);
     return done ? static_cast<long>(code) : -1;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The NSIS installer, built next to the test programs (by the `installer` target, which needs makensis).
+
+inline std::string SetupPath() {
+    return e2e::ExeDir() + "kestrel-setup-" KESTREL_VERSION_STRING ".exe";
+}
+
+// Installs silently, with these options (e.g. "/NOGUARD").
+inline void InstallSilently(const std::string& options = "") {
+    E2E_REQUIRE(FileExists(SetupPath()), "no installer " + SetupPath() + " (is makensis installed?)");
+    const long code = RunAndWait("\"" + SetupPath() + "\" /S" + (options.empty() ? "" : " " + options));
+    E2E_REQUIRE(code == 0, "the silent install ended with " + std::to_string(code));
+}
+
+// Runs the uninstall command the list of installed programs offers for a silent uninstall. The uninstaller
+// hands its work to a copy of itself in the temporary folder and returns at once (so that it can delete its
+// own file); the copy removes the uninstall entry last, so its absence means the work is done.
+inline void UninstallSilently() {
+    const std::string command = ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString");
+    E2E_REQUIRE(command.find("uninstall.exe") != std::string::npos, "no quiet uninstall command: " + command);
+    const long code = RunAndWait(command);
+    E2E_REQUIRE(code == 0, "the silent uninstall ended with " + std::to_string(code));
+    E2E_REQUIRE(e2e::WaitUntil([] { return !e2e::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey); }, 60000),
+                "the uninstall entry is still there a minute later");
 }
 
 // Starts Kestrel the way a logon does, from the Run entry's command line, and waits until it runs.
@@ -190,11 +220,58 @@ inline void ExpectStoreKept(const StoreSnapshot& before, const std::string& when
 // ---------------------------------------------------------------------------------------------------------
 // Before and after each test
 
+// The guard's service as the service control manager has it; nullptr when there is none.
+inline platform::win32::Unique<SC_HANDLE, &CloseServiceHandle> OpenGuardService(DWORD access = SERVICE_QUERY_STATUS) {
+    const platform::win32::Unique<SC_HANDLE, &CloseServiceHandle> manager(
+        OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    return platform::win32::Unique<SC_HANDLE, &CloseServiceHandle>(
+        manager ? OpenServiceA(manager.get(), "KestrelGuard", access) : nullptr);
+}
+
+inline bool GuardRunning() {
+    const auto service = OpenGuardService();
+    SERVICE_STATUS status{};
+    return service && QueryServiceStatus(service.get(), &status) && status.dwCurrentState == SERVICE_RUNNING;
+}
+
+// The copy of Kestrel the guard started (or started again), once it runs as the first instance; ends the test
+// when none comes. `other` is a copy that is not the one looked for (the one that was ended).
+inline DWORD WaitForGuardsCopy(DWORD other = 0) {
+    DWORD pid = 0;
+    E2E_REQUIRE(e2e::WaitUntil(
+                    [&] {
+                        for (const DWORD candidate : e2e::KestrelProcessTree())
+                            if (candidate != other && e2e::FindWindowOf(candidate, e2e::kRunningCaption))
+                                pid = candidate;
+                        return pid != 0;
+                    },
+                    30000),
+                "the guard did not start Kestrel");
+    return pid;
+}
+
+// Takes the guard away, by its own /uninstall when it is installed, otherwise through the service control manager;
+// then the copies it protected, which under Wine only a Unix kill ends (the same user is denied TerminateProcess).
+inline void RemoveGuard() {
+    if (FileExists(InstalledGuard()))
+        RunAndWait("\"" + InstalledGuard() + "\" /uninstall", 60000);
+    if (auto service = OpenGuardService(SERVICE_STOP | DELETE | SERVICE_QUERY_STATUS)) {
+        SERVICE_STATUS status{};
+        ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+        DeleteService(service.get());
+    }
+    e2e::UnixKill("kestrel-guard.exe");
+    e2e::UnixKill("kestrel.exe");
+    e2e::WaitUntil([] { return e2e::KestrelProcessTree().empty(); }, 10000);
+}
+
 // Takes away whatever an installation left, without an uninstaller, so that no later program of the run finds
 // a Kestrel registered to start.
 inline void RemoveInstallation() {
+    RemoveGuard();
     e2e::KillKestrel();
     DeleteFileA(InstalledExe().c_str());
+    DeleteFileA(InstalledGuard().c_str());
     DeleteFileA(InstalledUninstaller().c_str());
     DeleteFileA(InstalledGuide().c_str());
     WIN32_FIND_DATAA found{};

@@ -10,12 +10,15 @@
 #include "e2e_framework.h"
 
 #include <commctrl.h>
+#include <sddl.h>
 
 namespace setup_driver {
 
 using Items = std::vector<std::pair<std::string, std::string>>;
 
 constexpr DWORD kLockWaitMs = 5000;
+// Generous: Wine on a shared machine is slow, and the password hash takes a second or two there.
+constexpr DWORD kSaveWaitMs = 30000;
 constexpr WORD kMenuSetup = 40001; // the tray menu's "Setup..." as the main window receives it
 using e2e::kLockedItemsKey;
 using e2e::kSettingsKey;
@@ -188,6 +191,73 @@ inline std::vector<std::string> StoredItems() {
             return items;
         items.push_back(*value);
     }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Saving where the store refuses
+
+// A deny entry for Everyone on the store's keys: opening them for writing fails with access denied, reading works.
+// Lifted when the object goes (or earlier, as the administrator's consent would), so that the next test can reset
+// the store.
+class StoreRefused {
+public:
+    explicit StoreRefused(std::vector<const char*> keys = {kLockedItemsKey, kSettingsKey}) : m_keys(std::move(keys)) {
+        for (const char* key : m_keys)
+            E2E_REQUIRE(e2e::CreateKey(HKEY_LOCAL_MACHINE, key) &&
+                            SetAccess(key, "D:P(D;OICI;0x10006;;;WD)(A;OICI;KA;;;WD)"),
+                        std::string("could not refuse ") + key);
+        m_refused = true;
+    }
+    ~StoreRefused() { Lift(); }
+    StoreRefused(const StoreRefused&) = delete;
+    StoreRefused& operator=(const StoreRefused&) = delete;
+
+    void Lift() {
+        if (!m_refused)
+            return;
+        m_refused = false;
+        for (const char* key : m_keys)
+            SetAccess(key, "D:P(A;OICI;KA;;;WD)");
+    }
+
+private:
+    static bool SetAccess(const char* path, const char* sddl) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+            return false;
+        HKEY key = nullptr;
+        LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC | KEY_WOW64_32KEY, &key);
+        if (status == ERROR_SUCCESS) {
+            status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+            RegCloseKey(key);
+        }
+        LocalFree(descriptor);
+        return status == ERROR_SUCCESS;
+    }
+
+    std::vector<const char*> m_keys;
+    bool m_refused = false;
+};
+
+// A message box of Kestrel (caption "Kestrel") that says exactly this (or, with `part`, says this among other
+// words); nullptr when none came.
+inline HWND WaitForMessage(DWORD pid, const std::string& text, bool part = false) {
+    const auto says = [&](HWND box) {
+        for (HWND label : e2e::ChildrenOfClass(box, "Static")) {
+            const std::string said = e2e::ControlText(label);
+            if (part ? said.find(text) != std::string::npos : said == text)
+                return true;
+        }
+        return false;
+    };
+    HWND box = nullptr;
+    e2e::WaitUntil(
+        [&] {
+            box = e2e::FindWindowOf(pid, "Kestrel", true);
+            return box && says(box);
+        },
+        kSaveWaitMs);
+    return box && says(box) ? box : nullptr;
 }
 
 inline std::string Joined(const std::vector<std::string>& texts) {
