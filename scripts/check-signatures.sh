@@ -98,6 +98,7 @@ fi
 SETUP="$WINBUILD/kestrel-setup-$VERSION.exe"
 MSI="$WINBUILD/kestrel-$VERSION.msi"
 check_signed "kestrel.exe" "$WINBUILD/kestrel.exe"
+check_signed "kestrel-guard.exe" "$WINBUILD/kestrel-guard.exe"
 check_signed "the installer" "$SETUP"
 check_signed "the installed uninstaller" "$ARTIFACTS/uninstall.exe"
 check_signed "the MSI package" "$MSI"

@@ -18,7 +18,7 @@ PKGS_NATIVE_BUILD=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-
     clang-format)
 # Wine for the 64-bit exe (no 32-bit Wine needed), a virtual X server and the screenshot and input tools.
 PKGS_WINE=(wine wine64 fonts-wine xvfb xauth xdotool x11-utils imagemagick)
-PKGS_INSTALLER=(nsis wixl)
+PKGS_INSTALLER=(nsis wixl msitools)
 # The tests' signing certificate (openssl) and the MSI package's properties (msiinfo), for checking the signatures.
 PKGS_SIGNING_TESTS=(openssl msitools)
 
