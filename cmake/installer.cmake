@@ -102,5 +102,5 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/bench/wine/bench_wine.cpp)
     # The least a watcher can do, measured beside kestrel.exe's idle figure.
     add_executable(bench_minimal ${CMAKE_SOURCE_DIR}/bench/wine/bench_minimal.cpp)
     target_link_libraries(bench_minimal PRIVATE user32)
-    add_dependencies(bench_wine bench_minimal)
+    add_dependencies(bench_wine bench_minimal kestrel-guard)
 endif()

@@ -39,7 +39,7 @@ TEMPLATE="${KESTREL_PREFIX_TEMPLATE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrel/e2e
 OUT="$KESTREL_ROOT/build/bench-results"
 DOC="$KESTREL_ROOT/docs/performance.md"
 if [ "$QUICK" -eq 1 ]; then
-    WINE_ARGS=(--cycles 20 --event-cycles 20 --idle-seconds 10 --startups 2 --storm-seconds 5)
+    WINE_ARGS=(--cycles 20 --event-cycles 20 --idle-seconds 10 --startups 2 --storm-seconds 5 --guard-cycles 3)
 else
     WINE_ARGS=(--cycles 200 --event-cycles 200 --idle-seconds 60 --startups 5 --storm-seconds 10)
 fi
@@ -65,7 +65,7 @@ if [ ! -f "$WIN_DIR/build.ninja" ]; then
     cmake -S "$KESTREL_ROOT" -B "$WIN_DIR" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$KESTREL_ROOT/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null || die "windows configure failed"
 fi
-win_targets=(kestrel bench_wine bench_minimal helper_storm)
+win_targets=(kestrel kestrel-guard bench_wine bench_minimal helper_storm)
 # The installer's size goes into the table too; its target exists only where makensis was found.
 grep -q '^build installer:' "$WIN_DIR/build.ninja" 2>/dev/null && win_targets+=(installer)
 cmake --build "$WIN_DIR" -j "$JOBS" --target "${win_targets[@]}" || die "kestrel.exe or bench_wine.exe did not build"
@@ -152,6 +152,10 @@ resources_row() { # label, figure prefix
     stats_row "unlock: OK in the prompt with the password → window shown again" lock_unlock_ms "%.1f"
     stats_row "start-up: CreateProcess → main window \"Kestrel 2004\"" startup_main_window_ms "%.0f"
     stats_row "start-up: CreateProcess → the window already in the foreground hidden" startup_first_lock_ms "%.0f"
+    stats_row "guard: kestrel.exe killed → a matching window in the foreground hidden by the copy started again" guard_restart_hidden_ms "%.0f"
+    echo
+    echo "Kestrel Guard (kestrel-guard.exe as the service), $(w guard_idle_seconds "%.0f") s idle: $(w guard_idle_cpu_ms) ms of" \
+        "CPU, while the kestrel.exe it keeps used $(w guard_copy_idle_cpu_ms) ms; its private memory $(w guard_private_kb) KB."
     echo
     echo "Idle, $(w idle_seconds "%.0f") s with 20 rules and no matching window: kestrel.exe used $(w idle_cpu_ms) ms of CPU" \
         "($(w idle_cpu_percent "%.2f") % of one core; from Linux's /proc, as Wine's GetProcessTimes does not give another" \

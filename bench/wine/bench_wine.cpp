@@ -9,10 +9,12 @@
 //    (Wine raises no win-event itself), then with the foreground event raised as Windows raises it;
 //  - private memory, handles and windows of kestrel.exe after start, after the idle period and after the cycles;
 //  - the CPU time kestrel.exe uses while a program in the background (helper_storm.exe) changes its title and
-//    raises the title-change event many times a second.
+//    raises the title-change event many times a second;
+//  - the guard (kestrel-guard.exe as the service): from the kill of its kestrel.exe to a matching window hidden by
+//    the copy it starts again; its idle CPU beside its copy's; its private memory.
 //
 //   bench_wine.exe [--cycles N] [--event-cycles E] [--idle-seconds S] [--startups K] [--storm-rate R]
-//                  [--storm-seconds T]
+//                  [--storm-seconds T] [--guard-cycles G]
 //
 // Runs beside kestrel.exe (build/windows). Rewrites Kestrel's registry keys and ends every running kestrel.exe:
 // use a private Wine prefix (scripts/bench.sh makes one) or a test machine. Prints "RESULT <name> <value>"
@@ -695,6 +697,115 @@ void MeasureStorm(Kestrel& kestrel, int perSecond, int seconds) {
     PumpMessages();
 }
 
+// ---------------------------------------------------------------------------------------------------------
+// The guard
+
+// Runs a program beside this one with these arguments and waits for it; its exit code, -1 when it did not run.
+long RunBeside(const std::string& program, const std::string& arguments) {
+    std::string line = "\"" + drive::ExeDir() + program + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return -1;
+    const platform::win32::UniqueHandle thread(info.hThread), process(info.hProcess);
+    PollUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 60000);
+    DWORD code = static_cast<DWORD>(-1);
+    GetExitCodeProcess(process.get(), &code);
+    return static_cast<long>(code);
+}
+
+// The process of the copy of Kestrel running as the first instance (the guard's), 0 when there is none.
+DWORD RunningKestrel() {
+    HWND main = FindWindowA(kMainWindowClass, kRunningCaption);
+    DWORD pid = 0;
+    if (main)
+        GetWindowThreadProcessId(main, &pid);
+    return pid;
+}
+
+// kestrel-guard.exe, installed as the service from beside this program, starts kestrel.exe beside it. Each cycle
+// ends that copy with a Linux kill (its access rules refuse TerminateProcess to every program here), brings up a
+// matching window and times the copy the guard starts again until it has hidden the window; 6 s apart, so that
+// each copy ran the 5 s after which the guard starts it again at once. Then the guard's CPU over an idle period,
+// beside its copy's, and its private memory. The service is taken away at the end.
+void MeasureGuard(int cycles, int idleSeconds) {
+    Progress("guard: " + std::to_string(cycles) + " kills of the guard's kestrel.exe, then " +
+             std::to_string(idleSeconds) + " s idle");
+    drive::KillKestrel();
+    if (RunBeside("kestrel-guard.exe", "/install") != 0) {
+        Progress("guard: kestrel-guard.exe /install failed");
+        return;
+    }
+    std::vector<double> restarts;
+    for (int i = 0; i < cycles; ++i) {
+        if (PollUntil([] { return RunningKestrel() != 0; }, 30000) < 0)
+            break;
+        Pause(6000);
+        const DWORD pid = RunningKestrel();
+        const platform::win32::UniqueHandle old(OpenProcess(SYNCHRONIZE, FALSE, pid));
+        const int linuxPid = LinuxPidOf("kestrel.exe /guarded");
+        if (!old || linuxPid == 0)
+            break;
+        std::string kill = "/bin/kill -9 " + std::to_string(linuxPid);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessA(nullptr, kill.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+            break;
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        const double killed = PollUntil([&] { return WaitForSingleObject(old.get(), 0) == WAIT_OBJECT_0; }, 10000);
+        if (killed < 0)
+            break;
+        HWND window = MakeWindow("BenchGuard" + std::to_string(i), "Crime Stories - Browser", true);
+        BringToForeground(window);
+        const double hidden = PollUntil([&] { return !IsWindowVisible(window); }, 20000);
+        if (hidden >= 0)
+            restarts.push_back(hidden - killed);
+        DestroyWindow(window);
+    }
+    ResultStats("guard_restart_hidden_ms", restarts);
+
+    const int guard = LinuxPidOf("kestrel-guard.exe");
+    const int copy = LinuxPidOf("kestrel.exe /guarded");
+    if (guard && copy) {
+        HWND idleWindow = MakeWindow("BenchGuardIdle", "Quarterly report 2004 - Word Processor", true);
+        BringToForeground(idleWindow);
+        Pause(2000);
+        const double guard0 = LinuxCpuMs(guard), copy0 = LinuxCpuMs(copy), t0 = NowMs();
+        while (NowMs() - t0 < idleSeconds * 1000.0) {
+            PumpMessages();
+            Sleep(100);
+        }
+        Result("guard_idle_seconds", (NowMs() - t0) / 1000.0);
+        Result("guard_idle_cpu_ms", LinuxCpuMs(guard) - guard0);
+        Result("guard_copy_idle_cpu_ms", LinuxCpuMs(copy) - copy0);
+        DestroyWindow(idleWindow);
+    }
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, "KestrelGuard", SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    if (service && QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                                        sizeof status, &needed)) {
+        const platform::win32::UniqueHandle process(
+            OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, status.dwProcessId));
+        PROCESS_MEMORY_COUNTERS_EX memory{};
+        memory.cb = sizeof memory;
+        if (process &&
+            GetProcessMemoryInfo(process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
+            Result("guard_private_kb",
+                   static_cast<double>(memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage) / 1024.0);
+    }
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    RunBeside("kestrel-guard.exe", "/uninstall");
+    PumpMessages();
+}
+
 int ArgValue(int argc, char** argv, const char* name, int fallback) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], name) == 0)
@@ -711,6 +822,7 @@ int main(int argc, char** argv) {
     const int eventCycles = ArgValue(argc, argv, "--event-cycles", 200);
     const int stormRate = ArgValue(argc, argv, "--storm-rate", 1000);
     const int stormSeconds = ArgValue(argc, argv, "--storm-seconds", 10);
+    const int guardCycles = ArgValue(argc, argv, "--guard-cycles", 7);
 
     drive::KillKestrel();
     DeleteTree(kLockedItemsKey);
@@ -795,6 +907,7 @@ int main(int argc, char** argv) {
     MeasureStorm(kestrel, stormRate, stormSeconds);
 
     kestrel.Stop();
+    MeasureGuard(guardCycles, std::min(idleSeconds, 30));
     DeleteTree(kLockedItemsKey);
     DeleteTree(kSettingsKey);
     DeleteTree(kKestrelKey);

@@ -74,8 +74,9 @@ std::wstring KestrelProgram() {
 using UniqueServiceHandle = platform::win32::Unique<SC_HANDLE, &::CloseServiceHandle>;
 
 // The service: its status with the service control manager, the sessions it keeps Kestrel running in, and the
-// channel Kestrel asks it through. Kestrel's copies are watched on the service's own thread; the channel's threads
-// and the control handler meet it under m_sessionsLock.
+// channel Kestrel asks it through. One thread does it all, waiting on Kestrel's copies, the channel's I/O and its
+// own events together (every thread costs memory, under Wine a megabyte); the control handler, on the dispatcher's
+// thread, meets it under m_sessionsLock.
 class GuardService {
 public:
     GuardService()
@@ -86,7 +87,6 @@ public:
                          m_supervisor.GrantExit(session, ::GetTickCount64());
                      }),
           m_pipe([this](std::uint32_t session, std::vector<std::uint8_t> message) {
-              Exclusive held(m_requestsLock);
               return common::EncodeResponse(m_requests.Handle(session, message, ::GetTickCount64()));
           }) {}
 
@@ -231,6 +231,7 @@ private:
             StartDue(now);
 
             std::vector<HANDLE> waits{m_stop.get(), m_wake.get()};
+            m_pipe.AddEvents(waits);
             for (const auto& [session, copies] : m_copies)
                 for (const UniqueHandle& copy : copies)
                     if (waits.size() < MAXIMUM_WAIT_OBJECTS)
@@ -241,6 +242,8 @@ private:
                 if (const auto due = m_supervisor.NextDueMs())
                     until = std::min<ULONGLONG>(until, *due);
             }
+            if (const auto deadline = m_pipe.NextDeadline())
+                until = std::min<ULONGLONG>(until, *deadline);
             now = ::GetTickCount64();
             DWORD timeout = until > now ? static_cast<DWORD>(until - now) : 0;
             // More copies than one wait can hold (many sessions): the rest are looked at twice a second.
@@ -251,6 +254,7 @@ private:
                 return;
             if (woke == WAIT_OBJECT_0 + 1)
                 nextLook = 0;
+            m_pipe.Serve();
             if (woke == WAIT_FAILED) {
                 TraceLastError("WaitForMultipleObjects (guard)");
                 ::Sleep(500);
@@ -283,11 +287,10 @@ private:
 
     SRWLOCK m_sessionsLock = SRWLOCK_INIT;
     SessionSupervisor m_supervisor;
-    SRWLOCK m_requestsLock = SRWLOCK_INIT;
     GuardRequests m_requests;
-    std::map<std::uint32_t, std::vector<UniqueHandle>> m_copies; // the service thread's only
+    std::map<std::uint32_t, std::vector<UniqueHandle>> m_copies;
 
-    GuardPipe m_pipe; // last: its threads stop before anything they use goes
+    GuardPipe m_pipe; // last: its I/O is called off before anything it answers with goes
 };
 
 void WINAPI ServiceMain(DWORD, LPWSTR*) {
