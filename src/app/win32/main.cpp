@@ -5,7 +5,9 @@
 #include <commctrl.h>
 
 #include "app/lifecycle.h"
+#include "app/password_modes.h"
 #include "app/win32/main_window.h"
+#include "app/win32/password_mode.h"
 #include "app/win32/password_question.h"
 #include "common/guard_protocol.h"
 #include "common/shared_state.h"
@@ -193,6 +195,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::string commandLine = platform::win32::CommandLineArguments();
     if (store::IsSaveCommand(commandLine))
         return SaveAsAdministrator(instance, commandLine);
+    // The installer's Set Password step, and an administrator's hash for deployment: no lock runs.
+    if (const app::PasswordMode mode = app::ParsePasswordMode(commandLine); mode != app::PasswordMode::None)
+        return app::win32::RunPasswordMode(instance, mode);
     try {
         Program program(instance);
         return program.Run();
