@@ -13,8 +13,9 @@
 ; the uninstaller before packing it and on the finished installer, so that both carry a signature: the uninstaller
 ; that Windows runs from the list of installed programs is the one written at install time, not the installer.
 ;
-; Both halves run silently with /S: the installer then starts Kestrel only through the guard (without the guard it
-; starts at the next logon), and the uninstaller keeps the stored password, settings and locked items.
+; Both halves run silently with /S: the installer then asks for no password and starts Kestrel only through the
+; guard (without the guard it starts at the next logon), and the uninstaller keeps the stored password, settings
+; and locked items.
 
 Unicode true
 Target amd64-unicode
@@ -139,6 +140,21 @@ FunctionEnd
 !insertmacro DEFINE_STOP_KESTREL ""
 !insertmacro DEFINE_STOP_KESTREL "un."
 
+; No machine should leave the wizard with the default password, which Kestrel's password prompt shows to whoever sits
+; at it. kestrel.exe asks for a new one with its own Set Password dialog and stores its hash itself, elevated as
+; the installer is (the password never passes on a command line). Its exit code: 0 stored, 1 cancelled, 2 a password
+; other than the default is stored already (a reinstall, an upgrade: nothing is asked), 3 not stored (it has said
+; so). After a cancel the wizard asks whether to try again, so that a slip does not leave the default in force.
+Function SetPassword
+    retry:
+        ExecWait '"$INSTDIR\kestrel.exe" /setpassword' $0
+        ${If} $0 == 1
+            MessageBox MB_YESNO|MB_ICONEXCLAMATION \
+                "${PRODUCT}'s password is still the default one, which its password prompt shows to anyone.$\r$\n$\r$\nSet a password now?" \
+                /SD IDNO IDYES retry
+        ${EndIf}
+FunctionEnd
+
 ; Started by the installer itself, Kestrel would inherit its elevation: it would then write the machine-wide
 ; settings for whoever sits at the desktop without Windows asking for an administrator, and, since Windows keeps
 ; the shell's "TaskbarCreated" from elevated programs, lose its tray icon when Explorer restarts. The user's
@@ -230,6 +246,12 @@ Section "${PRODUCT}" SecMain
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     IntFmt $0 "0x%08X" $0
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+
+    ; Last, with everything in place. A silent install leaves the password to the administrator who deploys it
+    ; (kestrel.exe /hash, docs/deploying.md).
+    ${IfNot} ${Silent}
+        Call SetPassword
+    ${EndIf}
 SectionEnd
 
 Function un.onInit

@@ -21,6 +21,13 @@ private:
 
 } // namespace
 
+bool ConfirmationMatches(const platform::TextCase& textCase, const std::string& password,
+                         const std::string& confirmation) {
+    const Wiped folded1(textCase.Folded(password));
+    const Wiped folded2(textCase.Folded(confirmation));
+    return *folded1 == *folded2;
+}
+
 SetPasswordDialog::SetPasswordDialog(common::Password& password, const platform::TextCase& textCase,
                                      std::function<void(bool)> setOwnerEnabled, std::function<void()> passwordSet)
     : m_password(password), m_textCase(textCase), m_passwordSet(std::move(passwordSet)),
@@ -42,11 +49,7 @@ void SetPasswordDialog::OKButton_Click() {
         return;
     const Wiped text1(m_view->Text1());
     const Wiped text2(m_view->Text2());
-    // The confirmation ignores letter case by the system's rules, so that one typed with Caps Lock on still matches,
-    // in any script.
-    const Wiped folded1(m_textCase.Folded(*text1));
-    const Wiped folded2(m_textCase.Folded(*text2));
-    if (*folded1 != *folded2) {
+    if (!ConfirmationMatches(m_textCase, *text1, *text2)) {
         m_view->SetLabel1(kPasswordsDoNotMatch);
         m_view->ClearTexts();
         m_view->FocusText1();

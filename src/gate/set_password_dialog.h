@@ -28,9 +28,15 @@ public:
     virtual void Close() = 0;
 };
 
+// Whether a confirmation matches the new password. It ignores letter case by the system's rules, so that one typed
+// with Caps Lock on still matches, in any script.
+bool ConfirmationMatches(const platform::TextCase& textCase, const std::string& password,
+                         const std::string& confirmation);
+
 // The set-password dialog `frmsetpassword`: a new password typed twice (the confirmation ignores letter case)
-// goes in force at once. Storing it is left to the setup window's OK and Apply. The dialog disables the setup
-// window while it exists and enables it on every way it closes.
+// goes in force at once. Storing it is left to whoever opened it: the setup window's OK and Apply, or the modes of
+// kestrel.exe that set or hash a password for an installation (app/password_modes.h), which open it without an
+// owner. The dialog disables its owner while it exists and enables it on every way it closes.
 class SetPasswordDialog {
 public:
     // passwordSet: told when OK has put a new password in force.

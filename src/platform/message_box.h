@@ -12,6 +12,8 @@ constexpr unsigned kMbIconCritical = 0x10;
 constexpr unsigned kMbIconWarning = 0x30;
 constexpr unsigned kMbIconInformation = 0x40;
 constexpr unsigned kMbDefButton1 = 0x0;
+// In front even when the program has no other window left to be active (MB_SETFOREGROUND).
+constexpr unsigned kMbSetForeground = 0x10000;
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 constexpr int kIdYes = 6;

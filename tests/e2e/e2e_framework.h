@@ -30,7 +30,9 @@
 #include <utility>
 #include <vector>
 
+#include "common/password.h"
 #include "common/win32/drive.h"
+#include "platform/win32/win32_crypto.h"
 #include "platform/win32/win32_handles.h"
 
 namespace e2e {
@@ -650,6 +652,33 @@ inline HWND WaitForPrompt(DWORD pid, DWORD timeoutMs = kDefaultWaitMs) {
 // Types into the prompt's box and presses OK; false when the prompt lacks either.
 inline bool AnswerPrompt(HWND prompt, const std::string& password) {
     return SetText(ChildOfClass(prompt, "Edit"), password) && Click(ChildWithText(prompt, "Button", "OK"));
+}
+
+// Kestrel's Set Password dialog of this process (0: of any kestrel.exe), once it shows; nullptr when none came.
+inline HWND WaitForSetPassword(DWORD pid, DWORD timeoutMs = kDefaultWaitMs) {
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindWindowOf(pid, "Set Password", true)) != nullptr; }, timeoutMs);
+    return dialog;
+}
+
+// Types the password into both boxes of the Set Password dialog and presses OK, or Cancel; false when it lacks
+// either.
+inline bool AnswerSetPassword(HWND dialog, const std::string& password, const char* button = "OK") {
+    const std::vector<HWND> boxes = ChildrenOfClass(dialog, "Edit");
+    return boxes.size() == 2 && SetText(boxes[0], password) && SetText(boxes[1], password) &&
+           Click(ChildWithText(dialog, "Button", button));
+}
+
+// Whether Auth1 holds the hash of exactly this password, checked as Kestrel checks it. A plain text there is no
+// password of ours: it is not taken.
+inline bool StoredPasswordIs(const std::string& password) {
+    const std::optional<std::string> stored = ReadText(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1");
+    if (!stored || !common::Password::Parse(*stored))
+        return false;
+    platform::win32::Win32Crypto crypto;
+    common::Password check(crypto);
+    check.LoadStored(*stored);
+    return check.Matches(password);
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -119,9 +119,10 @@ std::string WithoutAccelerator(std::string text) {
     return text;
 }
 
-// Through the wizard as a parent goes: Next, Install, and Finish with "Start Kestrel now" ticked. Kestrel is
-// started by the user's shell, not by the installer, whose elevation it would inherit (Wine shows no elevation:
-// that it runs, and not as the installer's child, is what can be seen here).
+// Through the wizard as a parent goes: Next, Install, a password in Kestrel's Set Password dialog, and Finish with
+// "Start Kestrel now" ticked. The password is stored as Kestrel's own setup window stores it. Kestrel is started by
+// the user's shell, not by the installer, whose elevation it would inherit (Wine shows no elevation: that it runs,
+// and not as the installer's child, is what can be seen here).
 E2E_TEST(FinishPageStartsKestrelThroughTheUsersShell) {
     CleanInstallation clean;
     E2E_REQUIRE(FileExists(SetupPath()), "no installer " + SetupPath() + " (is makensis installed?)");
@@ -134,9 +135,15 @@ E2E_TEST(FinishPageStartsKestrelThroughTheUsersShell) {
             [&] { return (wizard = e2e::FindWindowOf(setup, "Kestrel " KESTREL_VERSION_STRING " Setup", true)); },
             60000),
         "no installer window");
-    // The wizard's button 1 is Next, then Install, then (once the files are in) Finish.
+    // The wizard's button 1 is Next, then Install, then (once the files are in and the password is set) Finish.
+    bool passwordAsked = false;
     E2E_REQUIRE(e2e::WaitUntil(
                     [&] {
+                        if (HWND dialog = e2e::FindWindowOf(0, "Set Password", true); dialog && !passwordAsked) {
+                            e2e::SaveScreenshot("installer-set-password");
+                            passwordAsked = e2e::AnswerSetPassword(dialog, "Kite9");
+                            return false;
+                        }
                         HWND button = GetDlgItem(wizard, IDOK);
                         if (WithoutAccelerator(e2e::ControlText(button)) == "Finish")
                             return true;
@@ -148,6 +155,8 @@ E2E_TEST(FinishPageStartsKestrelThroughTheUsersShell) {
                     },
                     kSetupTimeoutMs),
                 "the wizard did not come to its finish page");
+    E2E_CHECK(passwordAsked, "the wizard did not ask for a password");
+    E2E_CHECK(e2e::StoredPasswordIs("Kite9"), "the password typed in the wizard is not the one stored");
     E2E_REQUIRE(e2e::Click(GetDlgItem(wizard, IDOK)), "could not press Finish");
     HWND main = nullptr;
     E2E_REQUIRE(e2e::WaitUntil([&] { return (main = e2e::FindWindowOf(0, e2e::kRunningCaption)) != nullptr; }, 30000),

@@ -1,9 +1,11 @@
 // Saving on a machine where the store refuses the running user, as Windows refuses a program without
 // administrator rights under HKLM\Software: a deny entry on the store's keys, which Wine enforces as Windows does.
-// Also: the store in the 32-bit registry view, changes made there by other programs, a password stored as a number.
+// Also: the store in the 32-bit registry view, changes made there by other programs, a password stored as a number,
+// and the modes that set a password (the installer's) or hand out its stored form without the lock.
 #include <string>
 #include <vector>
 
+#include "app/password_modes.h"
 #include "e2e_framework.h"
 #include "setup/setup_window.h"
 #include "setup_driver.h"
@@ -78,6 +80,77 @@ long RunAndWait(std::string commandLine) {
         GetExitCodeProcess(info.hProcess, &code);
     CloseHandle(info.hProcess);
     return static_cast<long>(code);
+}
+
+// kestrel.exe started with these arguments as from Explorer: with the shell as its parent where the shell has a window
+// (Windows), so that it finds no console to ask in. Wine's shell has none: there it is this program's child, which
+// Wine has attached to this program's console from the start, so it takes no other and asks with its dialog too.
+struct Mode {
+    explicit Mode(const std::string& arguments) {
+        DWORD shellPid = 0;
+        if (HWND shellWindow = GetShellWindow())
+            GetWindowThreadProcessId(shellWindow, &shellPid);
+        const platform::win32::UniqueHandle shell(shellPid ? OpenProcess(PROCESS_CREATE_PROCESS, FALSE, shellPid)
+                                                           : nullptr);
+        HANDLE parent = shell.get();
+        STARTUPINFOEXA startup{};
+        startup.StartupInfo.cb = sizeof startup;
+        std::vector<char> attributes;
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+        bool listMade = false;
+        if (parent) {
+            SIZE_T size = 0;
+            InitializeProcThreadAttributeList(nullptr, 1, 0, &size); // how much it needs
+            attributes.resize(size);
+            list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+            listMade = InitializeProcThreadAttributeList(list, 1, 0, &size) != FALSE;
+            if (listMade && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &parent,
+                                                      sizeof parent, nullptr, nullptr))
+                startup.lpAttributeList = list;
+        }
+        std::string line = "\"" + e2e::KestrelPath() + "\" " + arguments;
+        PROCESS_INFORMATION info{};
+        const bool started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE,
+                                            startup.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0, nullptr,
+                                            nullptr, &startup.StartupInfo, &info);
+        if (listMade)
+            DeleteProcThreadAttributeList(list);
+        E2E_REQUIRE(started, "could not start kestrel.exe " + arguments);
+        CloseHandle(info.hThread);
+        process.reset(info.hProcess);
+        pid = info.dwProcessId;
+    }
+    // The exit code, once it has ended; -1 when it runs on for long.
+    long ExitCode() const {
+        DWORD code = static_cast<DWORD>(-1);
+        if (!e2e::WaitUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, kSaveWaitMs) ||
+            !GetExitCodeProcess(process.get(), &code))
+            return -1;
+        return static_cast<long>(code);
+    }
+    HWND Dialog() const {
+        HWND dialog = e2e::WaitForSetPassword(pid, kSaveWaitMs);
+        E2E_REQUIRE(dialog, "kestrel.exe showed no Set Password dialog");
+        return dialog;
+    }
+
+    platform::win32::UniqueHandle process;
+    DWORD pid = 0;
+};
+
+// The text of the clipboard; "" when it holds none.
+std::string ClipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr))
+        return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = drive::Utf8(wide, lstrlenW(wide));
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
 }
 
 // The new password, checked at the prompt: the wrong one is refused, the right one opens the setup window.
@@ -207,6 +280,50 @@ E2E_TEST(APasswordStoredAsANumberIsStoredAsTextByOk) {
               "Auth1 is no hash text: [" + e2e::Hex(e2e::ReadRaw(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1").data) +
                   "]");
     ExpectPassword(k, "0", "1234");
+}
+
+// kestrel.exe /setpassword, as the installer runs it: Kestrel's own dialog and store, nothing of the lock. It asks only
+// while the default password is stored, unless told /always.
+E2E_TEST(SetPasswordModeStoresANewPasswordOverTheDefaultOnly) {
+    Mode first("/setpassword");
+    HWND dialog = first.Dialog();
+    E2E_CHECK(e2e::MainWindowOf(first.pid) == nullptr, "the lock's main window was made");
+    e2e::Pause(500); // painted
+    e2e::SaveScreenshot("setpassword-mode", dialog);
+    E2E_REQUIRE(e2e::AnswerSetPassword(dialog, "Kite9"), "could not answer the dialog");
+    E2E_CHECK(first.ExitCode() == app::kPasswordDone, "stored, it ended with " + std::to_string(first.ExitCode()));
+    E2E_CHECK(e2e::StoredPasswordIs("Kite9"),
+              "Auth1 is not the hash of the new password: " + Stored(kSettingsKey, "Auth1"));
+
+    // Over a password set it asks nothing: it ends by itself.
+    Mode again("/setpassword");
+    E2E_CHECK(again.ExitCode() == app::kPasswordAlreadySet,
+              "over a password set, it ended with " + std::to_string(again.ExitCode()));
+
+    Mode cancelled("/setpassword /always");
+    E2E_REQUIRE(e2e::AnswerSetPassword(cancelled.Dialog(), "Owl3", "Cancel"), "could not cancel the dialog");
+    E2E_CHECK(cancelled.ExitCode() == app::kPasswordCancelled,
+              "cancelled, it ended with " + std::to_string(cancelled.ExitCode()));
+    E2E_CHECK(e2e::StoredPasswordIs("Kite9"), "the password stored changed");
+}
+
+// kestrel.exe /hash started without a console: the stored form of the password typed in the dialog on the clipboard,
+// nothing stored.
+E2E_TEST(HashModePutsTheStoredFormOnTheClipboard) {
+    Mode hash("/hash");
+    E2E_REQUIRE(e2e::AnswerSetPassword(hash.Dialog(), "Falcon9"), "could not answer the dialog");
+    HWND told = WaitForMessage(hash.pid, "The stored form of the password is on the clipboard.\n\nIt goes into the "
+                                         "registry at " +
+                                             app::StoredFormPlace() + ".");
+    E2E_REQUIRE(told, "no word that the stored form is on the clipboard");
+    e2e::SaveScreenshot("hash-mode-copied", told);
+    const std::string copied = ClipboardText();
+    E2E_REQUIRE(AnswerMessage(told, IDOK), "no OK on the message");
+    E2E_CHECK(hash.ExitCode() == app::kPasswordDone, "it ended with " + std::to_string(hash.ExitCode()));
+    E2E_CHECK(Stored(kSettingsKey, "Auth1") == "(missing)", "/hash stored a password");
+    // Pasted where Kestrel keeps its password, it is the password typed.
+    E2E_REQUIRE(e2e::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "Auth1", copied), "could not store the copied text");
+    E2E_CHECK(e2e::StoredPasswordIs("Falcon9"), "the clipboard holds no stored form of the password: " + copied);
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 #include <commctrl.h>
 
 #include "app/lifecycle.h"
+#include "app/password_modes.h"
 #include "app/win32/main_window.h"
+#include "app/win32/password_mode.h"
 #include "app/win32/password_question.h"
 #include "common/guard_protocol.h"
 #include "common/program_exit.h"
@@ -195,6 +197,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::string commandLine = platform::win32::CommandLineArguments();
     if (store::IsSaveCommand(commandLine))
         return SaveAsAdministrator(instance, commandLine);
+    // The installer's Set Password step, and an administrator's hash for deployment: no lock runs.
+    if (const app::PasswordMode mode = app::ParsePasswordMode(commandLine); mode != app::PasswordMode::None)
+        return app::win32::RunPasswordMode(instance, mode);
     // The session's lock is looked at before any window exists: a copy started by the guard while one runs ends
     // unseen, where a copy started by the user asks the running one for the setup window (by its caption).
     platform::win32::Win32SessionInstance sessionInstance;

@@ -50,6 +50,8 @@ using UniqueAlgorithmProvider = Unique<BCRYPT_ALG_HANDLE, &detail::CloseAlgorith
 using UniqueEventSource = Unique<HANDLE, &::DeregisterEventSource>;
 using UniqueDc = Unique<HDC, &::DeleteDC>; // a memory device context (CreateCompatibleDC)
 using UniqueBitmap = Unique<HBITMAP, &::DeleteObject>;
+// Memory for the clipboard (GlobalAlloc), freed unless the clipboard took it.
+using UniqueGlobal = Unique<HGLOBAL, &::GlobalFree>;
 
 // A window's device context (GetDC; nullptr for the screen), given back with ReleaseDC.
 class WindowDc {
