@@ -21,6 +21,16 @@ std::optional<std::string> NextLine(const std::vector<std::uint8_t>& bytes, std:
     return std::nullopt;
 }
 
+// The first line after the header, with `at` past it; nullopt for a message too long or without the header.
+std::optional<std::string> LineAfterHeader(const std::vector<std::uint8_t>& bytes, std::size_t& at) {
+    if (bytes.size() > kMaxGuardMessage)
+        return std::nullopt;
+    const auto header = NextLine(bytes, at);
+    if (!header || *header != kHeader)
+        return std::nullopt;
+    return NextLine(bytes, at);
+}
+
 // A decimal number without sign or leading zero, of at most nine digits; false for anything else.
 bool Number(const std::string& text, unsigned& value) {
     value = 0;
@@ -51,13 +61,10 @@ std::vector<std::uint8_t> EncodeRequest(const GuardRequest& request) {
 }
 
 std::optional<GuardRequest> ParseRequest(const std::vector<std::uint8_t>& bytes) {
-    if (bytes.size() > kMaxGuardMessage)
-        return std::nullopt;
     std::size_t at = 0;
-    const auto header = NextLine(bytes, at);
-    const auto verb = header ? NextLine(bytes, at) : std::nullopt;
+    const auto verb = LineAfterHeader(bytes, at);
     auto password = verb ? NextLine(bytes, at) : std::nullopt;
-    if (!password || *header != kHeader || (*verb != "exit" && *verb != "save"))
+    if (!password || (*verb != "exit" && *verb != "save"))
         return std::nullopt;
     GuardRequest request;
     request.verb = *verb == "save" ? GuardVerb::Save : GuardVerb::Exit;
@@ -98,12 +105,9 @@ std::vector<std::uint8_t> EncodeResponse(const GuardResponse& response) {
 }
 
 std::optional<GuardResponse> ParseResponse(const std::vector<std::uint8_t>& bytes) {
-    if (bytes.size() > kMaxGuardMessage)
-        return std::nullopt;
     std::size_t at = 0;
-    const auto header = NextLine(bytes, at);
-    const auto line = header ? NextLine(bytes, at) : std::nullopt;
-    if (!line || *header != kHeader || at != bytes.size())
+    const auto line = LineAfterHeader(bytes, at);
+    if (!line || at != bytes.size())
         return std::nullopt;
     const std::size_t blank = line->find(' ');
     const std::string word = line->substr(0, blank);
