@@ -14,11 +14,9 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
+        // The arguments come without the blanks before them; those after them are dropped too.
         std::string command = platform::win32::CommandLineArguments();
-        while (!command.empty() && command.back() == ' ')
-            command.pop_back();
-        command.erase(0, command.find_first_not_of(' ') == std::string::npos ? command.size()
-                                                                             : command.find_first_not_of(' '));
+        command.erase(command.find_last_not_of(' ') + 1);
         if (command == "/install")
             return static_cast<int>(guard::win32::InstallService());
         if (command == "/uninstall")

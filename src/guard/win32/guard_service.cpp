@@ -21,6 +21,7 @@
 #include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_guard_link.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_trace.h"
 #include "store/registry.h"
@@ -50,19 +51,7 @@ private:
 };
 
 std::wstring ThisProgram() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            TraceLastError("GetModuleFileNameW");
-            return {};
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    return platform::win32::Wide(platform::win32::ProgramPath());
 }
 
 // kestrel.exe beside this program.
@@ -71,7 +60,7 @@ std::wstring KestrelProgram() {
     return self.substr(0, self.find_last_of(L'\\') + 1) + L"kestrel.exe";
 }
 
-using UniqueServiceHandle = platform::win32::Unique<SC_HANDLE, &::CloseServiceHandle>;
+using platform::win32::UniqueServiceHandle;
 
 // The service: its status with the service control manager, the sessions it keeps Kestrel running in, and the
 // channel Kestrel asks it through. One thread does it all, waiting on Kestrel's copies, the channel's I/O and its
