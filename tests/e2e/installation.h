@@ -221,11 +221,10 @@ inline void ExpectStoreKept(const StoreSnapshot& before, const std::string& when
 // Before and after each test
 
 // The guard's service as the service control manager has it; nullptr when there is none.
-inline platform::win32::Unique<SC_HANDLE, &CloseServiceHandle> OpenGuardService(DWORD access = SERVICE_QUERY_STATUS) {
-    const platform::win32::Unique<SC_HANDLE, &CloseServiceHandle> manager(
-        OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    return platform::win32::Unique<SC_HANDLE, &CloseServiceHandle>(
-        manager ? OpenServiceA(manager.get(), "KestrelGuard", access) : nullptr);
+inline platform::win32::UniqueServiceHandle OpenGuardService(DWORD access = SERVICE_QUERY_STATUS) {
+    const platform::win32::UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    return platform::win32::UniqueServiceHandle(manager ? OpenServiceA(manager.get(), "KestrelGuard", access)
+                                                        : nullptr);
 }
 
 inline bool GuardRunning() {

@@ -7,8 +7,6 @@ namespace platform::win32 {
 
 namespace {
 
-using UniqueServiceHandle = Unique<SC_HANDLE, &::CloseServiceHandle>;
-
 // The process of the running guard service; 0 when it is not installed or does not run.
 DWORD GuardProcess() {
     const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));

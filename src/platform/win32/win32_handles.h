@@ -50,6 +50,7 @@ using UniqueAlgorithmProvider = Unique<BCRYPT_ALG_HANDLE, &detail::CloseAlgorith
 using UniqueEventSource = Unique<HANDLE, &::DeregisterEventSource>;
 using UniqueDc = Unique<HDC, &::DeleteDC>; // a memory device context (CreateCompatibleDC)
 using UniqueBitmap = Unique<HBITMAP, &::DeleteObject>;
+using UniqueServiceHandle = Unique<SC_HANDLE, &::CloseServiceHandle>; // the service control manager, a service
 // Memory for the clipboard (GlobalAlloc), freed unless the clipboard took it.
 using UniqueGlobal = Unique<HGLOBAL, &::GlobalFree>;
 
